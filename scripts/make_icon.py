@@ -1,0 +1,62 @@
+#!/usr/bin/env python3
+"""Draws the program's icon: a red "T" at the upper left and a blue "x" at the lower right on a
+yellow ground. Writes the scalable SVG and the 16 and 32 pixel bitmaps (XPM, few colours, no
+smoothing) that are compiled into the program. Run it again after changing the shapes."""
+
+from pathlib import Path
+
+OUT = Path(__file__).resolve().parent.parent / "src" / "app" / "icons"
+
+# Shapes on a 32 x 32 grid: (colour, polygon).
+YELLOW, RED, BLUE = "#FFFF00", "#FF0000", "#0000FF"
+T_BAR = [(2, 2), (20, 2), (20, 7), (2, 7)]
+T_STEM = [(8.5, 2), (13.5, 2), (13.5, 19), (8.5, 19)]
+X_DOWN = [(15, 14), (19.5, 14), (30.5, 30), (26, 30)]
+X_UP = [(26, 14), (30.5, 14), (19.5, 30), (15, 30)]
+SHAPES = [(RED, T_BAR), (RED, T_STEM), (BLUE, X_DOWN), (BLUE, X_UP)]
+
+
+def inside(x, y, polygon):
+    result = False
+    for (x1, y1), (x2, y2) in zip(polygon, polygon[1:] + polygon[:1]):
+        if (y1 > y) != (y2 > y) and x < x1 + (y - y1) * (x2 - x1) / (y2 - y1):
+            result = not result
+    return result
+
+
+def colour_at(x, y):
+    colour = YELLOW
+    for fill, polygon in SHAPES:
+        if inside(x, y, polygon):
+            colour = fill
+    return colour
+
+
+def xpm(size):
+    scale = 32 / size
+    keys = {YELLOW: ".", RED: "r", BLUE: "b"}
+    rows = []
+    for row in range(size):
+        rows.append("".join(keys[colour_at((col + 0.5) * scale, (row + 0.5) * scale)]
+                            for col in range(size)))
+    lines = [f'"{size} {size} {len(keys)} 1",']
+    lines += [f'"{key} c {colour}",' for colour, key in keys.items()]
+    lines += [f'"{row}",' for row in rows]
+    lines[-1] = lines[-1].rstrip(",")
+    return "/* XPM */\nstatic const char* tonalyx_%d[] = {\n%s\n};\n" % (size, "\n".join(lines))
+
+
+def svg():
+    parts = [f'<rect width="32" height="32" fill="{YELLOW}"/>']
+    for fill, polygon in SHAPES:
+        points = " ".join(f"{x:g},{y:g}" for x, y in polygon)
+        parts.append(f'<polygon points="{points}" fill="{fill}"/>')
+    body = "\n  ".join(parts)
+    return ('<svg xmlns="http://www.w3.org/2000/svg" width="32" height="32" '
+            f'viewBox="0 0 32 32">\n  {body}\n</svg>\n')
+
+
+OUT.mkdir(parents=True, exist_ok=True)
+for size in (16, 32):
+    (OUT / f"tonalyx-{size}.xpm").write_text(xpm(size))
+(OUT / "tonalyx.svg").write_text(svg())

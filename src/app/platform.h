@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <chrono>
+#include <filesystem>
+
+namespace tonalyx::app {
+
+// The platform services that block or that depend on how the program was started. The program
+// uses them through this interface so that tests can run start-up and shut-down without a modal
+// box or a real pause, and see which boxes appeared.
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // A modal box with the text and one OK button, no icon, centred on the screen.
+    virtual void showMessage(const QString& text) = 0;
+    // A modal box with an error icon and one OK button.
+    virtual void showError(const QString& text) = 0;
+    // Blocks the user-interface thread.
+    virtual void sleep(std::chrono::milliseconds duration) = 0;
+    virtual std::filesystem::path executablePath() const = 0;
+};
+
+// The caption of the program's boxes: the executable's file name cut at its first full stop,
+// every letter after the first in lower case.
+QString applicationTitle(const std::filesystem::path& executable);
+
+} // namespace tonalyx::app

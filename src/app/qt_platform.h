@@ -1,0 +1,16 @@
+#pragma once
+
+#include "platform.h"
+
+namespace tonalyx::app {
+
+// The platform services of a running program: real modal boxes and real pauses.
+class QtPlatform final : public Platform {
+public:
+    void showMessage(const QString& text) override;
+    void showError(const QString& text) override;
+    void sleep(std::chrono::milliseconds duration) override;
+    std::filesystem::path executablePath() const override;
+};
+
+} // namespace tonalyx::app

@@ -1,0 +1,207 @@
+#include "main_window.h"
+
+#include "fonts.h"
+#include "window_layout.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+
+namespace tonalyx::ui {
+
+namespace {
+QRect toRect(const layout::Rect& r)
+{
+    return { r.left, r.top, r.width, r.height };
+}
+
+template <typename Widget> Widget* place(QWidget* parent, const layout::Control& control)
+{
+    auto* widget = new Widget(parent);
+    widget->setObjectName(QString::fromLatin1(control.name));
+    widget->setGeometry(toRect(control.rect));
+    return widget;
+}
+
+QColor colourOf(layout::Colour colour)
+{
+    switch (colour) {
+    case layout::Colour::Yellow:
+        return QColor(255, 255, 0);
+    case layout::Colour::Blue:
+        return QColor(0, 0, 255);
+    case layout::Colour::Grey:
+        return QColor(128, 128, 128);
+    }
+    return {};
+}
+
+QLabel* placeLabel(QWidget* parent, const layout::Control& control, const QFont& font)
+{
+    auto* label = place<QLabel>(parent, control);
+    label->setText(QString::fromUtf8(control.caption));
+    label->setFont(font);
+    return label;
+}
+} // namespace
+
+TForm1::TForm1()
+    : canvas_(new QWidget(this))
+    , pageControl_(nullptr)
+{
+    setObjectName(QStringLiteral("TForm1"));
+    setWindowTitle(QStringLiteral("Tonalyx"));
+    // A caption bar with the system menu, minimise and close, and no maximise button.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+        | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setFont(windowFont(layout::kWindowFontPixels));
+    setFrameShape(QFrame::NoFrame);
+    setBackgroundRole(QPalette::Window);
+
+    canvas_->setObjectName(QStringLiteral("canvas"));
+    canvas_->setFixedSize(layout::kContentWidth, layout::kContentHeight);
+    // The controls stay at the top left whatever the window's size; a larger window shows
+    // empty background to the right and below, a smaller one scroll bars.
+    setWidget(canvas_);
+    setWidgetResizable(false);
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    const QFont titleFont = windowFont(layout::kTitleLabelFontPixels);
+    for (const auto& title : layout::kReadoutTitles)
+        placeLabel(canvas_, title, titleFont);
+
+    buildTabs();
+    buildCommandsAndReadouts();
+    chainTabOrder();
+    setOuterGeometry(toRect(layout::kLaidOutWindow));
+}
+
+void TForm1::buildTabs()
+{
+    pageControl_ = place<QTabWidget>(canvas_, layout::kPageControl);
+    for (std::size_t i = 0; i < layout::kTabSheets.size(); ++i) {
+        const auto& sheet = layout::kTabSheets[i];
+        auto* page = new QWidget;
+        page->setObjectName(QString::fromLatin1(sheet.name));
+        pageControl_->addTab(page, QString::fromUtf8(sheet.caption));
+        tabSheets_[i] = page;
+    }
+
+    // The version page's own font is bold; each of its labels sets its size and colour.
+    auto* versionPage = tabSheets_[2];
+    versionPage->setFont(windowFont(layout::kVersionPageFontPixels, true));
+    for (const auto& versionLabel : layout::kVersionLabels) {
+        auto* label = placeLabel(
+            versionPage, versionLabel.control, windowFont(versionLabel.fontPixels, true));
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, colourOf(versionLabel.colour));
+        label->setPalette(palette);
+    }
+    pageControl_->setCurrentIndex(0);
+}
+
+void TForm1::buildCommandsAndReadouts()
+{
+    for (std::size_t i = 0; i < layout::kCommandButtons.size(); ++i) {
+        const auto& control = layout::kCommandButtons[i];
+        auto* button = place<QPushButton>(canvas_, control);
+        button->setText(QString::fromUtf8(control.caption));
+        button->setAutoDefault(false);
+        commandButtons_[i] = button;
+    }
+    for (std::size_t i = 0; i < layout::kReadouts.size(); ++i) {
+        auto* field = place<QLineEdit>(canvas_, layout::kReadouts[i]);
+        field->setReadOnly(true);
+        readouts_[i] = field;
+    }
+}
+
+void TForm1::chainTabOrder()
+{
+    QWidget* previous = pageControl_;
+    for (auto* button : commandButtons_) {
+        setTabOrder(previous, button);
+        previous = button;
+    }
+    for (auto* field : readouts_) {
+        setTabOrder(previous, field);
+        previous = field;
+    }
+}
+
+void TForm1::setOuterGeometry(const QRect& outer)
+{
+    requestedOuter_ = outer;
+    const QMargins frame = frameMargins();
+    move(outer.topLeft());
+    resize(outer.width() - frame.left() - frame.right(),
+        outer.height() - frame.top() - frame.bottom());
+}
+
+QRect TForm1::outerGeometry() const
+{
+    if (!isVisible())
+        return requestedOuter_;
+    QRect outer = frameGeometry();
+    // Where the window system does not let a window place itself, its reported position means
+    // nothing; keep the one that was asked for.
+    if (!canPlaceItself())
+        outer.moveTopLeft(requestedOuter_.topLeft());
+    return outer;
+}
+
+QMargins TForm1::frameMargins() const
+{
+    const QRect frame = frameGeometry();
+    const QRect client = geometry();
+    return { client.left() - frame.left(), client.top() - frame.top(),
+        frame.right() - client.right(), frame.bottom() - client.bottom() };
+}
+
+bool TForm1::canPlaceItself() const
+{
+    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+// The frame is unknown until the window manager has decorated the window, some time after the
+// first show. Once it is, the requested outer size is applied again with the real margins.
+void TForm1::fitFrameOnce()
+{
+    if (frameFitted_ || !isVisible())
+        return;
+    if (frameMargins().isNull())
+        return;
+    frameFitted_ = true;
+    setOuterGeometry(requestedOuter_);
+}
+
+bool TForm1::event(QEvent* event)
+{
+    const bool handled = QScrollArea::event(event);
+    if (event->type() == QEvent::Move || event->type() == QEvent::Resize)
+        fitFrameOnce();
+    return handled;
+}
+
+void TForm1::showEvent(QShowEvent* event)
+{
+    QScrollArea::showEvent(event);
+    if (!focusedOnce_) {
+        focusedOnce_ = true;
+        pageControl_->setFocus(Qt::OtherFocusReason);
+    }
+    fitFrameOnce();
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    if (closeHandler_ && !closeHandler_())
+        event->ignore();
+    else
+        event->accept();
+}
+
+} // namespace tonalyx::ui

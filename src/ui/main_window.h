@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QRect>
+#include <QScrollArea>
+#include <array>
+#include <functional>
+
+class QLineEdit;
+class QPushButton;
+class QTabWidget;
+
+namespace tonalyx::ui {
+
+// The main window: a fixed pixel layout on a canvas that scrolls when the window is smaller than
+// its controls. It holds no program logic; the owner reacts to its buttons and its close.
+class TForm1 : public QScrollArea {
+    Q_OBJECT
+
+public:
+    TForm1();
+
+    // Decides whether a close request may end the window; without one every close is accepted.
+    void setCloseHandler(std::function<bool()> handler) { closeHandler_ = std::move(handler); }
+
+    // The window's outer rectangle on the screen, frame included. Before the window is shown
+    // this is what was last set; the frame is taken into account as soon as the window system
+    // reports it, so a window that is neither moved nor resized reads back what was set.
+    void setOuterGeometry(const QRect& outer);
+    QRect outerGeometry() const;
+
+    QWidget& canvas() { return *canvas_; }
+    QTabWidget& pageControl() { return *pageControl_; }
+    QWidget& tabSheet(int index) { return *tabSheets_.at(index); }
+    QPushButton& deviceSwitchButton() { return *commandButtons_[0]; }
+    QPushButton& octaveDownButton() { return *commandButtons_[1]; }
+    QPushButton& octaveNoneButton() { return *commandButtons_[2]; }
+    QPushButton& octaveUpButton() { return *commandButtons_[3]; }
+    QPushButton& gsResetButton() { return *commandButtons_[4]; }
+    QLineEdit& programReadout() { return *readouts_[0]; }
+    QLineEdit& bankReadout() { return *readouts_[1]; }
+    QLineEdit& deviceReadout() { return *readouts_[2]; }
+    QLineEdit& toneReadout() { return *readouts_[3]; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    void buildTabs();
+    void buildCommandsAndReadouts();
+    void chainTabOrder();
+    QMargins frameMargins() const;
+    bool canPlaceItself() const;
+    void fitFrameOnce();
+
+    // Child widgets are owned by their Qt parents, which all end at this window.
+    QWidget* canvas_;
+    QTabWidget* pageControl_;
+    std::array<QWidget*, 3> tabSheets_ {};
+    std::array<QPushButton*, 5> commandButtons_ {};
+    std::array<QLineEdit*, 4> readouts_ {};
+
+    std::function<bool()> closeHandler_;
+    QRect requestedOuter_;
+    bool frameFitted_ = false;
+    bool focusedOnce_ = false;
+};
+
+} // namespace tonalyx::ui
