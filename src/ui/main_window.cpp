@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QWindow>
 
 namespace tonalyx::ui {
 
@@ -60,6 +61,9 @@ TForm1::TForm1()
     setFont(windowFont(layout::kWindowFontPixels));
     setFrameShape(QFrame::NoFrame);
     setBackgroundRole(QPalette::Window);
+    // A scroll area takes focus itself by default, which would put the window into the tab chain
+    // between the last field and the tab control. Only the controls take focus.
+    setFocusPolicy(Qt::NoFocus);
 
     canvas_->setObjectName(QStringLiteral("canvas"));
     canvas_->setFixedSize(layout::kContentWidth, layout::kContentHeight);
@@ -175,14 +179,22 @@ void TForm1::fitFrameOnce()
     if (frameMargins().isNull())
         return;
     frameFitted_ = true;
-    setOuterGeometry(requestedOuter_);
+    // The position already counted the frame; only the client size has to make room for it.
+    const QMargins frame = frameMargins();
+    resize(requestedOuter_.width() - frame.left() - frame.right(),
+        requestedOuter_.height() - frame.top() - frame.bottom());
+    // Some window systems shift a decorated window by its frame when it is resized.
+    // The widget may still believe it is where it was, so ask the window itself.
+    if (canPlaceItself() && windowHandle())
+        windowHandle()->setFramePosition(requestedOuter_.topLeft());
 }
 
 bool TForm1::event(QEvent* event)
 {
     const bool handled = QScrollArea::event(event);
+    // Not from inside the window system's own geometry change, which would undo ours.
     if (event->type() == QEvent::Move || event->type() == QEvent::Resize)
-        fitFrameOnce();
+        QMetaObject::invokeMethod(this, &TForm1::fitFrameOnce, Qt::QueuedConnection);
     return handled;
 }
 
@@ -193,7 +205,7 @@ void TForm1::showEvent(QShowEvent* event)
         focusedOnce_ = true;
         pageControl_->setFocus(Qt::OtherFocusReason);
     }
-    fitFrameOnce();
+    QMetaObject::invokeMethod(this, &TForm1::fitFrameOnce, Qt::QueuedConnection);
 }
 
 void TForm1::closeEvent(QCloseEvent* event)

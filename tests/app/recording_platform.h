@@ -1,0 +1,47 @@
+#pragma once
+
+#include "app/platform.h"
+
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+namespace tonalyx::testing {
+
+// Platform services that never block: boxes and pauses are recorded, with how many MIDI calls
+// had been made when they happened, so tests can check their place in a sequence.
+class RecordingPlatform final : public app::Platform {
+public:
+    struct Box {
+        enum Kind { Message, Error } kind;
+        QString text;
+        friend bool operator==(const Box&, const Box&) = default;
+    };
+    struct Pause {
+        std::chrono::milliseconds duration;
+        std::size_t afterMidiCalls;
+        friend bool operator==(const Pause&, const Pause&) = default;
+    };
+
+    RecordingPlatform(std::filesystem::path executable, std::function<std::size_t()> midiCallCount)
+        : executable_(std::move(executable))
+        , midiCallCount_(std::move(midiCallCount))
+    { }
+
+    void showMessage(const QString& text) override { boxes.push_back({ Box::Message, text }); }
+    void showError(const QString& text) override { boxes.push_back({ Box::Error, text }); }
+    void sleep(std::chrono::milliseconds duration) override
+    {
+        pauses.push_back({ duration, midiCallCount_() });
+    }
+    std::filesystem::path executablePath() const override { return executable_; }
+
+    std::vector<Box> boxes;
+    std::vector<Pause> pauses;
+
+private:
+    std::filesystem::path executable_;
+    std::function<std::size_t()> midiCallCount_;
+};
+
+} // namespace tonalyx::testing

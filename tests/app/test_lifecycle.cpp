@@ -1,0 +1,275 @@
+#include "app/program.h"
+#include "recording_midi_out_service.h"
+#include "recording_platform.h"
+
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+using namespace tonalyx;
+using testing::RecordingMidiOutService;
+using testing::RecordingPlatform;
+using CallKind = RecordingMidiOutService::CallKind;
+using Box = RecordingPlatform::Box;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kFreshFile = "[window]\r\nHeight=526\r\nWidth=679\r\nTop=159\r\nLeft=193\r\n\r\n"
+                               "[dev]\r\ndev_num=0\r\n\r\n";
+
+std::string readFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return { std::istreambuf_iterator<char>(in), {} };
+}
+
+void writeFile(const fs::path& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// One run of the program in a folder of its own, with its settings file beside the executable.
+struct Run {
+    explicit Run(const QTemporaryDir& folder, std::vector<std::string> devices)
+        : service(std::move(devices))
+        , platform(fs::path(folder.path().toStdString()) / "tonalyx",
+              [this] { return service.calls().size(); })
+        , program(std::make_unique<app::Program>(service, platform))
+    { }
+
+    fs::path settingsPath() const { return platform.executablePath().string() + ".ini"; }
+    std::vector<CallKind> callKinds() const
+    {
+        std::vector<CallKind> kinds;
+        for (const auto& call : service.calls())
+            kinds.push_back(call.kind);
+        return kinds;
+    }
+    ui::TForm1& window() { return program->window(); }
+
+    RecordingMidiOutService service;
+    RecordingPlatform platform;
+    std::unique_ptr<app::Program> program;
+};
+
+Box message(const QString& text)
+{
+    return { Box::Message, text };
+}
+
+const QString kNoDevice = QStringLiteral("ＭＩＤＩ音源がないのでこのソフトは利用できません");
+const QString kCannotOpen = QStringLiteral("ＭＩＤＩデバイスが開けません");
+
+} // namespace
+
+Q_DECLARE_METATYPE(std::vector<Box>)
+
+class TestLifecycle : public QObject {
+    Q_OBJECT
+
+private slots:
+    void firstRunStartsOnDeviceZeroAndWritesTheFreshFile()
+    {
+        QTemporaryDir folder;
+        Run run(folder, { "Synth A", "Synth B" });
+        run.program->start();
+
+        const std::vector<CallKind> startup { CallKind::Count, CallKind::Count, CallKind::Open,
+            CallKind::Prepare, CallKind::Long, CallKind::Caps };
+        QVERIFY(run.callKinds() == startup);
+        QCOMPARE(run.service.calls()[2].device, 0);
+        QCOMPARE(run.service.deliveredTo(0),
+            (std::vector<std::uint8_t> {
+                0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7 }));
+        // The pause follows the GS reset and comes before the name is read.
+        QVERIFY((run.platform.pauses
+            == std::vector<RecordingPlatform::Pause> { { std::chrono::milliseconds(100), 5 } }));
+        QVERIFY(run.platform.boxes.empty());
+
+        auto& window = run.window();
+        QCOMPARE(window.programReadout().text(), QStringLiteral("1"));
+        QCOMPARE(window.bankReadout().text(), QStringLiteral("0"));
+        QCOMPARE(window.toneReadout().text(), QStringLiteral("piano 1"));
+        QCOMPARE(window.deviceReadout().text(), QStringLiteral("Synth A"));
+        QCOMPARE(window.outerGeometry(), QRect(193, 159, 679, 526));
+
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(window.close());
+        QCOMPARE(run.callKinds().back(), CallKind::Close);
+        QCOMPARE(readFile(run.settingsPath()), kFreshFile);
+    }
+
+    void savedDeviceNumber_data()
+    {
+        QTest::addColumn<int>("devices");
+        QTest::addColumn<QString>("saved");
+        QTest::addColumn<int>("opened");
+        QTest::addColumn<std::vector<Box>>("boxes");
+        QTest::addColumn<int>("written");
+        QTest::newRow("second of two") << 2 << "1" << 1 << std::vector<Box> {} << 1;
+        QTest::newRow("equal to the count") << 2 << "2" << 0 << std::vector<Box> {} << 0;
+        QTest::newRow("above the count") << 2 << "7" << 0 << std::vector<Box> {} << 0;
+        QTest::newRow("negative is tried as it is")
+            << 2 << "-1" << -1 << std::vector<Box> { message(kCannotOpen) } << -1;
+        QTest::newRow("no device at all")
+            << 0 << "3" << 0 << std::vector<Box> { message(kNoDevice), message(kCannotOpen) } << 0;
+        QTest::newRow("not a number") << 2 << "abc" << 0 << std::vector<Box> {} << 0;
+    }
+    void savedDeviceNumber()
+    {
+        QFETCH(int, devices);
+        QFETCH(QString, saved);
+        QFETCH(int, opened);
+        QFETCH(std::vector<Box>, boxes);
+        QFETCH(int, written);
+
+        QTemporaryDir folder;
+        Run run(folder, std::vector<std::string>(static_cast<std::size_t>(devices), "Synth"));
+        writeFile(run.settingsPath(), "[Dev]\r\nDev_num=" + saved.toStdString() + "\r\n");
+        run.program->start();
+
+        QCOMPARE(run.service.calls()[2].kind, CallKind::Open);
+        QCOMPARE(run.service.calls()[2].device, opened);
+        QCOMPARE(run.program->port().deviceIndex(), opened);
+        QVERIFY(run.platform.boxes == boxes);
+
+        QVERIFY(run.window().close());
+        const std::string expected = "[Dev]\r\ndev_num=" + std::to_string(written)
+            + "\r\n\r\n[window]\r\nHeight=526\r\nWidth=679\r\nTop=159\r\nLeft=193\r\n\r\n";
+        QCOMPARE(readFile(run.settingsPath()), expected);
+    }
+
+    void openFailureIsReportedAndStartUpGoesOn()
+    {
+        QTemporaryDir folder;
+        Run run(folder, { "Busy synth" });
+        run.service.failOpenOf(0);
+        run.program->start();
+
+        QVERIFY((run.platform.boxes == std::vector<Box> { message(kCannotOpen) }));
+        // The name is still read by number, and the reset still goes to the service.
+        QCOMPARE(run.window().deviceReadout().text(), QStringLiteral("Busy synth"));
+        QCOMPARE(run.callKinds().size(), std::size_t { 6 });
+        QVERIFY(run.service.deliveredTo(0).empty());
+    }
+
+    void savedGeometryIsRestoredAndWrittenBack_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QRect>("restored");
+        QTest::addColumn<QByteArray>("written");
+        QTest::newRow("section and key in other case")
+            << QByteArray("[WINDOW]\r\nHEIGHT=600\r\n") << QRect(193, 159, 679, 600)
+            << QByteArray("[WINDOW]\r\nHeight=600\r\nWidth=679\r\nTop=159\r\nLeft=193\r\n\r\n"
+                          "[dev]\r\ndev_num=0\r\n\r\n");
+        QTest::newRow("all four, blanks around the equals sign")
+            << QByteArray("; saved by hand\n[window]\nleft = 40\ntop=30\nwidth=700\nheight=0x258\n")
+            << QRect(40, 30, 700, 600)
+            << QByteArray("[window]\r\nLeft=40\r\nTop=30\r\nWidth=700\r\nHeight=600\r\n\r\n"
+                          "[dev]\r\ndev_num=0\r\n\r\n");
+        // A monitor that is gone leaves the window where it can still be reached.
+        QTest::newRow("wholly off every screen")
+            << QByteArray("[window]\r\nLeft=20000\r\nTop=20000\r\n") << QRect(193, 159, 679, 526)
+            << QByteArray("[window]\r\nLeft=193\r\nTop=159\r\nHeight=526\r\nWidth=679\r\n\r\n"
+                          "[dev]\r\ndev_num=0\r\n\r\n");
+        QTest::newRow("partly off screen stays")
+            << QByteArray("[window]\r\nLeft=-300\r\nTop=-20\r\n") << QRect(-300, -20, 679, 526)
+            << QByteArray("[window]\r\nLeft=-300\r\nTop=-20\r\nHeight=526\r\nWidth=679\r\n\r\n"
+                          "[dev]\r\ndev_num=0\r\n\r\n");
+    }
+    void savedGeometryIsRestoredAndWrittenBack()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QRect, restored);
+        QFETCH(QByteArray, written);
+
+        QTemporaryDir folder;
+        Run run(folder, { "Synth" });
+        writeFile(run.settingsPath(), file.toStdString());
+        run.program->start();
+        QCOMPARE(run.window().outerGeometry(), restored);
+
+        run.window().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&run.window()));
+        QVERIFY(run.window().close());
+        QCOMPARE(QByteArray::fromStdString(readFile(run.settingsPath())), written);
+    }
+
+    void unreadableFileIsReportedAndLeftAlone()
+    {
+        QTemporaryDir folder;
+        Run run(folder, { "Synth" });
+        // A folder where the file should be cannot be read by anyone, root included.
+        fs::create_directory(run.settingsPath());
+        writeFile(run.settingsPath() / "keep", "x");
+        run.program->start();
+
+        const QString path = QString::fromStdString(run.settingsPath().string());
+        QVERIFY((run.platform.boxes
+            == std::vector<Box> {
+                { Box::Error, QStringLiteral("ファイル %1 は開けません.").arg(path) } }));
+        QCOMPARE(run.window().outerGeometry(), QRect(193, 159, 679, 526));
+        QCOMPARE(run.window().programReadout().text(), QStringLiteral("1"));
+
+        QVERIFY(run.window().close());
+        QCOMPARE(run.platform.boxes.size(), std::size_t { 1 });
+        QCOMPARE(readFile(run.settingsPath() / "keep"), std::string("x"));
+    }
+
+    void unwritableFileKeepsTheWindowUntilASecondCloseSucceeds()
+    {
+        QTemporaryDir folder;
+        Run run(folder, { "Synth" });
+        run.program->start();
+        auto& window = run.window();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+        // Something in the way of the file at shut-down: a folder cannot be replaced by a file.
+        fs::create_directories(run.settingsPath() / "in the way");
+        QVERIFY(!window.close());
+        QVERIFY(window.isVisible());
+        const QString path = QString::fromStdString(run.settingsPath().string());
+        QVERIFY((run.platform.boxes
+            == std::vector<Box> {
+                { Box::Error, QStringLiteral("ファイル %1 を作成できません.").arg(path) } }));
+        // The port was closed all the same; a press now would reach nothing.
+        QCOMPARE(run.callKinds().back(), CallKind::Close);
+
+        fs::remove_all(run.settingsPath());
+        QVERIFY(window.close());
+        QVERIFY(!window.isVisible());
+        QCOMPARE(readFile(run.settingsPath()), kFreshFile);
+        const auto kinds = run.callKinds();
+        QCOMPARE(std::count(kinds.begin(), kinds.end(), CallKind::Close), 2);
+    }
+
+    void boxCaptionIsTheExecutableName_data()
+    {
+        QTest::addColumn<QString>("executable");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("plain") << "/usr/bin/tonalyx"
+                               << "tonalyx";
+        QTest::newRow("extension and case") << "/opt/TONALYX.Bin"
+                                            << "Tonalyx";
+        QTest::newRow("first full stop") << "/x/Tona.lyx.app"
+                                         << "Tona";
+        QTest::newRow("folder with a full stop") << "/a.b/MyTool"
+                                                 << "Mytool";
+    }
+    void boxCaptionIsTheExecutableName()
+    {
+        QFETCH(QString, executable);
+        QFETCH(QString, title);
+        QCOMPARE(app::applicationTitle(executable.toStdString()), title);
+    }
+};
+
+QTEST_MAIN(TestLifecycle)
+#include "test_lifecycle.moc"
