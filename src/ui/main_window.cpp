@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QWindow>
+#include <algorithm>
 
 namespace tonalyx::ui {
 
@@ -40,11 +41,14 @@ QColor colourOf(layout::Colour colour)
     return {};
 }
 
+// Labels size themselves to their captions. They only ever grow: the layout's widths were
+// measured with another face, and a caption cut short would be worse than a wider box.
 QLabel* placeLabel(QWidget* parent, const layout::Control& control, const QFont& font)
 {
     auto* label = place<QLabel>(parent, control);
     label->setText(QString::fromUtf8(control.caption));
     label->setFont(font);
+    label->resize(std::max(label->width(), label->sizeHint().width()), label->height());
     return label;
 }
 } // namespace

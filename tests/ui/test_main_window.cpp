@@ -1,0 +1,449 @@
+#include "ui/main_window.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+#include <algorithm>
+#include <memory>
+
+using tonalyx::ui::TForm1;
+
+namespace {
+
+// The size of the canvas that holds every control; a client area at least this large needs no
+// scroll bars.
+constexpr QSize kContentSize { 665, 492 };
+
+const QStringList kWindowControls { QStringLiteral("PageControl1"), QStringLiteral("Button257"),
+    QStringLiteral("Button258"), QStringLiteral("Button259"), QStringLiteral("Button260"),
+    QStringLiteral("Button262"), QStringLiteral("Edit1"), QStringLiteral("Edit2"),
+    QStringLiteral("Edit3"), QStringLiteral("Edit4"), QStringLiteral("Label6"),
+    QStringLiteral("Label7"), QStringLiteral("Label8"), QStringLiteral("Label9") };
+
+const QStringList kReadouts { QStringLiteral("Edit1"), QStringLiteral("Edit2"),
+    QStringLiteral("Edit3"), QStringLiteral("Edit4") };
+
+QString exactly(const QString& text)
+{
+    return QRegularExpression::anchoredPattern(QRegularExpression::escape(text));
+}
+
+// The focused widget by the name of the control it belongs to: the tab control hands its focus
+// to its tab bar, which counts as the tab control.
+QString focusedControl()
+{
+    QWidget* focused = QApplication::focusWidget();
+    if (!focused)
+        return QStringLiteral("<none>");
+    if (qobject_cast<QTabBar*>(focused) && qobject_cast<QTabWidget*>(focused->parentWidget()))
+        return focused->parentWidget()->objectName();
+    return focused->objectName().isEmpty() ? QString::fromLatin1(focused->metaObject()->className())
+                                           : focused->objectName();
+}
+
+bool clipboardWorks()
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    const QString probe = QStringLiteral("clipboard probe");
+    clipboard->setText(probe);
+    return clipboard->text() == probe;
+}
+
+} // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TForm1> window_;
+
+    template <typename Widget = QWidget> Widget* control(const QString& name)
+    {
+        auto* widget = window_->findChild<Widget*>(name);
+        if (!widget)
+            qWarning("no %s named %s", Widget::staticMetaObject.className(), qPrintable(name));
+        return widget;
+    }
+
+    bool showAndActivate()
+    {
+        window_->show();
+        window_->activateWindow();
+        return QTest::qWaitForWindowActive(window_.get());
+    }
+
+    // The scroll area's client size is what the window's geometry gives it; the window has no
+    // frame of its own.
+    void resizeClient(const QSize& size)
+    {
+        window_->resize(size);
+        QCoreApplication::processEvents();
+    }
+
+private slots:
+    void init() { window_ = std::make_unique<TForm1>(); }
+    void cleanup() { window_.reset(); }
+
+    void titleAndCaptionButtons()
+    {
+        QCOMPARE(window_->windowTitle(), QStringLiteral("Tonalyx"));
+        QVERIFY(showAndActivate());
+        for (const Qt::WindowFlags flags :
+            { window_->windowFlags(), window_->windowHandle()->flags() }) {
+            QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));
+            QVERIFY(flags.testFlag(Qt::WindowMinimizeButtonHint));
+            QVERIFY(flags.testFlag(Qt::WindowCloseButtonHint));
+            QVERIFY(flags.testFlag(Qt::WindowTitleHint));
+        }
+    }
+
+    void controlsArePlacedAndCaptioned_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("onVersionPage");
+        QTest::addColumn<QRect>("geometry");
+        QTest::addColumn<QString>("textPattern");
+        QTest::addColumn<int>("pixelSize");
+        QTest::addColumn<bool>("bold");
+        QTest::addColumn<QColor>("colour"); // invalid: the control keeps the palette's colour
+
+        const auto windowControl
+            = [](const char* name, QRect geometry, const QString& text, int pixels) {
+                  QTest::newRow(name) << QString::fromLatin1(name) << false << geometry
+                                      << exactly(text) << pixels << false << QColor();
+              };
+        windowControl("PageControl1", { 8, 0, 657, 361 }, {}, 12);
+        windowControl("Button257", { 552, 368, 73, 33 }, QStringLiteral("音源の変更"), 12);
+        windowControl("Button258", { 552, 408, 33, 25 }, QStringLiteral("－１"), 12);
+        windowControl("Button259", { 592, 408, 33, 25 }, QStringLiteral("０"), 12);
+        windowControl("Button260", { 632, 408, 33, 25 }, QStringLiteral("＋１"), 12);
+        windowControl("Button262", { 632, 368, 33, 33 }, QStringLiteral("GS"), 12);
+        windowControl("Edit1", { 128, 448, 33, 20 }, {}, 12);
+        windowControl("Edit2", { 248, 448, 41, 20 }, {}, 12);
+        windowControl("Edit3", { 192, 472, 329, 20 }, {}, 12);
+        windowControl("Edit4", { 368, 448, 249, 20 }, {}, 12);
+        windowControl("Label6", { 0, 448, 121, 15 }, QStringLiteral("プログラムナンバー"), 15);
+        windowControl("Label7", { 160, 448, 89, 15 }, QStringLiteral("バンクセレクト"), 15);
+        windowControl("Label8", { 112, 472, 45, 15 }, QStringLiteral("音源名"), 15);
+        windowControl("Label9", { 312, 448, 45, 15 }, QStringLiteral("楽器名"), 15);
+
+        const QColor yellow(255, 255, 0);
+        const QColor blue(0, 0, 255);
+        const QColor grey(128, 128, 128);
+        const auto versionLabel = [](const char* name, QRect geometry, const QString& pattern,
+                                      int pixels, QColor colour) {
+            QTest::newRow(name) << QString::fromLatin1(name) << true << geometry << pattern
+                                << pixels << true << colour;
+        };
+        versionLabel(
+            "Label1", { 88, 32, 331, 40 }, exactly(QStringLiteral("Ｔｏｎａｌｙｘ")), 40, yellow);
+        versionLabel(
+            "Label2", { 248, 80, 217, 40 }, exactly(QStringLiteral("Version 2.11")), 40, blue);
+        versionLabel(
+            "Label3", { 312, 136, 225, 27 }, exactly(QStringLiteral("2002/01/25 19:53")), 27, blue);
+        // The author's name follows an ideographic space.
+        versionLabel(
+            "Label4", { 56, 200, 215, 27 }, QStringLiteral("^制作者\u3000\\S.*$"), 27, grey);
+        versionLabel("Label5", { 104, 272, 525, 27 }, QStringLiteral("^https?://[^\\s/]+\\.\\S+$"),
+            27, grey);
+    }
+    void controlsArePlacedAndCaptioned()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, onVersionPage);
+        QFETCH(QRect, geometry);
+        QFETCH(QString, textPattern);
+        QFETCH(int, pixelSize);
+        QFETCH(bool, bold);
+        QFETCH(QColor, colour);
+
+        // Placed after the show, so that nothing laid out on the way moves a control.
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+
+        QWidget* widget = control(name);
+        QVERIFY(widget);
+        QWidget* expectedParent
+            = onVersionPage ? control(QStringLiteral("TabSheet3")) : window_->widget();
+        QVERIFY(expectedParent);
+        QCOMPARE(widget->parentWidget(), expectedParent);
+        if (auto* label = qobject_cast<QLabel*>(widget)) {
+            // A label grows to show its whole caption, and never shrinks below its place.
+            QCOMPARE(label->pos(), geometry.topLeft());
+            QCOMPARE(label->height(), geometry.height());
+            QVERIFY(label->width() >= geometry.width());
+            QVERIFY(label->width() >= label->sizeHint().width());
+        } else {
+            QCOMPARE(widget->geometry(), geometry);
+        }
+
+        const QString text = widget->property("text").toString();
+        QVERIFY2(QRegularExpression(textPattern).match(text).hasMatch(), qPrintable(text));
+
+        QCOMPARE(widget->font().pixelSize(), pixelSize);
+        QCOMPARE(widget->font().bold(), bold);
+        if (colour.isValid())
+            QCOMPARE(widget->palette().color(QPalette::WindowText), colour);
+    }
+
+    void tabsInOrderWithTheFirstCurrent()
+    {
+        auto* tabs = control<QTabWidget>(QStringLiteral("PageControl1"));
+        QVERIFY(tabs);
+        const QStringList names { QStringLiteral("TabSheet1"), QStringLiteral("TabSheet2"),
+            QStringLiteral("TabSheet3") };
+        const QStringList captions { QStringLiteral("プログラムナンバー"),
+            QStringLiteral("バンクセレクト"), QStringLiteral("バージョン情報") };
+        QCOMPARE(tabs->count(), names.size());
+        for (int i = 0; i < tabs->count(); ++i) {
+            QCOMPARE(tabs->widget(i)->objectName(), names[i]);
+            QCOMPARE(tabs->tabText(i), captions[i]);
+        }
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+        QCOMPARE(tabs->currentWidget()->objectName(), names[0]);
+    }
+
+    void readoutsAreReadOnlyAndEmptyAtStart()
+    {
+        for (const QString& name : kReadouts) {
+            auto* field = control<QLineEdit>(name);
+            QVERIFY(field);
+            QVERIFY2(field->isReadOnly(), qPrintable(name));
+            QVERIFY2(field->text().isEmpty(), qPrintable(name));
+        }
+    }
+
+    void windowFontIsTwelvePixels() { QCOMPARE(window_->font().pixelSize(), 12); }
+
+    // Every text is set in a face that has Japanese glyphs, not in a Latin fallback that would
+    // draw the captions as boxes.
+    void everyTextResolvesToAJapaneseFace()
+    {
+        const QStringList families = QFontDatabase::families();
+        if (!std::any_of(families.begin(), families.end(),
+                [](const QString& family) { return family.contains(QLatin1String("IPA")); }))
+            QSKIP("No IPA font is installed");
+
+        QList<QWidget*> widgets { window_.get() };
+        widgets += window_->findChildren<QWidget*>();
+        for (QWidget* widget : widgets) {
+            const QString family = QFontInfo(widget->font()).family();
+            QVERIFY2(family.contains(QLatin1String("IPA")),
+                qPrintable(widget->objectName() + QLatin1String(" resolves to ") + family));
+        }
+    }
+
+    void tabVisitsControlsInOrder_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QStringList>("visited");
+        const QStringList forward { QStringLiteral("Button257"), QStringLiteral("Button258"),
+            QStringLiteral("Button259"), QStringLiteral("Button260"), QStringLiteral("Button262"),
+            QStringLiteral("Edit1"), QStringLiteral("Edit2"), QStringLiteral("Edit3"),
+            QStringLiteral("Edit4"), QStringLiteral("PageControl1") };
+        QStringList backward(forward.rbegin() + 1, forward.rend());
+        backward.append(QStringLiteral("PageControl1"));
+        QTest::newRow("tab") << int(Qt::Key_Tab) << forward;
+        QTest::newRow("shift+tab") << int(Qt::Key_Backtab) << backward;
+    }
+    void tabVisitsControlsInOrder()
+    {
+        QFETCH(int, key);
+        QFETCH(QStringList, visited);
+
+        QVERIFY(showAndActivate());
+        QCOMPARE(focusedControl(), QStringLiteral("PageControl1"));
+
+        QStringList actual;
+        for (qsizetype i = 0; i < visited.size(); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+            actual.append(focusedControl());
+        }
+        QCOMPARE(actual, visited);
+    }
+
+    // Keys that edit a normal field leave a read-only one as it is.
+    void readoutsIgnoreEditingKeys_data()
+    {
+        QTest::addColumn<QTestEventList>("keys");
+        QTestEventList letters;
+        letters.addKeyClicks(QStringLiteral("abc 9"));
+        QTestEventList backspace;
+        backspace.addKeyClick(Qt::Key_End);
+        backspace.addKeyClick(Qt::Key_Backspace);
+        QTestEventList deleteKey;
+        deleteKey.addKeyClick(Qt::Key_Home);
+        deleteKey.addKeyClick(Qt::Key_Delete);
+        QTestEventList cut;
+        cut.addKeyClick(Qt::Key_A, Qt::ControlModifier);
+        cut.addKeyClick(Qt::Key_X, Qt::ControlModifier);
+        QTestEventList paste;
+        paste.addKeyClick(Qt::Key_A, Qt::ControlModifier);
+        paste.addKeyClick(Qt::Key_V, Qt::ControlModifier);
+        QTestEventList undo;
+        undo.addKeyClick(Qt::Key_Z, Qt::ControlModifier);
+
+        QTest::newRow("letters") << letters;
+        QTest::newRow("backspace") << backspace;
+        QTest::newRow("delete") << deleteKey;
+        QTest::newRow("cut") << cut;
+        QTest::newRow("paste") << paste;
+        QTest::newRow("undo") << undo;
+    }
+    void readoutsIgnoreEditingKeys()
+    {
+        QFETCH(QTestEventList, keys);
+        QGuiApplication::clipboard()->setText(QStringLiteral("pasted"));
+        QVERIFY(showAndActivate());
+
+        for (const QString& name : kReadouts) {
+            auto* field = control<QLineEdit>(name);
+            QVERIFY(field);
+            field->setText(QStringLiteral("piano 1"));
+            field->setFocus(Qt::TabFocusReason);
+            QVERIFY(field->hasFocus());
+            keys.simulate(field);
+            QCOMPARE(field->text(), QStringLiteral("piano 1"));
+        }
+    }
+
+    void readoutTextCanBeCopied()
+    {
+        if (!clipboardWorks())
+            QSKIP("The platform's clipboard does not keep text");
+        QVERIFY(showAndActivate());
+
+        for (const QString& name : kReadouts) {
+            auto* field = control<QLineEdit>(name);
+            QVERIFY(field);
+            const QString text = QStringLiteral("SC-88 ") + name;
+            field->setText(text);
+            QGuiApplication::clipboard()->clear();
+            field->setFocus(Qt::TabFocusReason);
+            QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClick(field, Qt::Key_C, Qt::ControlModifier);
+            QCOMPARE(QGuiApplication::clipboard()->text(), text);
+        }
+    }
+
+    void clientSmallerThanTheControlsScrolls_data()
+    {
+        QTest::addColumn<QSize>("client");
+        QTest::addColumn<bool>("horizontal");
+        QTest::addColumn<bool>("vertical");
+        QTest::newRow("smaller both ways") << QSize(600, 400) << true << true;
+        QTest::newRow("narrower") << QSize(600, 560) << true << false;
+        QTest::newRow("shorter") << QSize(740, 400) << false << true;
+        QTest::newRow("one pixel narrower")
+            << QSize(kContentSize.width() - 1, 560) << true << false;
+        QTest::newRow("exactly the controls") << kContentSize << false << false;
+        QTest::newRow("larger") << QSize(900, 700) << false << false;
+    }
+    void clientSmallerThanTheControlsScrolls()
+    {
+        QFETCH(QSize, client);
+        QFETCH(bool, horizontal);
+        QFETCH(bool, vertical);
+
+        QHash<QString, QRect> before;
+        for (const QString& name : kWindowControls) {
+            QWidget* widget = control(name);
+            QVERIFY(widget);
+            before.insert(name, widget->geometry());
+        }
+
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+        resizeClient(client);
+        QCOMPARE(window_->size(), client);
+
+        QCOMPARE(window_->horizontalScrollBar()->isVisible(), horizontal);
+        QCOMPARE(window_->verticalScrollBar()->isVisible(), vertical);
+
+        // The canvas starts at the top left of the client, and the scroll range reaches every
+        // control and no further.
+        QWidget* canvas = window_->widget();
+        QCOMPARE(canvas->mapTo(window_.get(), QPoint(0, 0)), QPoint(0, 0));
+        const QSize viewport = window_->viewport()->size();
+        if (horizontal)
+            QCOMPARE(
+                window_->horizontalScrollBar()->maximum(), kContentSize.width() - viewport.width());
+        if (vertical)
+            QCOMPARE(
+                window_->verticalScrollBar()->maximum(), kContentSize.height() - viewport.height());
+
+        for (const QString& name : kWindowControls)
+            QCOMPARE(control(name)->geometry(), before.value(name));
+
+        if (horizontal || vertical) {
+            window_->horizontalScrollBar()->setValue(window_->horizontalScrollBar()->maximum());
+            window_->verticalScrollBar()->setValue(window_->verticalScrollBar()->maximum());
+            // Scrolled to the end, the far corner of the controls meets the far corner of the
+            // viewport along each axis that scrolls.
+            const QPoint corner = canvas->mapTo(
+                window_->viewport(), QPoint(kContentSize.width(), kContentSize.height()));
+            QCOMPARE(corner,
+                QPoint(horizontal ? viewport.width() : kContentSize.width(),
+                    vertical ? viewport.height() : kContentSize.height()));
+        }
+    }
+
+    void outerGeometryReadsBackWhatWasSet_data()
+    {
+        QTest::addColumn<QRect>("outer");
+        QTest::newRow("larger than the controls") << QRect(100, 120, 700, 550);
+        QTest::newRow("smaller than the controls") << QRect(300, 200, 400, 300);
+    }
+    void outerGeometryReadsBackWhatWasSet()
+    {
+        QFETCH(QRect, outer);
+        window_->setOuterGeometry(outer);
+        QCOMPARE(window_->outerGeometry(), outer);
+
+        // The window system reports the frame some time after the show; the window then makes
+        // room for it inside the same outer rectangle.
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+        QTRY_COMPARE(window_->outerGeometry(), outer);
+    }
+
+    void closeHandlerDecides_data()
+    {
+        QTest::addColumn<bool>("installed");
+        QTest::addColumn<bool>("allow");
+        QTest::newRow("handler refuses") << true << false;
+        QTest::newRow("handler allows") << true << true;
+        QTest::newRow("no handler") << false << true;
+    }
+    void closeHandlerDecides()
+    {
+        QFETCH(bool, installed);
+        QFETCH(bool, allow);
+
+        int asked = 0;
+        if (installed)
+            window_->setCloseHandler([&] {
+                ++asked;
+                return allow;
+            });
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+
+        QCOMPARE(window_->close(), allow);
+        QCOMPARE(window_->isVisible(), !allow);
+        QCOMPARE(asked, installed ? 1 : 0);
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "test_main_window.moc"
