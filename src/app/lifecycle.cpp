@@ -1,5 +1,6 @@
 #include "lifecycle.h"
 
+#include "catalogue/tone_catalogue.h"
 #include "device_name_text.h"
 #include "messages.h"
 #include "midi/midi_out_port.h"
@@ -25,9 +26,11 @@ QList<QRect> availableScreenAreas()
 }
 } // namespace
 
-Lifecycle::Lifecycle(midi::MidiOutPort& port, ui::TForm1& window, Platform& platform)
+Lifecycle::Lifecycle(midi::MidiOutPort& port, ui::TForm1& window,
+    selection::ToneNameTable& toneNames, Platform& platform)
     : port_(port)
     , window_(window)
+    , toneNames_(toneNames)
     , platform_(platform)
 { }
 
@@ -66,6 +69,8 @@ void Lifecycle::FormCreate()
     window_.programReadout().setText(QStringLiteral("1"));
     window_.bankReadout().setText(QStringLiteral("0"));
     window_.toneReadout().setText(QStringLiteral("piano 1"));
+
+    catalogue::fillToneNameTable(toneNames_);
 }
 
 bool Lifecycle::FormClose()

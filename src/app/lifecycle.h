@@ -7,6 +7,9 @@
 namespace tonalyx::midi {
 class MidiOutPort;
 }
+namespace tonalyx::selection {
+class ToneNameTable;
+}
 namespace tonalyx::ui {
 class TForm1;
 }
@@ -19,7 +22,8 @@ class Platform;
 // and the settings carried from one run to the next.
 class Lifecycle {
 public:
-    Lifecycle(midi::MidiOutPort& port, ui::TForm1& window, Platform& platform);
+    Lifecycle(midi::MidiOutPort& port, ui::TForm1& window, selection::ToneNameTable& toneNames,
+        Platform& platform);
 
     // Runs once, before the window is first shown. Every step runs whatever the earlier ones found;
     // problems are reported in boxes and start-up goes on.
@@ -31,6 +35,7 @@ public:
 private:
     midi::MidiOutPort& port_;
     ui::TForm1& window_;
+    selection::ToneNameTable& toneNames_;
     Platform& platform_;
     // Held from start-up until the settings have been written at shut-down.
     std::optional<SettingsFile> settings_;

@@ -1,6 +1,8 @@
 #include "main_window.h"
 
 #include "fonts.h"
+#include "preview_button.h"
+#include "program_hints.h"
 #include "window_layout.h"
 
 #include <QCloseEvent>
@@ -97,6 +99,11 @@ void TForm1::buildTabs()
         pageControl_->addTab(page, QString::fromUtf8(sheet.caption));
         tabSheets_[i] = page;
     }
+
+    programButtons_ = placeButtonGrid(tabSheets_[0], 1, 1);
+    for (std::size_t i = 0; i < programButtons_.size(); ++i)
+        programButtons_[i]->setToolTip(QString::fromUtf8(kProgramHints[i]));
+    bankButtons_ = placeButtonGrid(tabSheets_[1], 129, 0);
 
     // The version page's own font is bold; each of its labels sets its size and colour.
     auto* versionPage = tabSheets_[2];

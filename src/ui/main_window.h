@@ -1,5 +1,7 @@
 #pragma once
 
+#include "button_grid.h"
+
 #include <QRect>
 #include <QScrollArea>
 #include <array>
@@ -36,6 +38,10 @@ public:
     QPushButton& octaveNoneButton() { return *commandButtons_[2]; }
     QPushButton& octaveUpButton() { return *commandButtons_[3]; }
     QPushButton& gsResetButton() { return *commandButtons_[4]; }
+    // Program buttons 1 to 128 on the first page, in program order.
+    const ButtonGrid& programButtons() const { return programButtons_; }
+    // Bank buttons 0 to 127 on the second page, in bank order.
+    const ButtonGrid& bankButtons() const { return bankButtons_; }
     QLineEdit& programReadout() { return *readouts_[0]; }
     QLineEdit& bankReadout() { return *readouts_[1]; }
     QLineEdit& deviceReadout() { return *readouts_[2]; }
@@ -58,6 +64,8 @@ private:
     QWidget* canvas_;
     QTabWidget* pageControl_;
     std::array<QWidget*, 3> tabSheets_ {};
+    ButtonGrid programButtons_ {};
+    ButtonGrid bankButtons_ {};
     std::array<QPushButton*, 5> commandButtons_ {};
     std::array<QLineEdit*, 4> readouts_ {};
 

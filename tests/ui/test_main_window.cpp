@@ -243,24 +243,39 @@ private slots:
         }
     }
 
+    // From the tab control, Tab walks the buttons of the page on show, then the fixed controls.
     void tabVisitsControlsInOrder_data()
     {
+        QTest::addColumn<int>("page");
         QTest::addColumn<int>("key");
         QTest::addColumn<QStringList>("visited");
-        const QStringList forward { QStringLiteral("Button257"), QStringLiteral("Button258"),
+        const QStringList fixed { QStringLiteral("Button257"), QStringLiteral("Button258"),
             QStringLiteral("Button259"), QStringLiteral("Button260"), QStringLiteral("Button262"),
             QStringLiteral("Edit1"), QStringLiteral("Edit2"), QStringLiteral("Edit3"),
             QStringLiteral("Edit4"), QStringLiteral("PageControl1") };
-        QStringList backward(forward.rbegin() + 1, forward.rend());
-        backward.append(QStringLiteral("PageControl1"));
-        QTest::newRow("tab") << int(Qt::Key_Tab) << forward;
-        QTest::newRow("shift+tab") << int(Qt::Key_Backtab) << backward;
+        const auto backwards = [](const QStringList& forward) {
+            QStringList backward(forward.rbegin() + 1, forward.rend());
+            backward.append(QStringLiteral("PageControl1"));
+            return backward;
+        };
+        QStringList programPage;
+        for (int n = 1; n <= 128; ++n)
+            programPage.append(QStringLiteral("Button%1").arg(n));
+        programPage += fixed;
+
+        QTest::newRow("program page, tab") << 0 << int(Qt::Key_Tab) << programPage;
+        QTest::newRow("program page, shift+tab")
+            << 0 << int(Qt::Key_Backtab) << backwards(programPage);
+        QTest::newRow("version page, tab") << 2 << int(Qt::Key_Tab) << fixed;
+        QTest::newRow("version page, shift+tab") << 2 << int(Qt::Key_Backtab) << backwards(fixed);
     }
     void tabVisitsControlsInOrder()
     {
+        QFETCH(int, page);
         QFETCH(int, key);
         QFETCH(QStringList, visited);
 
+        control<QTabWidget>(QStringLiteral("PageControl1"))->setCurrentIndex(page);
         QVERIFY(showAndActivate());
         QCOMPARE(focusedControl(), QStringLiteral("PageControl1"));
 

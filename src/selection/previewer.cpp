@@ -1,0 +1,101 @@
+#include "previewer.h"
+
+#include "midi/midi_out_port.h"
+#include "readouts.h"
+#include "tone_name_table.h"
+
+#include <charconv>
+
+namespace tonalyx::selection {
+
+Previewer::Previewer(midi::MidiOutPort& port, const ToneNameTable& toneNames, Readouts& readouts)
+    : port_(port)
+    , toneNames_(toneNames)
+    , readouts_(readouts)
+{ }
+
+void Previewer::programMouseDown(std::int32_t program)
+{
+    port_.sendShortMessage(midi::bankSelectMsb(state_.currentBank));
+    port_.sendShortMessage(midi::programChange(program));
+    sendNoteOn();
+    state_.currentProgram = program;
+    refreshReadouts();
+}
+
+void Previewer::programKeyDown(std::int32_t program)
+{
+    // The keyboard repeats a held key; only its first press sounds.
+    if (state_.keyHeld == 1)
+        return;
+    port_.sendShortMessage(midi::programChange(program));
+    sendNoteOn();
+    state_.currentProgram = program;
+    state_.keyHeld = 1;
+    refreshReadouts();
+}
+
+void Previewer::bankMouseDown(std::int32_t bank)
+{
+    selectBank(bank);
+    refreshReadouts();
+}
+
+void Previewer::bankKeyDown(std::int32_t bank)
+{
+    if (state_.keyHeld == 1)
+        return;
+    selectBank(bank);
+    state_.keyHeld = 1;
+    refreshReadouts();
+}
+
+// A bank only takes effect with the next Program Change, so the current program is sent again.
+void Previewer::selectBank(std::int32_t bank)
+{
+    state_.currentBank = bank;
+    port_.sendShortMessage(midi::bankSelectMsb(bank));
+    port_.sendShortMessage(midi::bankSelectLsb());
+    port_.sendShortMessage(midi::programChange(state_.currentProgram));
+    sendNoteOn();
+}
+
+void Previewer::buttonMouseUp()
+{
+    sendNoteOff();
+}
+
+void Previewer::buttonKeyUp()
+{
+    sendNoteOff();
+    state_.keyHeld = 0;
+}
+
+void Previewer::selectFirstProgramAndBank()
+{
+    state_.currentProgram = 0;
+    state_.currentBank = 0;
+}
+
+void Previewer::sendNoteOn()
+{
+    port_.sendShortMessage(midi::noteOn(previewNote(state_)));
+}
+
+void Previewer::sendNoteOff()
+{
+    port_.sendShortMessage(midi::noteOff(previewNote(state_)));
+}
+
+void Previewer::refreshReadouts()
+{
+    char program[12];
+    char bank[12];
+    const auto programEnd
+        = std::to_chars(std::begin(program), std::end(program), state_.currentProgram + 1).ptr;
+    const auto bankEnd = std::to_chars(std::begin(bank), std::end(bank), state_.currentBank).ptr;
+    readouts_.showSelection({ program, programEnd }, { bank, bankEnd },
+        toneNames_.lookup(state_.currentProgram, state_.currentBank));
+}
+
+} // namespace tonalyx::selection

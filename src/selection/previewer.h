@@ -1,0 +1,54 @@
+#pragma once
+
+#include "selection_state.h"
+
+#include <cstdint>
+
+namespace tonalyx::midi {
+class MidiOutPort;
+}
+
+namespace tonalyx::selection {
+
+class Readouts;
+class ToneNameTable;
+
+// Turns presses and releases of the program buttons, bank buttons and keyboard keys into MIDI
+// messages, and keeps the selection they change. Each operation sends its messages first, back
+// to back, and refreshes the readouts last.
+class Previewer {
+public:
+    Previewer(midi::MidiOutPort& port, const ToneNameTable& toneNames, Readouts& readouts);
+
+    const SelectionState& state() const { return state_; }
+
+    // Program buttons, with their program 0 to 127.
+    void programMouseDown(std::int32_t program);
+    void programKeyDown(std::int32_t program);
+
+    // Bank buttons, with their bank 0 to 127. Both ways of pressing send the same messages.
+    void bankMouseDown(std::int32_t bank);
+    void bankKeyDown(std::int32_t bank);
+
+    // Releases of a program or bank button. A key release also ends a key press that went
+    // to another button (the focus moved while the key was down).
+    void buttonMouseUp();
+    void buttonKeyUp();
+
+    // After a device switch the new device starts at program 0, bank 0. The readouts keep
+    // showing the earlier selection until the next button press.
+    void selectFirstProgramAndBank();
+
+private:
+    void selectBank(std::int32_t bank);
+    void sendNoteOn();
+    void sendNoteOff();
+    void refreshReadouts();
+
+    midi::MidiOutPort& port_;
+    const ToneNameTable& toneNames_;
+    Readouts& readouts_;
+    SelectionState state_;
+};
+
+} // namespace tonalyx::selection

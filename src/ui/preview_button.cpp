@@ -1,0 +1,47 @@
+#include "preview_button.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+namespace tonalyx::ui {
+
+namespace {
+bool movesFocus(const QKeyEvent* event)
+{
+    return event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab;
+}
+} // namespace
+
+PreviewButton::PreviewButton(QWidget* parent)
+    : QPushButton(parent)
+{
+    setAutoDefault(false);
+}
+
+void PreviewButton::mousePressEvent(QMouseEvent* event)
+{
+    emit mouseDown();
+    QPushButton::mousePressEvent(event);
+}
+
+void PreviewButton::mouseReleaseEvent(QMouseEvent* event)
+{
+    emit mouseUp();
+    QPushButton::mouseReleaseEvent(event);
+}
+
+void PreviewButton::keyPressEvent(QKeyEvent* event)
+{
+    if (!movesFocus(event))
+        emit keyDown();
+    QPushButton::keyPressEvent(event);
+}
+
+void PreviewButton::keyReleaseEvent(QKeyEvent* event)
+{
+    if (!movesFocus(event) && !event->isAutoRepeat())
+        emit keyUp();
+    QPushButton::keyReleaseEvent(event);
+}
+
+} // namespace tonalyx::ui

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QPushButton>
+
+namespace tonalyx::ui {
+
+// A push button that reports the four events a preview is built from. It never consumes an
+// event: focus on click, the space bar and the rest of the toolkit's handling go on as usual.
+//
+// Keys: a held key repeats its press, as the keyboard does, and only its real release is a
+// release. X11 delivers a held key as pairs of release and press marked as repeats; the
+// repeated releases are not passed on. Tab and Backtab belong to focus movement and are never
+// reported, neither pressed nor released.
+class PreviewButton : public QPushButton {
+    Q_OBJECT
+
+public:
+    explicit PreviewButton(QWidget* parent = nullptr);
+
+signals:
+    void mouseDown();
+    void mouseUp();
+    void keyDown();
+    void keyUp();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+};
+
+} // namespace tonalyx::ui
