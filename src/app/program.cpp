@@ -1,15 +1,25 @@
 #include "program.h"
 
+#include "ui/key_shape.h"
 #include "ui/preview_button.h"
+
+#include <QPushButton>
+#include <array>
 
 namespace tonalyx::app {
 
 Program::Program(midi::MidiOutService& service, Platform& platform)
     : port_(service)
     , lifecycle_(port_, window_, toneNames_, platform)
+    , deviceCommands_(port_, previewer_, window_, platform)
 {
     window_.setCloseHandler([this] { return lifecycle_.FormClose(); });
+    QObject::connect(&window_.deviceSwitchButton(), &QPushButton::clicked, &window_,
+        [this] { deviceCommands_.Button257Click(); });
+    QObject::connect(&window_.gsResetButton(), &QPushButton::clicked, &window_,
+        [this] { deviceCommands_.Button262Click(); });
     bindButtonGrids();
+    bindKeyboard();
 }
 
 void Program::start()
@@ -37,6 +47,26 @@ void Program::bindButtonGrids()
     using selection::Previewer;
     bind(window_.programButtons(), &Previewer::programMouseDown, &Previewer::programKeyDown);
     bind(window_.bankButtons(), &Previewer::bankMouseDown, &Previewer::bankKeyDown);
+}
+
+void Program::bindKeyboard()
+{
+    for (const auto& key : window_.keys()) {
+        const std::int32_t offset = key.offset;
+        QObject::connect(key.shape, &ui::KeyShape::mouseDown, &window_,
+            [this, offset] { previewer_.keyMouseDown(offset); });
+        QObject::connect(
+            key.shape, &ui::KeyShape::mouseUp, &window_, [this] { previewer_.keyMouseUp(); });
+    }
+    const std::array<std::pair<QPushButton*, std::int32_t>, 3> octaves { {
+        { &window_.octaveDownButton(), -1 },
+        { &window_.octaveNoneButton(), 0 },
+        { &window_.octaveUpButton(), +1 },
+    } };
+    for (const auto& [button, shift] : octaves) {
+        QObject::connect(button, &QPushButton::clicked, &window_,
+            [this, shift = shift] { previewer_.setOctaveShift(shift); });
+    }
 }
 
 } // namespace tonalyx::app

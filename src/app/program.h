@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device_commands.h"
 #include "lifecycle.h"
 #include "midi/midi_out_port.h"
 #include "selection/previewer.h"
@@ -27,6 +28,7 @@ public:
 
 private:
     void bindButtonGrids();
+    void bindKeyboard();
 
     midi::MidiOutPort port_;
     selection::ToneNameTable toneNames_;
@@ -34,6 +36,7 @@ private:
     WindowReadouts readouts_ { window_ };
     selection::Previewer previewer_ { port_, toneNames_, readouts_ };
     Lifecycle lifecycle_;
+    DeviceCommands deviceCommands_;
 };
 
 } // namespace tonalyx::app

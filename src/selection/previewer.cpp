@@ -71,6 +71,24 @@ void Previewer::buttonKeyUp()
     state_.keyHeld = 0;
 }
 
+void Previewer::keyMouseDown(std::int32_t offset)
+{
+    port_.sendShortMessage(midi::bankSelectMsb(state_.currentBank));
+    port_.sendShortMessage(midi::programChange(state_.currentProgram));
+    state_.keyOffset = offset;
+    sendNoteOn();
+}
+
+void Previewer::keyMouseUp()
+{
+    sendNoteOff();
+}
+
+void Previewer::setOctaveShift(std::int32_t shift)
+{
+    state_.octaveShift = shift;
+}
+
 void Previewer::selectFirstProgramAndBank()
 {
     state_.currentProgram = 0;

@@ -35,6 +35,15 @@ public:
     void buttonMouseUp();
     void buttonKeyUp();
 
+    // Keys of the on-screen keyboard, with their offset from middle C. They play the current
+    // program and bank and leave the readouts alone; the key pressed last sets the pitch of
+    // every preview.
+    void keyMouseDown(std::int32_t offset);
+    void keyMouseUp();
+
+    // The octave buttons set the shift; nothing sounds until the next preview.
+    void setOctaveShift(std::int32_t shift);
+
     // After a device switch the new device starts at program 0, bank 0. The readouts keep
     // showing the earlier selection until the next button press.
     void selectFirstProgramAndBank();

@@ -1,6 +1,8 @@
 #include "main_window.h"
 
 #include "fonts.h"
+#include "key_shape.h"
+#include "keyboard_layout.h"
 #include "preview_button.h"
 #include "program_hints.h"
 #include "window_layout.h"
@@ -79,6 +81,8 @@ TForm1::TForm1()
     setWidgetResizable(false);
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
+    // The keyboard and the titles come first, as the window's first children.
+    buildKeyboard();
     const QFont titleFont = windowFont(layout::kTitleLabelFontPixels);
     for (const auto& title : layout::kReadoutTitles)
         placeLabel(canvas_, title, titleFont);
@@ -87,6 +91,20 @@ TForm1::TForm1()
     buildCommandsAndReadouts();
     chainTabOrder();
     setOuterGeometry(toRect(layout::kLaidOutWindow));
+}
+
+void TForm1::buildKeyboard()
+{
+    for (std::size_t i = 0; i < layout::kKeys.size(); ++i) {
+        const auto& key = layout::kKeys[i];
+        const bool black = key.colour == layout::KeyColour::Black;
+        auto* shape = new KeyShape(black ? Qt::black : Qt::white, canvas_);
+        shape->setObjectName(QStringLiteral("Shape%1").arg(key.shape));
+        shape->setGeometry(key.left, layout::kKeyTop,
+            black ? layout::kBlackKeyWidth : layout::kWhiteKeyWidth,
+            black ? layout::kBlackKeyHeight : layout::kWhiteKeyHeight);
+        keys_[i] = { shape, key.offset };
+    }
 }
 
 void TForm1::buildTabs()

@@ -13,6 +13,8 @@ class QTabWidget;
 
 namespace tonalyx::ui {
 
+class KeyShape;
+
 // The main window: a fixed pixel layout on a canvas that scrolls when the window is smaller than
 // its controls. It holds no program logic; the owner reacts to its buttons and its close.
 class TForm1 : public QScrollArea {
@@ -42,6 +44,12 @@ public:
     const ButtonGrid& programButtons() const { return programButtons_; }
     // Bank buttons 0 to 127 on the second page, in bank order.
     const ButtonGrid& bankButtons() const { return bankButtons_; }
+    // The keyboard's keys in the order they were created, each with its offset from middle C.
+    struct Key {
+        KeyShape* shape;
+        int offset;
+    };
+    const std::array<Key, 56>& keys() const { return keys_; }
     QLineEdit& programReadout() { return *readouts_[0]; }
     QLineEdit& bankReadout() { return *readouts_[1]; }
     QLineEdit& deviceReadout() { return *readouts_[2]; }
@@ -53,6 +61,7 @@ protected:
     bool event(QEvent* event) override;
 
 private:
+    void buildKeyboard();
     void buildTabs();
     void buildCommandsAndReadouts();
     void chainTabOrder();
@@ -66,6 +75,7 @@ private:
     std::array<QWidget*, 3> tabSheets_ {};
     ButtonGrid programButtons_ {};
     ButtonGrid bankButtons_ {};
+    std::array<Key, 56> keys_ {};
     std::array<QPushButton*, 5> commandButtons_ {};
     std::array<QLineEdit*, 4> readouts_ {};
 

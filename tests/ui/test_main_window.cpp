@@ -262,10 +262,15 @@ private slots:
         for (int n = 1; n <= 128; ++n)
             programPage.append(QStringLiteral("Button%1").arg(n));
         programPage += fixed;
+        QStringList bankPage;
+        for (int n = 129; n <= 256; ++n)
+            bankPage.append(QStringLiteral("Button%1").arg(n));
+        bankPage += fixed;
 
         QTest::newRow("program page, tab") << 0 << int(Qt::Key_Tab) << programPage;
         QTest::newRow("program page, shift+tab")
             << 0 << int(Qt::Key_Backtab) << backwards(programPage);
+        QTest::newRow("bank page, tab") << 1 << int(Qt::Key_Tab) << bankPage;
         QTest::newRow("version page, tab") << 2 << int(Qt::Key_Tab) << fixed;
         QTest::newRow("version page, shift+tab") << 2 << int(Qt::Key_Backtab) << backwards(fixed);
     }

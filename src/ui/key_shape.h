@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QColor>
+#include <QWidget>
+
+namespace tonalyx::ui {
+
+// One key of the on-screen keyboard: a filled rectangle with a one-pixel black outline that
+// reports mouse presses and releases of any button. It takes no focus and never changes its look.
+class KeyShape : public QWidget {
+    Q_OBJECT
+
+public:
+    KeyShape(const QColor& fill, QWidget* parent);
+
+signals:
+    void mouseDown();
+    void mouseUp();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    QColor fill_;
+};
+
+} // namespace tonalyx::ui
