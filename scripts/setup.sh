@@ -10,6 +10,9 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev
   fonts-ipafont-gothic
+  librtmidi-dev libfluidsynth-dev libjack-jackd2-dev libpulse-dev
+  fluid-soundfont-gm fluid-soundfont-gs
+  jackd2 pulseaudio pulseaudio-utils
 )
 
 missing=()

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "fluid_handles.h"
+#include "midi_stream.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace tonalyx::midi {
+
+// The SoundFonts of the built-in synth, loaded in this order; FluidSynth searches the last one
+// first, so the GS add-on's variations are found before the GM font's presets.
+std::vector<std::string> defaultSoundFonts();
+
+// The GS software synthesiser behind device 0: FluidSynth with GS bank selection and the given
+// SoundFonts. The fonts are loaded once; the audio output comes and goes with the device's
+// opens and closes, so switching away and back costs no reload.
+class BuiltInSynth {
+public:
+    // A synth with every font loaded, or nothing when a font is missing, unreadable or broken.
+    static std::optional<BuiltInSynth> load(const std::vector<std::string>& soundFonts);
+
+    // Starts the first audio driver of `drivers` that works; false if none does.
+    bool startAudio(const std::vector<std::string>& drivers);
+    // Silences the synth, then stops its audio, so nothing sounds on when it starts again.
+    void stopAudio();
+    bool hasAudio() const { return driver_ != nullptr; }
+
+    // One whole message, as midi_stream.h cuts them. False for one the synth cannot take.
+    bool play(MessageBytes message);
+    // Cuts every sounding note on every channel at once, without a release.
+    void silence();
+
+    // Renders the next frames by hand, for a synth that has no audio output.
+    void render(std::span<float> left, std::span<float> right);
+    struct Preset {
+        int bank;
+        int program;
+        friend bool operator==(const Preset&, const Preset&) = default;
+    };
+    // The preset that sounds on a channel (0 to 15), if any.
+    std::optional<Preset> presetOn(int channel) const;
+    int controllerValue(int channel, int controller) const;
+    // Reverb and chorus, on unless turned off; without them the output is the notes alone, with
+    // no tail of the room after them.
+    void setEffects(bool on);
+
+private:
+    BuiltInSynth(FluidSettings settings, FluidSynth synth);
+
+    FluidSettings settings_;
+    FluidSynth synth_;
+    FluidAudioDriver driver_ { nullptr, &delete_fluid_audio_driver };
+};
+
+} // namespace tonalyx::midi

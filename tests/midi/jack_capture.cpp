@@ -1,0 +1,164 @@
+#include "jack_capture.h"
+
+#include <chrono>
+#include <jack/midiport.h>
+#include <thread>
+
+namespace tonalyx::testing {
+
+namespace {
+
+constexpr std::size_t kRingBytes = 1 << 16;
+
+} // namespace
+
+JackCapture::JackCapture(const std::string& clientName)
+{
+    jack_status_t status {};
+    client_ = jack_client_open(clientName.c_str(), JackNoStartServer, &status);
+    if (client_ == nullptr)
+        return;
+    for (auto& slot : slots_)
+        slot.events = jack_ringbuffer_create(kRingBytes);
+    jack_set_process_callback(client_, &JackCapture::process, this);
+    if (jack_activate(client_) != 0) {
+        jack_client_close(client_);
+        client_ = nullptr;
+    }
+}
+
+JackCapture::~JackCapture()
+{
+    if (client_ != nullptr)
+        jack_client_close(client_);
+    for (auto& slot : slots_) {
+        if (slot.events != nullptr)
+            jack_ringbuffer_free(slot.events);
+    }
+}
+
+int JackCapture::process(jack_nframes_t frames, void* self)
+{
+    auto& capture = *static_cast<JackCapture*>(self);
+    for (auto& slot : capture.slots_) {
+        auto* port = slot.port.load();
+        if (port == nullptr)
+            continue;
+        void* buffer = jack_port_get_buffer(port, frames);
+        const auto count = jack_midi_get_event_count(buffer);
+        for (std::uint32_t i = 0; i < count; ++i) {
+            jack_midi_event_t event;
+            if (jack_midi_event_get(&event, buffer, i) != 0)
+                continue;
+            const auto size = static_cast<std::uint32_t>(event.size);
+            if (jack_ringbuffer_write_space(slot.events) < sizeof size + size)
+                continue;
+            jack_ringbuffer_write(slot.events, reinterpret_cast<const char*>(&size), sizeof size);
+            jack_ringbuffer_write(slot.events, reinterpret_cast<const char*>(event.buffer), size);
+        }
+    }
+    ++capture.cycles_;
+    return 0;
+}
+
+std::string JackCapture::fullName(const std::string& port) const
+{
+    return std::string(jack_get_client_name(client_)) + ":" + port;
+}
+
+JackCapture::Slot* JackCapture::slotNamed(const std::string& port)
+{
+    for (auto& slot : slots_) {
+        if (slot.port.load() != nullptr && slot.name == port)
+            return &slot;
+    }
+    return nullptr;
+}
+
+bool JackCapture::addInput(const std::string& port)
+{
+    if (client_ == nullptr || slotNamed(port) != nullptr)
+        return false;
+    for (auto& slot : slots_) {
+        if (slot.port.load() != nullptr)
+            continue;
+        auto* registered
+            = jack_port_register(client_, port.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+        if (registered == nullptr)
+            return false;
+        slot.name = port;
+        jack_ringbuffer_reset(slot.events);
+        slot.taken.clear();
+        slot.port = registered;
+        return true;
+    }
+    return false;
+}
+
+void JackCapture::waitForCycle()
+{
+    const auto start = cycles_.load();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (cycles_.load() < start + 2 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+bool JackCapture::removeInput(const std::string& port)
+{
+    auto* slot = slotNamed(port);
+    if (slot == nullptr)
+        return false;
+    auto* registered = slot->port.exchange(nullptr);
+    // The process thread may still hold the port for the cycle under way.
+    waitForCycle();
+    return jack_port_unregister(client_, registered) == 0;
+}
+
+std::vector<std::vector<std::uint8_t>> JackCapture::takeEvents(const std::string& port)
+{
+    auto* slot = slotNamed(port);
+    if (slot == nullptr)
+        return {};
+    std::uint32_t size = 0;
+    // The process thread writes an event's length before its bytes: take only whole events.
+    while (jack_ringbuffer_peek(slot->events, reinterpret_cast<char*>(&size), sizeof size)
+            == sizeof size
+        && jack_ringbuffer_read_space(slot->events) >= sizeof size + size) {
+        jack_ringbuffer_read_advance(slot->events, sizeof size);
+        std::vector<std::uint8_t> event(size);
+        jack_ringbuffer_read(slot->events, reinterpret_cast<char*>(event.data()), size);
+        slot->taken.push_back(std::move(event));
+    }
+    return slot->taken;
+}
+
+void JackCapture::clear(const std::string& port)
+{
+    takeEvents(port);
+    if (auto* slot = slotNamed(port))
+        slot->taken.clear();
+}
+
+std::vector<std::vector<std::uint8_t>> JackCapture::waitForBytes(
+    const std::string& port, std::size_t bytes, double seconds)
+{
+    const auto deadline = std::chrono::steady_clock::now()
+        + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+            std::chrono::duration<double>(seconds));
+    auto events = takeEvents(port);
+    while (joined(events).size() < bytes && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        events = takeEvents(port);
+    }
+    return events;
+}
+
+std::vector<std::uint8_t> joined(const std::vector<std::vector<std::uint8_t>>& events)
+{
+    std::vector<std::uint8_t> bytes;
+    for (const auto& event : events)
+        bytes.insert(bytes.end(), event.begin(), event.end());
+    return bytes;
+}
+
+} // namespace tonalyx::testing

@@ -1,0 +1,89 @@
+#include "midi/system_midi_out_service.h"
+
+#include <QTest>
+#include <cmath>
+#include <memory>
+#include <pulse/error.h>
+#include <pulse/simple.h>
+
+using namespace tonalyx;
+using midi::kMidiOk;
+
+namespace {
+
+constexpr int kRate = 48000;
+constexpr double kAudible = 0.003; // -50 dBFS
+constexpr double kSilent = 0.0005; // -66 dBFS, a few steps of 16-bit audio
+
+using Recorder = std::unique_ptr<pa_simple, decltype(&pa_simple_free)>;
+
+// Records what the fixture's null sink "cap" plays, through its monitor.
+Recorder recordSink()
+{
+    const pa_sample_spec spec { PA_SAMPLE_S16LE, kRate, 2 };
+    pa_buffer_attr attr {};
+    attr.maxlength = static_cast<std::uint32_t>(-1);
+    attr.fragsize = kRate / 100 * 4; // 10 ms
+    int error = 0;
+    return { pa_simple_new(nullptr, "tonalyx-test-recorder", PA_STREAM_RECORD, "cap.monitor",
+                 "capture", &spec, nullptr, &attr, &error),
+        &pa_simple_free };
+}
+
+// The loudest and the last 50 ms of the next `seconds` of recording, as RMS.
+struct Levels {
+    double loudest = 0;
+    double last = 0;
+};
+Levels record(pa_simple& recorder, double seconds)
+{
+    constexpr std::size_t window = kRate / 20;
+    const auto windows = static_cast<std::size_t>(seconds * 20);
+    std::vector<std::int16_t> samples(window * 2);
+    Levels levels;
+    for (std::size_t i = 0; i < windows; ++i) {
+        int error = 0;
+        if (pa_simple_read(&recorder, samples.data(), samples.size() * sizeof(std::int16_t), &error)
+            < 0)
+            return { -1, -1 };
+        double sum = 0;
+        for (const auto sample : samples)
+            sum += (sample / 32768.0) * (sample / 32768.0);
+        levels.last = std::sqrt(sum / double(samples.size()));
+        levels.loudest = std::max(levels.loudest, levels.last);
+    }
+    return levels;
+}
+
+} // namespace
+
+// The built-in synth through its real audio driver, on a private PulseAudio server whose only
+// sink is recorded. The time is kept by the recording itself: each read waits for its audio.
+class TestLiveAudio : public QObject {
+    Q_OBJECT
+
+private slots:
+    void noteIsHeardThenSilence()
+    {
+        auto recorder = recordSink();
+        QVERIFY2(recorder, "no PulseAudio server: the pulse fixture should have started one");
+        QCOMPARE(record(*recorder, 0.3).loudest, 0.0);
+
+        midi::SystemMidiOutService service;
+        midi::MidiOutHandle handle = 0;
+        QCOMPARE(service.open(handle, 0), kMidiOk);
+        QCOMPARE(service.shortMessage(handle, 0x00C0), kMidiOk);
+        QCOMPARE(service.shortMessage(handle, 0x7F3C90), kMidiOk);
+        const auto playing = record(*recorder, 1.0);
+        QCOMPARE(service.shortMessage(handle, 0x003C90), kMidiOk);
+        const auto after = record(*recorder, 2.5);
+        QCOMPARE(service.close(handle), kMidiOk);
+
+        qInfo("loudest while held %.4f, at the end %.6f", playing.loudest, after.last);
+        QVERIFY(playing.loudest > kAudible);
+        QVERIFY(after.last < kSilent);
+    }
+};
+
+QTEST_APPLESS_MAIN(TestLiveAudio)
+#include "test_live_audio.moc"
