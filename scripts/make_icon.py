@@ -5,14 +5,14 @@ smoothing) that are compiled into the program. Run it again after changing the s
 
 from pathlib import Path
 
-OUT = Path(__file__).resolve().parent.parent / "src" / "app" / "icons"
+OUT = Path(__file__).resolve().parent.parent / "src" / "ui" / "icons"
 
 # Shapes on a 32 x 32 grid: (colour, polygon).
 YELLOW, RED, BLUE = "#FFFF00", "#FF0000", "#0000FF"
 T_BAR = [(2, 2), (20, 2), (20, 7), (2, 7)]
 T_STEM = [(8.5, 2), (13.5, 2), (13.5, 19), (8.5, 19)]
-X_DOWN = [(15, 14), (19.5, 14), (30.5, 30), (26, 30)]
-X_UP = [(26, 14), (30.5, 14), (19.5, 30), (15, 30)]
+X_DOWN = [(16, 16), (20.5, 16), (31, 30), (26.5, 30)]
+X_UP = [(26.5, 16), (31, 16), (20.5, 30), (16, 30)]
 SHAPES = [(RED, T_BAR), (RED, T_STEM), (BLUE, X_DOWN), (BLUE, X_UP)]
 
 

@@ -5,18 +5,16 @@
 #include "version.h"
 
 #include <QApplication>
-#include <QIcon>
+#include <cstdlib>
 
 int main(int argc, char* argv[])
 {
-    tonalyx::app::prepareWindowSystem();
+    if (!tonalyx::app::prepareWindowSystem())
+        return EXIT_FAILURE;
     QApplication application(argc, argv);
+    tonalyx::app::windowSystemStarted();
     QApplication::setApplicationName(QStringLiteral("tonalyx"));
     QApplication::setApplicationVersion(QString::fromLatin1(tonalyx::kProductVersion));
-    QIcon icon;
-    icon.addFile(QStringLiteral(":/icons/tonalyx-16.xpm"));
-    icon.addFile(QStringLiteral(":/icons/tonalyx-32.xpm"));
-    QApplication::setWindowIcon(icon);
 
     tonalyx::app::QtPlatform platform;
     const auto service = tonalyx::midi::makeSystemMidiOutService();

@@ -9,6 +9,7 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -63,6 +64,10 @@ TForm1::TForm1()
 {
     setObjectName(QStringLiteral("TForm1"));
     setWindowTitle(QStringLiteral("Tonalyx"));
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/icons/tonalyx-16.xpm"));
+    icon.addFile(QStringLiteral(":/icons/tonalyx-32.xpm"));
+    setWindowIcon(icon);
     // A caption bar with the system menu, minimise and close, and no maximise button.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
         | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);

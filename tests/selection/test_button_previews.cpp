@@ -219,6 +219,27 @@ private slots:
         QCOMPARE(run_->sentMessages(), (Messages { { 0xC0, 0x05 }, { 0x90, 0x3C, 0x7F } }));
     }
 
+    // One held key on a bank button holds off the program buttons too, and the other way round.
+    void heldFlagIsSharedByBothFamilies_data()
+    {
+        QTest::addColumn<int>("held");
+        QTest::addColumn<int>("then");
+        QTest::newRow("bank, then program") << 137 << 5;
+        QTest::newRow("program, then bank") << 5 << 137;
+    }
+    void heldFlagIsSharedByBothFamilies()
+    {
+        QFETCH(int, held);
+        QFETCH(int, then);
+        pressKeyOn(held);
+        run_->service.clearCalls();
+        pressKeyOn(then);
+        QVERIFY(run_->sentMessages().empty());
+        releaseKeyOn(button(then));
+        QCOMPARE(run_->sentMessages(), (Messages { { 0x90, 0x3C, 0x00 } }));
+        QCOMPARE(run_->program->selection().keyHeld, 0);
+    }
+
     // Tab moves down a column and on to the top of the next, and moving the focus sounds nothing.
     void tabMovesToTheNextColumnSilently_data()
     {

@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -224,6 +225,38 @@ private slots:
     }
 
     void windowFontIsTwelvePixels() { QCOMPARE(window_->font().pixelSize(), 12); }
+
+    // Two letters on yellow, the first red at the upper left, the second blue at the lower right,
+    // in both sizes.
+    void iconIsCompiledInAtBothSizes_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::newRow("16") << 16;
+        QTest::newRow("32") << 32;
+    }
+    void iconIsCompiledInAtBothSizes()
+    {
+        QFETCH(int, size);
+        const QIcon icon = window_->windowIcon();
+        QVERIFY(icon.availableSizes().contains(QSize(size, size)));
+        const QImage image = icon.pixmap(size, size).toImage();
+        QCOMPARE(image.size(), QSize(size, size));
+        const auto countIn = [&](QRect area, QColor colour) {
+            int count = 0;
+            for (int y = area.top(); y <= area.bottom(); ++y)
+                for (int x = area.left(); x <= area.right(); ++x)
+                    count += QColor(image.pixel(x, y)) == colour;
+            return count;
+        };
+        const int half = size / 2;
+        const QRect upperLeft(0, 0, half, half);
+        const QRect lowerRight(half, half, half, half);
+        QCOMPARE(QColor(image.pixel(0, 0)), QColor(255, 255, 0));
+        QVERIFY(countIn(upperLeft, Qt::red) > size);
+        QCOMPARE(countIn(upperLeft, Qt::blue), 0);
+        QVERIFY(countIn(lowerRight, Qt::blue) > size);
+        QCOMPARE(countIn(lowerRight, Qt::red), 0);
+    }
 
     // Every text is set in a face that has Japanese glyphs, not in a Latin fallback that would
     // draw the captions as boxes.
