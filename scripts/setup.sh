@@ -13,6 +13,7 @@ packages=(
   librtmidi-dev libfluidsynth-dev libjack-jackd2-dev libpulse-dev
   fluid-soundfont-gm fluid-soundfont-gs
   jackd2 pulseaudio pulseaudio-utils
+  qemu-system-x86 busybox-static
 )
 
 missing=()
