@@ -3,9 +3,14 @@
 #include "audio_output.h"
 #include "fluid_log.h"
 
+#include <array>
+
 namespace tonalyx::midi {
 
 namespace {
+
+// One period of the audio output is enough for FluidSynth to apply what is queued.
+constexpr std::size_t kFlushFrames = 64;
 
 // GS messages address device 0x10; FluidSynth ignores them unless it has that id.
 constexpr int kGsDeviceId = 16;
@@ -79,8 +84,12 @@ bool BuiltInSynth::startAudio(const std::vector<std::string>& drivers)
 
 void BuiltInSynth::stopAudio()
 {
-    silence();
     driver_.reset();
+    silence();
+    // FluidSynth applies a silence at its next rendering. With the audio output gone that would
+    // be whenever it starts again, after notes sent since; so render one block now, to nowhere.
+    std::array<float, kFlushFrames> left {}, right {};
+    render(left, right);
 }
 
 bool BuiltInSynth::play(MessageBytes message)
