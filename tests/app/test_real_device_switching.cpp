@@ -2,6 +2,7 @@
 #include "jack_capture.h"
 #include "midi/system_midi_out_service.h"
 #include "recording_platform.h"
+#include "rendered_output.h"
 #include "ui/key_shape.h"
 #include "ui/preview_button.h"
 
@@ -9,32 +10,19 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
-#include <cmath>
 #include <memory>
 
 using namespace tonalyx;
 using Bytes = std::vector<std::uint8_t>;
 using Preset = midi::BuiltInSynth::Preset;
+using testing::kAudible;
+using testing::kSilent;
+using testing::renderRms;
 
 namespace {
 
 const Bytes kGsReset { 0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7 };
 const std::string kPort = "synth-in";
-
-// Loud enough to be a note, quiet enough to be nothing.
-constexpr double kAudible = 1e-3;
-constexpr double kSilent = 1e-5;
-
-double renderRms(midi::BuiltInSynth& synth, double seconds)
-{
-    const auto frames = static_cast<std::size_t>(48000 * seconds);
-    std::vector<float> left(frames), right(frames);
-    synth.render(left, right);
-    double sum = 0;
-    for (std::size_t i = 0; i < frames; ++i)
-        sum += double(left[i]) * left[i] + double(right[i]) * right[i];
-    return std::sqrt(sum / (2.0 * double(frames)));
-}
 
 } // namespace
 
@@ -63,8 +51,7 @@ private slots:
             capture_->isConnected(), "no JACK server: the jack fixture should have started one");
         QVERIFY(capture_->addInput(kPort));
 
-        midi::SystemMidiOutConfig config;
-        config.audioDrivers = {};
+        auto config = testing::offlineSynthConfig();
         config.clientName = "tonalyx-under-test";
         service_ = std::make_unique<midi::SystemMidiOutService>(config);
         platform_ = std::make_unique<testing::RecordingPlatform>(

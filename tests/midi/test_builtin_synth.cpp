@@ -1,4 +1,5 @@
 #include "midi/system_midi_out_service.h"
+#include "rendered_output.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -10,36 +11,20 @@ using midi::kMidiOk;
 using midi::SystemMidiOutService;
 using Bytes = std::vector<std::uint8_t>;
 using Preset = midi::BuiltInSynth::Preset;
+using testing::kAudible;
+using testing::kSilent;
+using testing::renderRms;
 
 Q_DECLARE_METATYPE(Bytes)
 
 namespace {
 
-constexpr int kRate = 48000;
 const Bytes kGsReset { 0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7 };
 
-// The service with the real fonts and no audio output: the synth is rendered by hand.
 midi::SystemMidiOutConfig offline()
 {
-    midi::SystemMidiOutConfig config;
-    config.audioDrivers.clear();
-    return config;
+    return testing::offlineSynthConfig();
 }
-
-// The RMS of the next `seconds` of the synth's output, both channels together.
-double renderRms(midi::BuiltInSynth& synth, double seconds)
-{
-    const auto frames = static_cast<std::size_t>(seconds * kRate);
-    std::vector<float> left(frames), right(frames);
-    synth.render(left, right);
-    double sum = 0;
-    for (std::size_t i = 0; i < frames; ++i)
-        sum += double(left[i]) * left[i] + double(right[i]) * right[i];
-    return std::sqrt(sum / (2.0 * double(frames)));
-}
-
-constexpr double kAudible = 0.01; // -40 dBFS
-constexpr double kSilent = 1e-4; // -80 dBFS
 
 std::uint32_t pack(std::uint8_t status, std::uint8_t data1, std::uint8_t data2 = 0)
 {
