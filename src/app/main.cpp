@@ -1,4 +1,5 @@
 #include "display_check.h"
+#include "key_repeat.h"
 #include "midi/system_midi_out_service.h"
 #include "program.h"
 #include "qt_platform.h"
@@ -13,6 +14,7 @@ int main(int argc, char* argv[])
         return EXIT_FAILURE;
     QApplication application(argc, argv);
     tonalyx::app::windowSystemStarted();
+    tonalyx::app::requestDetectableKeyRepeat();
     QApplication::setApplicationName(QStringLiteral("tonalyx"));
     QApplication::setApplicationVersion(QString::fromLatin1(tonalyx::kProductVersion));
 
