@@ -1,8 +1,11 @@
 #!/usr/bin/env python3
 """Draws the program's icon: a red "T" at the upper left and a blue "x" at the lower right on a
-yellow ground. Writes the scalable SVG and the 16 and 32 pixel bitmaps (XPM, few colours, no
-smoothing) that are compiled into the program. Run it again after changing the shapes."""
+yellow ground. Writes the scalable SVG and the 16 and 32 pixel bitmaps, each as XPM (compiled into
+the program) and as PNG (installed into the desktop's icon theme), with few colours and no
+smoothing, so both bitmaps of a size are the same pixels. Run it again after changing the shapes."""
 
+import struct
+import zlib
 from pathlib import Path
 
 OUT = Path(__file__).resolve().parent.parent / "src" / "ui" / "icons"
@@ -32,18 +35,34 @@ def colour_at(x, y):
     return colour
 
 
-def xpm(size):
+def pixels(size):
+    """Rows of colours, each pixel sampled at its centre."""
     scale = 32 / size
+    return [[colour_at((col + 0.5) * scale, (row + 0.5) * scale) for col in range(size)]
+            for row in range(size)]
+
+
+def xpm(size):
     keys = {YELLOW: ".", RED: "r", BLUE: "b"}
-    rows = []
-    for row in range(size):
-        rows.append("".join(keys[colour_at((col + 0.5) * scale, (row + 0.5) * scale)]
-                            for col in range(size)))
+    rows = ["".join(keys[colour] for colour in row) for row in pixels(size)]
     lines = [f'"{size} {size} {len(keys)} 1",']
     lines += [f'"{key} c {colour}",' for colour, key in keys.items()]
     lines += [f'"{row}",' for row in rows]
     lines[-1] = lines[-1].rstrip(",")
     return "/* XPM */\nstatic const char* tonalyx_%d[] = {\n%s\n};\n" % (size, "\n".join(lines))
+
+
+def png(size):
+    """An 8-bit RGB PNG, written by hand so that the script needs nothing beyond Python."""
+    def chunk(kind, data):
+        body = kind + data
+        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
+
+    raw = b"".join(b"\0" + b"".join(bytes.fromhex(colour[1:]) for colour in row)
+                   for row in pixels(size))
+    header = struct.pack(">IIBBBBB", size, size, 8, 2, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header)
+            + chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
 
 
 def svg():
@@ -59,4 +78,5 @@ def svg():
 OUT.mkdir(parents=True, exist_ok=True)
 for size in (16, 32):
     (OUT / f"tonalyx-{size}.xpm").write_text(xpm(size))
+    (OUT / f"tonalyx-{size}.png").write_bytes(png(size))
 (OUT / "tonalyx.svg").write_text(svg())
