@@ -8,8 +8,8 @@ namespace tonalyx::ui {
 // event: focus on click, the space bar and the rest of the toolkit's handling go on as usual.
 //
 // Keys: a held key repeats its press, as the keyboard does, and only its real release is a
-// release. X11 delivers a held key as pairs of release and press marked as repeats; the
-// repeated releases are not passed on. Tab and Backtab belong to focus movement and are never
+// release. Where a held key comes as pairs of release and press marked as repeats (X11's default),
+// the repeated releases are not passed on. Tab and Backtab belong to focus movement and are never
 // reported, neither pressed nor released.
 class PreviewButton : public QPushButton {
     Q_OBJECT
