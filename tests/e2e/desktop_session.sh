@@ -25,6 +25,9 @@ export JACK_DEFAULT_SERVER="$jack_server" JACK_NO_START_SERVER=1
 export PULSE_SERVER="unix:$work/no-pulse/native"
 export XDG_RUNTIME_DIR="$work/runtime" HOME="$work/home"
 unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+# Only read by a sanitizer build, which ends with an error on any leak, a system library's too.
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+export LSAN_OPTIONS="suppressions=$here/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 
 capture_client=tonalyx-e2e-capture
 capture_port="$capture_client:input"
