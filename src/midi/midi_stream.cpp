@@ -43,15 +43,17 @@ std::size_t fixedMessageLength(std::uint8_t status)
     }
 }
 
-std::optional<std::vector<std::uint8_t>> shortMessageBytes(std::uint32_t packed)
+std::optional<ShortMessageBytes> shortMessageBytes(std::uint32_t packed)
 {
-    const std::vector<std::uint8_t> all { static_cast<std::uint8_t>(packed & 0xFF),
+    ShortMessageBytes message;
+    message.data = { static_cast<std::uint8_t>(packed & 0xFF),
         static_cast<std::uint8_t>((packed >> 8) & 0xFF),
         static_cast<std::uint8_t>((packed >> 16) & 0xFF) };
-    const auto length = fixedMessageLength(all[0]);
-    if (length == 0 || !std::all_of(all.begin() + 1, all.begin() + length, isDataByte))
+    const auto& all = message.data;
+    message.size = fixedMessageLength(all[0]);
+    if (message.size == 0 || !std::all_of(all.begin() + 1, all.begin() + message.size, isDataByte))
         return std::nullopt;
-    return std::vector<std::uint8_t>(all.begin(), all.begin() + length);
+    return message;
 }
 
 std::optional<std::vector<MessageBytes>> splitMessages(MessageBytes buffer)

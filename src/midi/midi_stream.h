@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -18,10 +19,19 @@ using MessageBytes = std::span<const std::uint8_t>;
 // (0xF0) and its end (0xF7), and the undefined statuses 0xF4, 0xF5, 0xF9 and 0xFD.
 std::size_t fixedMessageLength(std::uint8_t status);
 
+// The bytes of one short message, held by value: every press sends several, and none of them
+// should wait for the heap.
+struct ShortMessageBytes {
+    std::array<std::uint8_t, 3> data {};
+    std::size_t size = 0;
+
+    MessageBytes bytes() const { return { data.data(), size }; }
+};
+
 // The bytes of a packed short message (status + 256 * data1 + 65536 * data2), as many as its
 // status says; nothing for a status that is not a fixed-length message or a data byte with its
 // top bit set, which a receiver would take for a status.
-std::optional<std::vector<std::uint8_t>> shortMessageBytes(std::uint32_t packed);
+std::optional<ShortMessageBytes> shortMessageBytes(std::uint32_t packed);
 
 // Cuts a buffer into whole messages, each system exclusive from 0xF0 to its 0xF7. Nothing when
 // the buffer is empty, starts with a data byte, or holds a cut-off or undefined message: a

@@ -148,7 +148,7 @@ MidiResult SystemMidiOutService::close(MidiOutHandle handle)
     return kMidiOk;
 }
 
-bool SystemMidiOutService::send(const Device& device, const std::vector<MessageBytes>& messages)
+bool SystemMidiOutService::send(const Device& device, std::span<const MessageBytes> messages)
 {
     if (device.system == System::BuiltIn) {
         bool all = synth_.has_value();
@@ -180,10 +180,12 @@ MidiResult SystemMidiOutService::reset(MidiOutHandle handle)
 MidiResult SystemMidiOutService::shortMessage(MidiOutHandle handle, std::uint32_t packed)
 {
     const auto* device = openDeviceOf(handle);
-    const auto bytes = shortMessageBytes(packed);
-    if (device == nullptr || !bytes)
+    const auto message = shortMessageBytes(packed);
+    if (device == nullptr || !message)
         return kMidiError;
-    return send(*device, { MessageBytes(*bytes) }) ? kMidiOk : kMidiError;
+    // Every press and release comes this way: nothing here may allocate.
+    const MessageBytes bytes = message->bytes();
+    return send(*device, { &bytes, 1 }) ? kMidiOk : kMidiError;
 }
 
 MidiResult SystemMidiOutService::prepareHeader(MidiOutHandle handle, MidiLongMessageHeader& header)

@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -59,7 +60,7 @@ private:
     bool openDevice(const Device& device);
     void closeDevice(const Device& device);
     // Sends whole messages to an open device; false when the device takes none of them.
-    bool send(const Device& device, const std::vector<MessageBytes>& messages);
+    bool send(const Device& device, std::span<const MessageBytes> messages);
     const Device* openDeviceOf(MidiOutHandle handle);
 
     SystemMidiOutConfig config_;
