@@ -3,6 +3,7 @@
 #include "audio_output.h"
 #include "fluid_log.h"
 
+#include <algorithm>
 #include <array>
 
 namespace tonalyx::midi {
@@ -130,6 +131,7 @@ bool BuiltInSynth::play(MessageBytes message)
         // A bank without this program falls back to bank 0 in GS mode, so this only fails for
         // a program no font has at all.
         fluid_synth_program_change(synth, channel, data1);
+        keepLoaded(channel);
         return true;
     case 0xD0:
         return fluid_synth_channel_pressure(synth, channel, data1) == FLUID_OK;
@@ -138,6 +140,30 @@ bool BuiltInSynth::play(MessageBytes message)
     default:
         return false;
     }
+}
+
+// With dynamic sample loading FluidSynth frees a preset's samples as soon as no channel selects it
+// and no voice plays it, and reads them from the SoundFont again at its next Program Change, in
+// the press that sends it: going back to a preset heard a moment ago, or even pressing the same
+// button again once its note has ended, cost 1-20 ms before the note could start. The last
+// kKeptPresets different presets heard are pinned instead, so they stay loaded; memory grows by
+// at most their samples, not by the whole fonts.
+void BuiltInSynth::keepLoaded(int channel)
+{
+    auto* synth = synth_.get();
+    auto* preset = fluid_synth_get_channel_preset(synth, channel);
+    if (preset == nullptr)
+        return;
+    const HeardPreset heard { fluid_sfont_get_id(fluid_preset_get_sfont(preset)),
+        fluid_preset_get_banknum(preset), fluid_preset_get_num(preset) };
+    if (std::find(kept_.begin(), kept_.end(), heard) != kept_.end())
+        return;
+    auto& slot = kept_[nextKept_];
+    if (slot)
+        fluid_synth_unpin_preset(synth, slot->font, slot->bank, slot->program);
+    fluid_synth_pin_preset(synth, heard.font, heard.bank, heard.program);
+    slot = heard;
+    nextKept_ = (nextKept_ + 1) % kKeptPresets;
 }
 
 void BuiltInSynth::silence()

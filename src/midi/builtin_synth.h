@@ -3,6 +3,7 @@
 #include "fluid_handles.h"
 #include "midi_stream.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -50,10 +51,22 @@ public:
 
 private:
     BuiltInSynth(FluidSettings settings, FluidSynth synth);
+    void keepLoaded(int channel);
 
     FluidSettings settings_;
     FluidSynth synth_;
     FluidAudioDriver driver_ { nullptr, &delete_fluid_audio_driver };
+
+    // The presets last heard, whose samples stay in memory; see keepLoaded().
+    struct HeardPreset {
+        int font;
+        int bank;
+        int program;
+        friend bool operator==(const HeardPreset&, const HeardPreset&) = default;
+    };
+    static constexpr std::size_t kKeptPresets = 16;
+    std::array<std::optional<HeardPreset>, kKeptPresets> kept_ {};
+    std::size_t nextKept_ = 0;
 };
 
 } // namespace tonalyx::midi
