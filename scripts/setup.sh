@@ -8,7 +8,7 @@ build="${TONALYX_BUILD_DIR:-$root/build}"
 
 packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev libx11-dev
+  qt6-base-dev libx11-dev libbenchmark-dev
   fonts-ipafont-gothic
   librtmidi-dev libfluidsynth-dev libjack-jackd2-dev libpulse-dev
   fluid-soundfont-gm fluid-soundfont-gs

@@ -1,0 +1,245 @@
+// Press to wire through a real port: a mouse press and release on Button5 entering at the window,
+// until a JACK client receives the bytes, with the program's device set to that client's port.
+// JACK moves MIDI once a period, so the figure is bounded by the period; beside it the same
+// three messages are sent straight through RtMidi from this process, to show what the program
+// adds to the port's own delay. Needs a running JACK server (JACK_DEFAULT_SERVER).
+#include "bench_main.h"
+#include "forwarding_service.h"
+#include "heap_counter.h"
+#include "midi/system_midi_out_service.h"
+#include "shown_program.h"
+#include "timed_midi_capture.h"
+
+#include <QApplication>
+#include <benchmark/benchmark.h>
+#include <random>
+#include <rtmidi/RtMidi.h>
+#include <thread>
+
+using namespace tonalyx;
+using bench::Clock;
+
+namespace {
+
+constexpr int kProgramPort = 0;
+constexpr int kDirectPort = 1;
+constexpr auto kArrivalTimeout = std::chrono::milliseconds(5000);
+
+// Button5's press with bank 0 selected: bank select, Program Change 4, middle C.
+constexpr std::array<std::array<std::uint8_t, 3>, 3> kPress { {
+    { 0xB0, 0x00, 0x00 },
+    { 0xC0, 0x04, 0x00 },
+    { 0x90, 0x3C, 0x7F },
+} };
+constexpr std::array<std::size_t, 3> kPressSizes { 3, 2, 3 };
+constexpr std::array<std::uint8_t, 3> kRelease { 0x90, 0x3C, 0x00 };
+
+// Waits for the event on `port` whose bytes start with `status` and `data2` (note on or off),
+// dropping the others; its arrival, or nothing on a timeout.
+std::optional<Clock::time_point> arrivalOf(
+    bench::TimedMidiCapture& capture, int port, std::uint8_t data2)
+{
+    const auto deadline = Clock::now() + kArrivalTimeout;
+    while (Clock::now() < deadline) {
+        const auto event = capture.next(kArrivalTimeout);
+        if (!event)
+            return std::nullopt;
+        if (event->port == port && event->size == 3 && event->bytes[0] == 0x90
+            && event->bytes[2] == data2)
+            return event->arrival;
+    }
+    return std::nullopt;
+}
+
+// Presses come at any moment of the period, as a user's do; without this pause every press
+// would follow the last arrival at the same point of the cycle.
+class RandomPause {
+public:
+    explicit RandomPause(double periodMicroseconds)
+        : spread_(0.0, periodMicroseconds)
+    { }
+    void operator()()
+    {
+        std::this_thread::sleep_for(std::chrono::duration<double, std::micro>(spread_(random_)));
+    }
+
+private:
+    std::minstd_rand random_ { 42 };
+    std::uniform_real_distribution<double> spread_;
+};
+
+struct Figures {
+    bench::Samples wire;
+    bench::Samples inProgram; // from the event entering the window to the last send's return
+    bench::Samples fromControl; // from the control receiving the event to the same
+    std::uint64_t allocations = 0;
+};
+
+void report(benchmark::State& state, Figures& press, Figures& release, double period)
+{
+    state.counters["press_p50_us"] = press.wire.percentile(0.5);
+    state.counters["press_p90_us"] = press.wire.percentile(0.9);
+    state.counters["press_p99_us"] = press.wire.percentile(0.99);
+    state.counters["press_max_us"] = press.wire.max();
+    state.counters["press_mean_us"] = press.wire.mean();
+    state.counters["press_stddev_us"] = press.wire.standardDeviation();
+    state.counters["release_p50_us"] = release.wire.percentile(0.5);
+    state.counters["release_p99_us"] = release.wire.percentile(0.99);
+    state.counters["release_max_us"] = release.wire.max();
+    state.counters["period_us"] = period;
+    if (!press.inProgram.empty()) {
+        state.counters["press_in_program_p50_us"] = press.inProgram.percentile(0.5);
+        state.counters["press_in_program_p99_us"] = press.inProgram.percentile(0.99);
+        state.counters["press_from_control_p50_us"] = press.fromControl.percentile(0.5);
+        state.counters["press_from_control_p99_us"] = press.fromControl.percentile(0.99);
+        state.counters["press_allocs_max"] = double(press.allocations);
+        state.counters["release_allocs_max"] = double(release.allocations);
+    }
+}
+
+void throughProgram(benchmark::State& state, bench::TimedMidiCapture& capture,
+    bench::ForwardingService& service, bench::ShownProgram& shown)
+{
+    auto* button = shown.control(QStringLiteral("Button5"));
+    const bench::ArrivalMark mark(button);
+    RandomPause pause(capture.periodMicroseconds());
+    Figures press, release;
+    for (auto* figures : { &press, &release }) {
+        figures->wire.reserve(static_cast<std::size_t>(state.max_iterations));
+        figures->inProgram.reserve(static_cast<std::size_t>(state.max_iterations));
+        figures->fromControl.reserve(static_cast<std::size_t>(state.max_iterations));
+    }
+    capture.drain();
+    for (auto _ : state) {
+        for (const bool down : { true, false }) {
+            auto& figures = down ? press : release;
+            pause();
+            const auto start = Clock::now();
+            if (down)
+                bench::press(button, bench::Gesture::Mouse);
+            else
+                bench::release(button, bench::Gesture::Mouse);
+            const auto arrival = arrivalOf(capture, kProgramPort, down ? 0x7F : 0x00);
+            if (!arrival) {
+                state.SkipWithError("the preview did not reach the JACK port");
+                return;
+            }
+            figures.wire.add(*arrival - start);
+            figures.inProgram.add(service.lastReturn() - start);
+            figures.fromControl.add(service.lastReturn() - mark.time());
+            figures.allocations = std::max(
+                figures.allocations, service.allocationsAtLastReturn() - mark.allocations());
+            if (!down)
+                state.SetIterationTime(std::chrono::duration<double>(*arrival - start).count());
+        }
+    }
+    report(state, press, release, capture.periodMicroseconds());
+}
+
+void straightThroughRtMidi(
+    benchmark::State& state, bench::TimedMidiCapture& capture, RtMidiOut& direct)
+{
+    RandomPause pause(capture.periodMicroseconds());
+    Figures press, release;
+    press.wire.reserve(static_cast<std::size_t>(state.max_iterations));
+    release.wire.reserve(static_cast<std::size_t>(state.max_iterations));
+    capture.drain();
+    for (auto _ : state) {
+        pause();
+        auto start = Clock::now();
+        for (std::size_t i = 0; i < kPress.size(); ++i)
+            direct.sendMessage(kPress[i].data(), kPressSizes[i]);
+        auto arrival = arrivalOf(capture, kDirectPort, 0x7F);
+        if (!arrival) {
+            state.SkipWithError("the direct send did not reach the JACK port");
+            return;
+        }
+        press.wire.add(*arrival - start);
+        pause();
+        start = Clock::now();
+        direct.sendMessage(kRelease.data(), kRelease.size());
+        arrival = arrivalOf(capture, kDirectPort, 0x00);
+        if (!arrival) {
+            state.SkipWithError("the direct send did not reach the JACK port");
+            return;
+        }
+        release.wire.add(*arrival - start);
+        state.SetIterationTime(std::chrono::duration<double>(*arrival - start).count());
+    }
+    report(state, press, release, capture.periodMicroseconds());
+}
+
+// The device number of the JACK port with this full name, or -1.
+int deviceNamed(midi::MidiOutService& service, const std::string& name)
+{
+    const auto count = static_cast<std::int32_t>(service.deviceCount());
+    for (std::int32_t device = 0; device < count; ++device) {
+        midi::MidiOutCaps caps;
+        service.deviceCaps(device, caps);
+        const std::string_view shown(caps.productName.data(),
+            std::find(caps.productName.begin(), caps.productName.end(), '\0')
+                - caps.productName.begin());
+        if (name.starts_with(shown) && !shown.empty())
+            return device;
+    }
+    return -1;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const bool quick = bench::takeFlag(argc, argv, "--quick");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+
+    bench::TimedMidiCapture capture("tonalyx-bench-capture", { "program-in", "direct-in" });
+    if (!capture.isConnected()) {
+        std::fprintf(stderr, "no JACK server: start one and set JACK_DEFAULT_SERVER\n");
+        return 1;
+    }
+    midi::SystemMidiOutConfig config;
+    config.clientName = "tonalyx-bench";
+    config.audioDrivers.clear();
+    midi::SystemMidiOutService system(config);
+    const int device = deviceNamed(system, capture.fullName(kProgramPort));
+    if (device < 0) {
+        std::fprintf(stderr, "the capture port is not among the program's devices\n");
+        return 1;
+    }
+    bench::ForwardingService service(system);
+    bench::ShownProgram shown(service, "[dev]\r\ndev_num=" + std::to_string(device) + "\r\n");
+    if (!shown.ready() || shown.program().port().deviceIndex() != device) {
+        std::fprintf(stderr, "the program did not start on the capture port\n");
+        return 1;
+    }
+
+    RtMidiOut direct(RtMidi::UNIX_JACK, "tonalyx-bench-direct");
+    for (unsigned int i = 0; i < direct.getPortCount(); ++i) {
+        if (direct.getPortName(i) == capture.fullName(kDirectPort))
+            direct.openPort(i, "out");
+    }
+    if (!direct.isPortOpen()) {
+        std::fprintf(stderr, "could not open the direct RtMidi port\n");
+        return 1;
+    }
+
+    const int presses = quick ? 3 : 500;
+    benchmark::RegisterBenchmark("PressThroughJack/program/Button5",
+        [&](benchmark::State& state) { throughProgram(state, capture, service, shown); })
+        ->Iterations(presses)
+        ->UseManualTime()
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("PressThroughJack/rtmidi-direct",
+        [&](benchmark::State& state) { straightThroughRtMidi(state, capture, direct); })
+        ->Iterations(presses)
+        ->UseManualTime()
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <jack/jack.h>
+#include <jack/ringbuffer.h>
+#include <optional>
+#include <string>
+
+namespace tonalyx::bench {
+
+// A JACK client with MIDI inputs that notes when each event reaches it: the moment its process
+// callback, which JACK runs once a period, finds the event in its port's buffer. It joins the
+// running server (JACK_DEFAULT_SERVER) and never starts one.
+class TimedMidiCapture {
+public:
+    struct Event {
+        int port = 0;
+        std::chrono::steady_clock::time_point arrival;
+        std::uint32_t size = 0;
+        std::array<std::uint8_t, 16> bytes {}; // the first 16, enough for a GS reset
+    };
+
+    TimedMidiCapture(const std::string& clientName, std::initializer_list<const char*> ports);
+    ~TimedMidiCapture();
+    TimedMidiCapture(const TimedMidiCapture&) = delete;
+    TimedMidiCapture& operator=(const TimedMidiCapture&) = delete;
+
+    bool isConnected() const { return client_ != nullptr; }
+    // "client:port" of input number `port`, as other clients list it.
+    std::string fullName(int port) const;
+    // The JACK period in microseconds.
+    double periodMicroseconds() const;
+
+    // The next event received, waiting up to `timeout` for one.
+    std::optional<Event> next(std::chrono::milliseconds timeout);
+    // Drops everything received so far.
+    void drain();
+
+private:
+    static int process(jack_nframes_t frames, void* self);
+
+    static constexpr int kMaxPorts = 4;
+    jack_client_t* client_ = nullptr;
+    std::array<jack_port_t*, kMaxPorts> ports_ {};
+    std::array<std::string, kMaxPorts> names_ {};
+    int portCount_ = 0;
+    jack_ringbuffer_t* events_ = nullptr;
+};
+
+} // namespace tonalyx::bench

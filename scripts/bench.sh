@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# Builds and runs every benchmark in bench/ and writes their figures to docs/performance.md.
+# Needs neither a sound card nor a display: it starts a JACK server of its own (dummy driver), a
+# PulseAudio server whose only sink is a null sink, and an X display (Xvfb with fluxbox).
+#   scripts/bench.sh            the full run (about five minutes on two cores)
+#   scripts/bench.sh --quick    each benchmark once, only to see that they all work
+# Raw results stay in BUILD/bench-results. Before measuring it waits for the machine to be quiet
+# (1-minute load average below 0.7), up to TONALYX_BENCH_WAIT_MINUTES (default 30), and the
+# document says whether it was.
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="${TONALYX_BUILD_DIR:-$root/build}"
+quick=""
+if [ "${1:-}" = --quick ]; then quick=--quick; fi
+
+# What only the benchmarks need: the peer they compare the program with.
+if ! dpkg-query -W -f='${Status}' vmpk 2>/dev/null | grep -q "install ok installed"; then
+  echo "bench: installing vmpk"
+  sudo=()
+  if [ "$(id -u)" -ne 0 ]; then sudo=(sudo); fi
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo[@]}" apt-get -o DPkg::Lock::Timeout=600 update -qq
+  "${sudo[@]}" apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends vmpk
+fi
+TONALYX_BUILD_DIR="$build" "$root/scripts/setup.sh"
+if [ ! -x "$build/bin/bench_press_to_wire" ]; then
+  echo "bench: the benchmarks were not built (is libbenchmark-dev installed? TONALYX_BENCHMARKS?)" >&2
+  exit 1
+fi
+
+results="$build/bench-results"
+rm -rf "$results"
+mkdir -p "$results"
+work="$(mktemp -d /tmp/tonalyx-bench-XXXXXX)"
+jack_name="tonalyx-bench-$$"
+cleanup() {
+  "$root/tests/midi/jack_fixture.sh" stop "$jack_name" "$work/jack" || true
+  "$root/tests/midi/pulse_fixture.sh" stop "$work/pulse" || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+load() { cut -d' ' -f1 /proc/loadavg; }
+waited=0
+if [ -z "$quick" ]; then
+  limit="${TONALYX_BENCH_WAIT_MINUTES:-30}"
+  while awk -v load="$(load)" 'BEGIN { exit !(load >= 0.7) }' && [ "$waited" -lt "$limit" ]; do
+    echo "bench: load average $(load), waiting for a quiet machine ($waited of $limit minutes)"
+    sleep 60
+    waited=$((waited + 1))
+  done
+fi
+load_before="$(load)"
+
+"$root/tests/midi/jack_fixture.sh" start "$jack_name" "$work/jack"
+"$root/tests/midi/pulse_fixture.sh" start "$work/pulse"
+mkdir -p "$work/runtime" && chmod 700 "$work/runtime"
+export XDG_RUNTIME_DIR="$work/runtime"
+export QT_QPA_PLATFORM=offscreen
+export JACK_NO_START_SERVER=1
+pulse="unix:$work/pulse/pulse/native"
+absent="tonalyx-bench-absent-$$"
+
+benchmark() {
+  local name="$1"
+  shift
+  echo "bench: $name"
+  "$@" "$build/bin/bench_$name" $quick --benchmark_out="$results/$name.json" \
+    --benchmark_out_format=json
+}
+benchmark press_to_wire env JACK_DEFAULT_SERVER="$absent"
+benchmark press_through_jack env JACK_DEFAULT_SERVER="$jack_name"
+benchmark press_to_sound env JACK_DEFAULT_SERVER="$absent" PULSE_SERVER="$pulse"
+benchmark builtin_synth env JACK_DEFAULT_SERVER="$absent"
+benchmark settings_growth env
+echo "bench: start-up, memory and idle CPU"
+(unset QT_QPA_PLATFORM
+  JACK_DEFAULT_SERVER="$jack_name" PULSE_SERVER="$pulse" \
+    "$root/bench/with_display.sh" "$root/bench/run_startup.sh" "$build" "$results" $quick)
+load_after="$(load)"
+
+quiet=false
+if awk -v a="$load_before" -v b="$load_after" 'BEGIN { exit !(a < 0.7 && b < 1.0) }'; then
+  quiet=true
+fi
+python3 - "$results/meta.json" <<PYTHON
+import json, os, platform, subprocess, sys
+cpu = next((l.split(":", 1)[1].strip() for l in open("/proc/cpuinfo") if l.startswith("model name")), "?")
+ram = next(int(l.split()[1]) for l in open("/proc/meminfo") if l.startswith("MemTotal"))
+osname = next((l.split("=", 1)[1].strip().strip('"') for l in open("/etc/os-release") if l.startswith("PRETTY_NAME")), "?")
+commit = subprocess.run(["git", "-C", "$root", "describe", "--always", "--dirty"], capture_output=True, text=True).stdout.strip()
+json.dump({
+    "date": subprocess.run(["date", "-u", "+%Y-%m-%d %H:%M UTC"], capture_output=True, text=True).stdout.strip(),
+    "machine": {"cpu": cpu, "cores": os.cpu_count(), "ram_gb": ram / 1024 / 1024, "os": osname,
+                "kernel": platform.release()},
+    "commit": commit,
+    "load": {"before": "$load_before", "after": "$load_after", "waited_minutes": $waited},
+    "quiet": "$quiet" == "true",
+    "quick": "$quick" != "",
+    "idle_seconds": 1 if "$quick" else 10,
+    "ticks_per_s": os.sysconf("SC_CLK_TCK"),
+    "jack": "48 kHz, 256-frame periods of 5.3 ms",
+}, open(sys.argv[1], "w"), indent=1)
+PYTHON
+
+if [ -n "$quick" ]; then
+  python3 "$root/bench/report.py" "$results" >"$results/performance.md"
+  echo "bench: quick run done; report in $results/performance.md (docs/ left alone)"
+else
+  python3 "$root/bench/report.py" "$results" >"$root/docs/performance.md"
+  echo "bench: wrote docs/performance.md"
+fi
