@@ -30,7 +30,10 @@ fi
 export DISPLAY=":$(tr -d '[:space:]' <"$dir/display.fd")"
 
 if command -v fluxbox >/dev/null; then
-  mkdir -p "$dir/home"
+  mkdir -p "$dir/home/.fluxbox"
+  # A plain background: the default wallpaper needs a helper that is not installed, and its
+  # complaint would be one more window on the screen.
+  echo "background: none" >"$dir/home/.fluxbox/overlay"
   HOME="$dir/home" fluxbox >"$dir/fluxbox.log" 2>&1 &
   wm=$!
   for _ in $(seq 100); do wmctrl -m >/dev/null 2>&1 && break; sleep 0.1; done
