@@ -115,7 +115,8 @@ if jack:
             rows.append(
                 f"| {label} | {us(run['press_p50_us'])} | {us(run['press_p90_us'])} | "
                 f"{us(run['press_p99_us'])} | {us(run['press_max_us'])} | {us(run['press_mean_us'])} | "
-                f"{us(run['release_p50_us'])} | {us(run['release_p99_us'])} | {run['iterations']} |")
+                f"{us(run['release_p50_us'])} | {us(run['release_p99_us'])} | {run['iterations']} | "
+                f"{int(run.get('press_lost', 0) + run.get('release_lost', 0))} |")
     period = program["period_us"] if program else None
     added = None
     noise = None
@@ -140,9 +141,11 @@ The press enters at the window as in 1.; its arrival is the moment the client's 
 callback, which JACK runs once a period, finds the Note On. Presses come at random moments of the
 period, as a user's do. The second row sends the same three messages straight through an
 RtMidi JACK output from the benchmark itself: the port's own delay, without the program.
+*Lost* counts messages that never arrived: when the machine is too busy for a client to finish
+its period in time (an xrun), JACK drops what was written in that period.
 
-| path | press p50 | p90 | p99 | max | mean | release p50 | release p99 | presses |
-|---|---|---|---|---|---|---|---|---|
+| path | press p50 | p90 | p99 | max | mean | release p50 | release p99 | presses | lost |
+|---|---|---|---|---|---|---|---|---|---|
 """ + "\n".join(rows) + f"""
 
 The delay is JACK's: a message written during a period leaves at the start of the next one, so
