@@ -1,0 +1,571 @@
+// A long run of random real input against the whole program. Mouse events go through the window
+// to whatever widget lies under the pointer (or holds it), and key events to the focused widget,
+// so the run meets the sequences a user can make: presses dragged off their button, keys held
+// while the focus moves, pages turned while a note sounds, devices switched in between.
+#define QTEST_QPA_MOUSE_HANDLING
+
+#include "catalogue/tone_catalogue.h"
+#include "running_program.h"
+#include "selection/tone_name_table.h"
+#include "ui/key_shape.h"
+#include "ui/preview_button.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+#include <algorithm>
+#include <fstream>
+#include <malloc.h>
+#include <map>
+#include <random>
+
+#if defined(__SANITIZE_ADDRESS__)
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
+#endif
+
+using namespace tonalyx;
+using Bytes = std::vector<std::uint8_t>;
+using Messages = std::vector<Bytes>;
+using CallKind = testing::RecordingMidiOutService::CallKind;
+
+namespace {
+
+constexpr std::uint64_t kDefaultEvents = 100000;
+const Bytes kGsReset { 0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7 };
+const QString kCannotOpen = QStringLiteral("ＭＩＤＩデバイスが開けません");
+
+// A whole number from the environment, or the fallback when it is unset or not a number.
+std::uint64_t fromEnvironment(const char* name, std::uint64_t fallback)
+{
+    bool ok = false;
+    const auto value = qEnvironmentVariable(name).toULongLong(&ok);
+    return ok ? value : fallback;
+}
+
+// The heap bytes in use: AddressSanitizer's own count when it stands in for malloc (malloc's
+// statistics then say nothing), else malloc's.
+std::size_t heapInUse()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    return __sanitizer_get_current_allocated_bytes();
+#else
+    return mallinfo2().uordblks;
+#endif
+}
+
+std::size_t residentKiB()
+{
+    std::ifstream status("/proc/self/status");
+    std::string word;
+    while (status >> word) {
+        if (word == "VmRSS:") {
+            std::size_t kib = 0;
+            status >> kib;
+            return kib;
+        }
+    }
+    return 0;
+}
+
+// What the program may ever put on the wire: Bank Select MSB with any bank, Bank Select LSB 0,
+// Program Change, a preview Note On at velocity 127 or its end at velocity 0, all on channel 1.
+bool isLegalShortMessage(const Bytes& m)
+{
+    const auto data = [&](std::size_t i) { return i < m.size() && m[i] <= 0x7F; };
+    if (m.size() == 3 && m[0] == 0xB0 && m[1] == 0x00)
+        return data(2);
+    if (m.size() == 3 && m[0] == 0xB0 && m[1] == 0x20)
+        return m[2] == 0x00;
+    if (m.size() == 2 && m[0] == 0xC0)
+        return data(1);
+    if (m.size() == 3 && m[0] == 0x90)
+        return data(1) && (m[2] == 0x7F || m[2] == 0x00);
+    return false;
+}
+
+QString hex(const Bytes& bytes)
+{
+    return QString::fromLatin1(QByteArray(
+        reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()))
+                                   .toHex(' '));
+}
+
+// Notes the first widget each mouse button and key event was delivered to, before any
+// propagation to its parents: the widget under the pointer, the one holding it while a button
+// is down, or the focused one.
+class DeliveryRecorder : public QObject {
+public:
+    void reset()
+    {
+        pressReceiver = nullptr;
+        releaseReceiver = nullptr;
+        keyReceiver = nullptr;
+        doubleClicks = 0;
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        // The window object takes each mouse event first and hands it to a widget.
+        if (!watched->isWidgetType())
+            return false;
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+            if (!pressReceiver)
+                pressReceiver = watched;
+            break;
+        case QEvent::MouseButtonDblClick:
+            ++doubleClicks;
+            break;
+        case QEvent::MouseButtonRelease:
+            if (!releaseReceiver)
+                releaseReceiver = watched;
+            break;
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+            if (!keyReceiver)
+                keyReceiver = watched;
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+    QObject* pressReceiver = nullptr;
+    QObject* releaseReceiver = nullptr;
+    QObject* keyReceiver = nullptr;
+    int doubleClicks = 0;
+};
+
+// One injected input event, as the model needs to know it.
+struct Event {
+    enum Kind { MousePress, MouseRelease, MouseMove, KeyPress, KeyRepeat, KeyRelease } kind;
+    Qt::Key key = Qt::Key_unknown;
+    QString description;
+};
+
+bool movesFocus(Qt::Key key)
+{
+    return key == Qt::Key_Tab || key == Qt::Key_Backtab;
+}
+
+} // namespace
+
+class TestSoak : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<testing::RunningProgram> run_;
+    selection::ToneNameTable toneNames_;
+    std::mt19937_64 random_;
+    DeliveryRecorder recorder_;
+    std::map<const QObject*, std::int32_t> programOf_;
+    std::map<const QObject*, std::int32_t> bankOf_;
+    std::map<const QObject*, std::int32_t> keyOffsetOf_;
+    std::vector<Qt::MouseButton> heldButtons_;
+    std::vector<Qt::Key> heldKeys_;
+    QWidget* pressedOn_ = nullptr;
+    QPoint pressedAt_;
+
+    // What the run did, so that a run that never reached some part of the program shows.
+    struct Tally {
+        std::uint64_t buttonPreviews = 0; // program or bank buttons that sounded
+        std::uint64_t keyboardNotes = 0; // notes of the on-screen keyboard
+        std::uint64_t noteEnds = 0;
+        std::uint64_t opens = 0;
+        std::uint64_t refusedOpens = 0;
+        std::uint64_t gsResets = 0;
+        std::uint64_t keyHeldChanges = 0;
+        std::uint64_t readoutChanges = 0;
+    } tally_;
+
+    // The model's view of the program, checked against it after every event. The octave and
+    // device buttons act on their click, which the model takes from the buttons themselves.
+    selection::SelectionState model_;
+    QStringList shownReadouts_ { "1", "0", "piano 1" };
+    std::int32_t lowestKeyOffset_ = 0;
+    std::int32_t highestKeyOffset_ = 0;
+
+    int pick(int count) { return std::uniform_int_distribution<int>(0, count - 1)(random_); }
+    bool chance(int percent) { return pick(100) < percent; }
+    ui::TForm1& window() { return run_->window(); }
+
+    // A place to put the pointer: a control of any kind, a key of the keyboard, a tab, or
+    // anywhere at all in the window.
+    std::pair<QWidget*, QPoint> randomPlace()
+    {
+        auto& w = window();
+        const auto inside = [this](QWidget* widget) {
+            return QPoint(pick(widget->width()), pick(widget->height()));
+        };
+        const int roll = pick(100);
+        if (roll < 40) {
+            const auto& grid
+                = w.pageControl().currentIndex() == 1 ? w.bankButtons() : w.programButtons();
+            QWidget* button = grid[static_cast<std::size_t>(pick(ui::kGridButtons))];
+            return { button, inside(button) };
+        }
+        if (roll < 65) {
+            QWidget* key = w.keys()[static_cast<std::size_t>(pick(int(w.keys().size())))].shape;
+            return { key, inside(key) };
+        }
+        if (roll < 72) {
+            QTabBar* bar = w.pageControl().tabBar();
+            return { bar, bar->tabRect(pick(bar->count())).center() };
+        }
+        if (roll < 88) {
+            QPushButton* commands[] = { &w.octaveDownButton(), &w.octaveNoneButton(),
+                &w.octaveUpButton(), &w.gsResetButton(), &w.deviceSwitchButton() };
+            QWidget* button = commands[pick(5)];
+            return { button, inside(button) };
+        }
+        if (roll < 92) {
+            QWidget* readout = &w.programReadout();
+            return { readout, inside(readout) };
+        }
+        return { &w.canvas(), inside(&w.canvas()) };
+    }
+
+    Qt::Key randomKey()
+    {
+        const Qt::Key keys[]
+            = { Qt::Key_A, Qt::Key_Z, Qt::Key_Space, Qt::Key_5, Qt::Key_Tab, Qt::Key_Backtab };
+        const int weights[] = { 30, 20, 25, 15, 7, 3 };
+        int roll = pick(100);
+        for (int i = 0; i < 6; ++i) {
+            if (roll < weights[i])
+                return keys[i];
+            roll -= weights[i];
+        }
+        return Qt::Key_A;
+    }
+
+    // Key events go where the window system would send them: to the focused widget.
+    void sendKey(bool press, Qt::Key key, bool autoRepeat)
+    {
+        QWidget* target = QApplication::focusWidget();
+        if (!target)
+            target = &window();
+        const QString text = key == Qt::Key_Space ? QStringLiteral(" ")
+            : key == Qt::Key_Tab                  ? QStringLiteral("\t")
+            : key == Qt::Key_Backtab              ? QString()
+            : QTest::keyToAscii(key) == 0         ? QString()
+                                          : QString(QChar::fromLatin1(QTest::keyToAscii(key)));
+        QTest::simulateEvent(target, press, key, {}, text, autoRepeat);
+    }
+
+    // One low-level input event, chosen at random among those a user could make next.
+    Event injectRandomEvent()
+    {
+        const int roll = pick(100);
+        if (roll < 30 && heldButtons_.size() < 3) {
+            std::vector<Qt::MouseButton> free;
+            for (auto b : { Qt::LeftButton, Qt::RightButton, Qt::MiddleButton }) {
+                if (std::find(heldButtons_.begin(), heldButtons_.end(), b) == heldButtons_.end())
+                    free.push_back(b);
+            }
+            const auto button = free[static_cast<std::size_t>(pick(int(free.size())))];
+            const auto [widget, at] = randomPlace();
+            QTest::mousePress(widget, button, {}, at);
+            heldButtons_.push_back(button);
+            pressedOn_ = widget;
+            pressedAt_ = at;
+            return { Event::MousePress, {},
+                QStringLiteral("mouse %1 down on %2").arg(button).arg(widget->objectName()) };
+        }
+        if (roll < 58 && !heldButtons_.empty()) {
+            const auto index = static_cast<std::size_t>(pick(int(heldButtons_.size())));
+            const auto button = heldButtons_[index];
+            heldButtons_.erase(heldButtons_.begin() + static_cast<std::ptrdiff_t>(index));
+            // Mostly where it was pressed; sometimes after a drag elsewhere.
+            if (chance(70)) {
+                QTest::mouseRelease(pressedOn_, button, {}, pressedAt_);
+                return { Event::MouseRelease, {},
+                    QStringLiteral("mouse %1 up where pressed").arg(button) };
+            }
+            const auto [widget, at] = randomPlace();
+            QTest::mouseRelease(widget, button, {}, at);
+            return { Event::MouseRelease, {},
+                QStringLiteral("mouse %1 up on %2").arg(button).arg(widget->objectName()) };
+        }
+        if (roll < 68) {
+            const auto [widget, at] = randomPlace();
+            QTest::mouseMove(widget, at);
+            return { Event::MouseMove, {}, QStringLiteral("move to %1").arg(widget->objectName()) };
+        }
+        if (roll < 86 || heldKeys_.empty()) {
+            // A key already down repeats, as a held key does; another one goes down.
+            auto key = heldKeys_.empty() || chance(50)
+                ? randomKey()
+                : heldKeys_[static_cast<std::size_t>(pick(int(heldKeys_.size())))];
+            if (std::find(heldKeys_.begin(), heldKeys_.end(), key) == heldKeys_.end()) {
+                sendKey(true, key, false);
+                heldKeys_.push_back(key);
+                return { Event::KeyPress, key, QStringLiteral("key %1 down").arg(key) };
+            }
+            sendKey(false, key, true);
+            sendKey(true, key, true);
+            return { Event::KeyRepeat, key, QStringLiteral("key %1 repeats").arg(key) };
+        }
+        const auto index = static_cast<std::size_t>(pick(int(heldKeys_.size())));
+        const auto key = heldKeys_[index];
+        heldKeys_.erase(heldKeys_.begin() + static_cast<std::ptrdiff_t>(index));
+        sendKey(false, key, false);
+        return { Event::KeyRelease, key, QStringLiteral("key %1 up").arg(key) };
+    }
+
+    // The short messages an event must send, from the selection before it and the widget it
+    // reached: the program's rules for previews, written out once more. Everything else the
+    // window offers (tabs, readouts, octave, GS and device buttons) sends no short message.
+    Messages expectedMessages(const Event& event, const selection::SelectionState& before)
+    {
+        selection::SelectionState& after = model_;
+        const auto note = [](const selection::SelectionState& s, std::uint8_t velocity) {
+            return Bytes { 0x90, static_cast<std::uint8_t>(selection::previewNote(s)), velocity };
+        };
+        const auto byte = [](std::int32_t value) { return static_cast<std::uint8_t>(value); };
+        const auto bankPreview = [&](std::int32_t bank) {
+            after.currentBank = bank;
+            return Messages { { 0xB0, 0x00, byte(bank) }, { 0xB0, 0x20, 0x00 },
+                { 0xC0, byte(before.currentProgram) }, note(after, 0x7F) };
+        };
+        const QObject* pressed = recorder_.pressReceiver;
+        const QObject* released = recorder_.releaseReceiver;
+        const QObject* keyed = recorder_.keyReceiver;
+        switch (event.kind) {
+        case Event::MousePress:
+            if (programOf_.contains(pressed)) {
+                after.currentProgram = programOf_[pressed];
+                return { { 0xB0, 0x00, byte(before.currentBank) },
+                    { 0xC0, byte(programOf_[pressed]) }, note(before, 0x7F) };
+            }
+            if (bankOf_.contains(pressed))
+                return bankPreview(bankOf_[pressed]);
+            if (keyOffsetOf_.contains(pressed)) {
+                after.keyOffset = keyOffsetOf_[pressed];
+                return { { 0xB0, 0x00, byte(before.currentBank) },
+                    { 0xC0, byte(before.currentProgram) }, note(after, 0x7F) };
+            }
+            return {};
+        case Event::MouseRelease:
+            if (programOf_.contains(released) || bankOf_.contains(released)
+                || keyOffsetOf_.contains(released))
+                return { note(before, 0x00) };
+            return {};
+        case Event::KeyPress:
+        case Event::KeyRepeat:
+            if (movesFocus(event.key) || before.keyHeld == 1)
+                return {};
+            if (programOf_.contains(keyed)) {
+                after.currentProgram = programOf_[keyed];
+                after.keyHeld = 1;
+                return { { 0xC0, byte(programOf_[keyed]) }, note(before, 0x7F) };
+            }
+            if (bankOf_.contains(keyed)) {
+                after.keyHeld = 1;
+                return bankPreview(bankOf_[keyed]);
+            }
+            return {};
+        case Event::KeyRelease:
+            if (!movesFocus(event.key) && (programOf_.contains(keyed) || bankOf_.contains(keyed))) {
+                after.keyHeld = 0;
+                return { note(before, 0x00) };
+            }
+            return {};
+        case Event::MouseMove:
+            return {};
+        }
+        return {};
+    }
+
+    // Everything the rules say about the program after one event, given what it sent.
+    void checkAfterEvent(
+        const Event& event, const selection::SelectionState& before, std::uint64_t number)
+    {
+        const auto& state = run_->program->selection();
+        const auto where
+            = [&] { return QStringLiteral("event %1 (%2)").arg(number).arg(event.description); };
+
+        Messages sent;
+        for (const auto& call : run_->service.calls()) {
+            if (call.kind == CallKind::Short) {
+                QVERIFY2(isLegalShortMessage(call.bytes),
+                    qPrintable(where() + ": sent " + hex(call.bytes)));
+                sent.push_back(call.bytes);
+            } else if (call.kind == CallKind::Long) {
+                QVERIFY2(call.bytes == kGsReset, qPrintable(where() + ": sent " + hex(call.bytes)));
+                tally_.gsResets += call.result == midi::kMidiOk;
+            } else if (call.kind == CallKind::Open) {
+                ++(call.result == midi::kMidiOk ? tally_.opens : tally_.refusedOpens);
+            }
+        }
+        QVERIFY2(recorder_.doubleClicks == 0, qPrintable(where() + ": a double click"));
+        const Messages expected = expectedMessages(event, before);
+        if (sent != expected) {
+            QStringList wanted;
+            for (const auto& m : expected)
+                wanted << hex(m);
+            QStringList got;
+            for (const auto& m : sent)
+                got << hex(m);
+            QFAIL(qPrintable(
+                where() + ": sent [" + got.join(", ") + "], expected [" + wanted.join(", ") + "]"));
+        }
+        for (const auto& m : sent)
+            tally_.noteEnds += m[0] == 0x90 && m[2] == 0x00;
+
+        for (const auto& box : run_->platform.boxes) {
+            QVERIFY2(box.text == kCannotOpen, qPrintable(where() + ": box " + box.text));
+            // Only the device that refuses its open brings up a box.
+            QCOMPARE(run_->program->port().deviceIndex(), 2);
+        }
+
+        // The selection is the model's, field by field, and never leaves its ranges.
+        QVERIFY2(state.currentProgram >= 0 && state.currentProgram <= 127, qPrintable(where()));
+        QVERIFY2(state.currentBank >= 0 && state.currentBank <= 127, qPrintable(where()));
+        QVERIFY2(state.octaveShift >= -1 && state.octaveShift <= 1, qPrintable(where()));
+        QVERIFY2(state.keyOffset >= lowestKeyOffset_ && state.keyOffset <= highestKeyOffset_,
+            qPrintable(where()));
+        QVERIFY2(state.keyHeld == 0 || state.keyHeld == 1, qPrintable(where()));
+        const auto fields = [](const selection::SelectionState& s) {
+            return QStringLiteral("program %1, bank %2, octave %3, key %4, keyHeld %5")
+                .arg(s.currentProgram)
+                .arg(s.currentBank)
+                .arg(s.octaveShift)
+                .arg(s.keyOffset)
+                .arg(s.keyHeld);
+        };
+        QVERIFY2(fields(state) == fields(model_),
+            qPrintable(where() + ": " + fields(state) + ", expected " + fields(model_)));
+        tally_.keyHeldChanges += state.keyHeld != before.keyHeld;
+
+        // The readouts change only when a program or bank button sounds, and then show the
+        // selection with its tone's name.
+        const bool soundedNote = !sent.empty() && sent.back()[0] == 0x90 && sent.back()[2] == 0x7F;
+        const QObject* pressed
+            = event.kind == Event::MousePress ? recorder_.pressReceiver : recorder_.keyReceiver;
+        const bool buttonSounded
+            = soundedNote && (programOf_.contains(pressed) || bankOf_.contains(pressed));
+        tally_.buttonPreviews += buttonSounded;
+        tally_.keyboardNotes += soundedNote && !buttonSounded;
+        if (buttonSounded) {
+            const QStringList was = shownReadouts_;
+            shownReadouts_ = { QString::number(model_.currentProgram + 1),
+                QString::number(model_.currentBank),
+                QString::fromUtf8(toneNames_.lookup(model_.currentProgram, model_.currentBank)) };
+            tally_.readoutChanges += shownReadouts_ != was;
+        }
+        QCOMPARE(run_->readouts(), shownReadouts_);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        catalogue::fillToneNameTable(toneNames_);
+        qApp->installEventFilter(&recorder_);
+    }
+
+    void randomInputKeepsEveryRule()
+    {
+        const std::uint64_t events = fromEnvironment("TONALYX_SOAK_EVENTS", kDefaultEvents);
+        const std::uint64_t seed = fromEnvironment("TONALYX_SOAK_SEED",
+            std::random_device {}() * 0x100000000ull + std::random_device {}());
+        qInfo("soak: %llu events, seed %llu (repeat with TONALYX_SOAK_SEED=%llu)",
+            static_cast<unsigned long long>(events), static_cast<unsigned long long>(seed),
+            static_cast<unsigned long long>(seed));
+        random_.seed(seed);
+
+        // Two devices that open and one that refuses, so switching meets both.
+        run_ = std::make_unique<testing::RunningProgram>(
+            std::vector<std::string> { "Synth A", "Synth B", "Refuses to open" });
+        QVERIFY(run_->ready);
+        run_->service.failOpenOf(2);
+        run_->platform.boxes.clear();
+        for (std::int32_t i = 0; i < ui::kGridButtons; ++i) {
+            programOf_[window().programButtons()[static_cast<std::size_t>(i)]] = i;
+            bankOf_[window().bankButtons()[static_cast<std::size_t>(i)]] = i;
+        }
+        for (const auto& key : window().keys())
+            keyOffsetOf_[key.shape] = key.offset;
+        const std::pair<QPushButton*, std::int32_t> octaves[]
+            = { { &window().octaveDownButton(), -1 }, { &window().octaveNoneButton(), 0 },
+                  { &window().octaveUpButton(), +1 } };
+        for (const auto& [button, shift] : octaves) {
+            connect(button, &QPushButton::clicked, this,
+                [this, shift = shift] { model_.octaveShift = shift; });
+        }
+        connect(&window().deviceSwitchButton(), &QPushButton::clicked, this, [this] {
+            model_.currentProgram = 0;
+            model_.currentBank = 0;
+        });
+        const auto offsets = [&] {
+            std::vector<std::int32_t> all;
+            for (const auto& key : window().keys())
+                all.push_back(key.offset);
+            return all;
+        }();
+        lowestKeyOffset_ = *std::min_element(offsets.begin(), offsets.end());
+        highestKeyOffset_ = *std::max_element(offsets.begin(), offsets.end());
+
+        const std::uint64_t tenth = std::max<std::uint64_t>(events / 10, 1);
+        std::size_t heapAtTenth = 0;
+        std::size_t residentAtTenth = 0;
+        for (std::uint64_t i = 1; i <= events; ++i) {
+            recorder_.reset();
+            const selection::SelectionState before = model_;
+            const Event event = injectRandomEvent();
+            checkAfterEvent(event, before, i);
+            if (QTest::currentTestFailed())
+                return;
+            run_->service.clearCalls();
+            run_->platform.boxes.clear();
+            run_->platform.pauses.clear();
+            if (i == tenth) {
+                heapAtTenth = heapInUse();
+                residentAtTenth = residentKiB();
+            }
+        }
+
+        qInfo("soak: %llu button previews, %llu keyboard notes, %llu note ends, %llu opens, "
+              "%llu refused opens, %llu GS resets, %llu keyHeld changes, %llu readout changes",
+            static_cast<unsigned long long>(tally_.buttonPreviews),
+            static_cast<unsigned long long>(tally_.keyboardNotes),
+            static_cast<unsigned long long>(tally_.noteEnds),
+            static_cast<unsigned long long>(tally_.opens),
+            static_cast<unsigned long long>(tally_.refusedOpens),
+            static_cast<unsigned long long>(tally_.gsResets),
+            static_cast<unsigned long long>(tally_.keyHeldChanges),
+            static_cast<unsigned long long>(tally_.readoutChanges));
+        // A few thousand events reach every part; fewer might by chance miss one.
+        if (events >= 5000) {
+            for (const auto count : { tally_.buttonPreviews, tally_.keyboardNotes, tally_.noteEnds,
+                     tally_.opens, tally_.refusedOpens, tally_.gsResets, tally_.keyHeldChanges,
+                     tally_.readoutChanges })
+                QVERIFY(count > 0);
+        }
+
+        // Memory may settle in the first tenth (caches filled, glyphs drawn), and must not grow
+        // with the number of events after that. The allowance is well below one byte per event,
+        // so a leak of a single small block per press would exceed it.
+        const std::size_t heapAtEnd = heapInUse();
+        const std::size_t residentAtEnd = residentKiB();
+        qInfo("soak: heap in use %zu bytes after %llu events, %zu after %llu; resident %zu KiB, "
+              "%zu KiB",
+            heapAtTenth, static_cast<unsigned long long>(tenth), heapAtEnd,
+            static_cast<unsigned long long>(events), residentAtTenth, residentAtEnd);
+        const std::size_t allowance = 64 * 1024;
+        QVERIFY2(heapAtEnd <= heapAtTenth + allowance,
+            qPrintable(QStringLiteral("heap grew by %1 bytes")
+                           .arg(qint64(heapAtEnd) - qint64(heapAtTenth))));
+    }
+
+    void cleanupTestCase()
+    {
+        qApp->removeEventFilter(&recorder_);
+        run_.reset();
+    }
+};
+
+QTEST_MAIN(TestSoak)
+#include "test_soak.moc"
