@@ -6,8 +6,9 @@
 namespace tonalyx::app {
 
 // A device name as the readout shows it. Names come from the system as bytes; they are read as
-// UTF-8 (invalid sequences become replacement characters) and control characters, which would
-// garble a one-line field, are shown as replacement characters too.
+// UTF-8 (invalid sequences become replacement characters) and control characters, line breaks
+// and bidirectional overrides, which would garble a one-line field or reorder it, are shown as
+// replacement characters too.
 QString deviceNameForDisplay(std::string_view name);
 
 } // namespace tonalyx::app
