@@ -38,4 +38,30 @@ bool jackServerRunning()
     return probe != nullptr;
 }
 
+std::unique_ptr<JackServerWatch> JackServerWatch::start(const std::string& clientName)
+{
+    std::unique_ptr<JackServerWatch> watch(new JackServerWatch);
+    jack_status_t status {};
+    {
+        const QuietJack quiet;
+        watch->client_ = jack_client_open(clientName.c_str(), JackNoStartServer, &status);
+    }
+    if (watch->client_ == nullptr)
+        return nullptr;
+    // Heard without activating the client: libjack's channel to the server reports its end.
+    jack_on_info_shutdown(watch->client_, &JackServerWatch::onShutdown, watch.get());
+    return watch;
+}
+
+JackServerWatch::~JackServerWatch()
+{
+    // Stops libjack's threads, so the callback cannot run on a watch that is gone.
+    jack_client_close(client_);
+}
+
+void JackServerWatch::onShutdown(jack_status_t, const char*, void* self)
+{
+    static_cast<JackServerWatch*>(self)->gone_.store(true, std::memory_order_release);
+}
+
 } // namespace tonalyx::midi

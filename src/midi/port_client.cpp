@@ -12,9 +12,11 @@ void ignoreRtMidiError(RtMidiError::Type, const std::string&, void*) { }
 
 } // namespace
 
-PortClient::PortClient(std::unique_ptr<RtMidiOut> out, std::string clientName)
+PortClient::PortClient(std::unique_ptr<RtMidiOut> out, std::string clientName,
+    std::unique_ptr<JackServerWatch> jackWatch)
     : out_(std::move(out))
     , clientName_(std::move(clientName))
+    , jackWatch_(std::move(jackWatch))
 { }
 
 std::unique_ptr<PortClient> PortClient::connect(RtMidi::Api api, const std::string& clientName)
@@ -22,7 +24,14 @@ std::unique_ptr<PortClient> PortClient::connect(RtMidi::Api api, const std::stri
     try {
         auto out = std::make_unique<RtMidiOut>(api, clientName);
         out->setErrorCallback(ignoreRtMidiError, nullptr);
-        return std::unique_ptr<PortClient>(new PortClient(std::move(out), clientName));
+        std::unique_ptr<JackServerWatch> jackWatch;
+        if (api == RtMidi::UNIX_JACK) {
+            jackWatch = JackServerWatch::start(clientName + " watch");
+            if (!jackWatch)
+                return nullptr;
+        }
+        return std::unique_ptr<PortClient>(
+            new PortClient(std::move(out), clientName, std::move(jackWatch)));
     } catch (const RtMidiError&) {
         return nullptr;
     }
@@ -43,7 +52,7 @@ std::vector<std::string> PortClient::portNames()
 
 bool PortClient::open(const std::string& portName)
 {
-    if (out_->isPortOpen())
+    if (systemGone() || out_->isPortOpen())
         return false;
     const auto count = out_->getPortCount();
     for (unsigned int i = 0; i < count; ++i) {
@@ -67,13 +76,18 @@ void PortClient::close()
 
 bool PortClient::isOpen() const
 {
-    return out_->isPortOpen();
+    return !systemGone() && out_->isPortOpen();
 }
 
 void PortClient::send(MessageBytes message)
 {
-    if (out_->isPortOpen())
+    if (isOpen())
         out_->sendMessage(message.data(), message.size());
+}
+
+bool PortClient::systemGone() const
+{
+    return jackWatch_ && jackWatch_->serverGone();
 }
 
 } // namespace tonalyx::midi

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "jack_server.h"
 #include "midi_stream.h"
 
 #include <memory>
@@ -24,16 +25,22 @@ public:
     // their place in a list that changes as ports come and go. False if it is gone or refused.
     bool open(const std::string& portName);
     void close();
+    // False once the system behind the port has gone away (the JACK server ended), even though
+    // RtMidi still holds the port.
     bool isOpen() const;
     // Sends one whole message to the open port. Never called while closed: RtMidi's JACK output
     // would keep the bytes and deliver them on the next open.
     void send(MessageBytes message);
 
 private:
-    PortClient(std::unique_ptr<RtMidiOut> out, std::string clientName);
+    PortClient(std::unique_ptr<RtMidiOut> out, std::string clientName,
+        std::unique_ptr<JackServerWatch> jackWatch);
+    bool systemGone() const;
 
     std::unique_ptr<RtMidiOut> out_;
     std::string clientName_;
+    // Only for a JACK client: RtMidi itself never learns that the server ended.
+    std::unique_ptr<JackServerWatch> jackWatch_;
 };
 
 } // namespace tonalyx::midi

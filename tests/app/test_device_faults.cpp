@@ -1,0 +1,331 @@
+// The program on the machine's real outputs when they fail: a JACK port whose client or server
+// dies while the program sends to it, and a built-in synth whose SoundFont cannot be loaded. The
+// JACK server is this test's own, started and killed here; the far ends are processes of their
+// own so that they can be killed like any crashed synthesiser. Once the test has ended, a server
+// whose pid is still there would refuse a new one of the same name, so the test is the server's
+// parent and reaps it.
+#include "app/program.h"
+#include "file_permissions.h"
+#include "midi/system_midi_out_service.h"
+#include "recording_platform.h"
+#include "ui/key_shape.h"
+#include "ui/preview_button.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+#include <memory>
+#include <random>
+
+using namespace tonalyx;
+using testing::RecordingPlatform;
+using Box = RecordingPlatform::Box;
+using Preset = midi::BuiltInSynth::Preset;
+namespace fs = std::filesystem;
+
+namespace {
+
+const QString kCannotOpen = QStringLiteral("ＭＩＤＩデバイスが開けません");
+const std::string kBuiltInName = "Built-in GS Synth (FluidSynth)";
+
+enum class Fault { CaptureClientKilled, ServerKilled };
+enum class BrokenFont { Missing, NoReadPermission, NotASoundFont, CutShort, HeaderThenNoise };
+
+// The built-in synth without an audio output (there is no sound card), under a client name that
+// no other test uses.
+midi::SystemMidiOutConfig serviceConfig()
+{
+    midi::SystemMidiOutConfig config;
+    config.audioDrivers.clear();
+    config.clientName = "tonalyx-fault-test";
+    return config;
+}
+
+std::int32_t deviceNamed(midi::MidiOutPort& port, const std::string& name)
+{
+    for (std::int32_t device = 0; device < port.countDevices(); ++device) {
+        if (port.deviceName(device) == name)
+            return device;
+    }
+    return -1;
+}
+
+// A JACK server of the test's own (dummy driver, no sound card), a child of the test so that the
+// test can kill it and know it gone before starting the next.
+class JackServer {
+public:
+    explicit JackServer(const QString& name)
+        : name_(name)
+    {
+        process_.setProcessChannelMode(QProcess::MergedChannels);
+        process_.start(QStringLiteral("jackd"),
+            { "--no-realtime", "-n", name, "-d", "dummy", "-r", "48000", "-p", "256" });
+        process_.waitForStarted();
+    }
+    ~JackServer()
+    {
+        process_.terminate();
+        if (!process_.waitForFinished(10000)) {
+            process_.kill();
+            process_.waitForFinished();
+        }
+    }
+    JackServer(const JackServer&) = delete;
+    JackServer& operator=(const JackServer&) = delete;
+
+    // True once clients can connect; its output otherwise, for the failure message.
+    bool waitUntilReady(QByteArray& output)
+    {
+        const int waited
+            = QProcess::execute(QStringLiteral("jack_wait"), { "-w", "-s", name_, "-t", "20" });
+        if (waited == 0 && process_.state() == QProcess::Running)
+            return true;
+        output = "jackd: " + process_.errorString().toLocal8Bit() + "\n" + process_.readAll();
+        return false;
+    }
+    void kill()
+    {
+        process_.kill();
+        process_.waitForFinished();
+    }
+
+private:
+    QString name_;
+    QProcess process_;
+};
+
+// A far end in a process of its own: one JACK MIDI input that prints what it receives.
+class CaptureProcess {
+public:
+    explicit CaptureProcess(const QString& client)
+        : name_(client.toStdString() + ":in")
+    {
+        process_.start(QStringLiteral(TONALYX_JACK_CAPTURE_CLIENT), { client, "in" });
+    }
+    ~CaptureProcess()
+    {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.kill();
+            process_.waitForFinished();
+        }
+    }
+    CaptureProcess(const CaptureProcess&) = delete;
+    CaptureProcess& operator=(const CaptureProcess&) = delete;
+
+    const std::string& portName() const { return name_; }
+    bool waitUntilReady() { return waitForLine("ready"); }
+    // Waits for a line (one event's bytes in hex) that has not been seen yet; false if none
+    // came within ten seconds.
+    bool waitForLine(const QString& line)
+    {
+        QDeadlineTimer deadline(10000);
+        for (;;) {
+            while (process_.canReadLine()) {
+                const QString next = QString::fromLatin1(process_.readLine()).trimmed();
+                if (next == line)
+                    return true;
+            }
+            if (deadline.hasExpired() || !process_.waitForReadyRead(int(deadline.remainingTime())))
+                return false;
+        }
+    }
+    void kill()
+    {
+        ::kill(static_cast<pid_t>(process_.processId()), SIGKILL);
+        process_.waitForFinished();
+    }
+
+private:
+    std::string name_;
+    QProcess process_;
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(Fault)
+Q_DECLARE_METATYPE(BrokenFont)
+
+class TestDeviceFaults : public QObject {
+    Q_OBJECT
+
+private:
+    static void clickProgram(ui::TForm1& window, int program)
+    {
+        window.pageControl().setCurrentIndex(0);
+        QTest::mouseClick(
+            window.programButtons()[static_cast<std::size_t>(program)], Qt::LeftButton);
+    }
+
+    // Every kind of press the window offers, for a device that is gone.
+    static void pressEverything(ui::TForm1& window)
+    {
+        clickProgram(window, 5);
+        window.pageControl().setCurrentIndex(1);
+        QTest::mouseClick(window.bankButtons()[8], Qt::LeftButton);
+        auto* focused = window.bankButtons()[9];
+        focused->setFocus();
+        QTest::keyClick(focused, Qt::Key_A);
+        QTest::mouseClick(window.keys()[3].shape, Qt::LeftButton);
+        QTest::mouseClick(&window.octaveUpButton(), Qt::LeftButton);
+        QTest::mouseClick(&window.gsResetButton(), Qt::LeftButton);
+        window.pageControl().setCurrentIndex(0);
+    }
+
+private slots:
+    // Presses on a device that vanished go nowhere without a word; a switch then reports the
+    // device it cannot open and goes on to the next, which works.
+    void vanishedDevice_data()
+    {
+        QTest::addColumn<Fault>("fault");
+        QTest::newRow("capture client killed") << Fault::CaptureClientKilled;
+        QTest::newRow("JACK server killed") << Fault::ServerKilled;
+    }
+    void vanishedDevice()
+    {
+        QFETCH(Fault, fault);
+        JackServer server(qEnvironmentVariable("JACK_DEFAULT_SERVER"));
+        QByteArray serverOutput;
+        QVERIFY2(server.waitUntilReady(serverOutput), serverOutput.constData());
+        CaptureProcess first(QStringLiteral("tonalyx-fault-a"));
+        CaptureProcess second(QStringLiteral("tonalyx-fault-b"));
+        QVERIFY(first.waitUntilReady());
+        QVERIFY(second.waitUntilReady());
+
+        midi::SystemMidiOutService service(serviceConfig());
+        QTemporaryDir folder;
+        RecordingPlatform platform(
+            fs::path(folder.path().toStdString()) / "tonalyx", [] { return 0; });
+        app::Program program(service, platform);
+        auto& port = program.port();
+        const auto firstDevice = deviceNamed(port, first.portName());
+        const auto secondDevice = deviceNamed(port, second.portName());
+        QVERIFY(firstDevice > 0 && secondDevice > 0);
+        {
+            QFile settings(folder.filePath("tonalyx.ini"));
+            QVERIFY(settings.open(QIODevice::WriteOnly));
+            settings.write("[dev]\r\ndev_num=" + QByteArray::number(firstDevice) + "\r\n");
+        }
+        program.start();
+        auto& window = program.window();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(platform.boxes.empty());
+        QCOMPARE(port.deviceIndex(), firstDevice);
+        clickProgram(window, 4);
+        QVERIFY(first.waitForLine("90 3c 00"));
+
+        if (fault == Fault::CaptureClientKilled)
+            first.kill();
+        else
+            server.kill();
+
+        // Enough presses to fill any buffer on the way to the dead end many times over.
+        for (int i = 0; i < 300; ++i)
+            pressEverything(window);
+        QVERIFY(platform.boxes.empty());
+
+        // Round the whole list once: every device still there opens and sounds.
+        const auto count = port.deviceCount();
+        for (std::int32_t i = 0; i < count; ++i) {
+            platform.boxes.clear();
+            QTest::mouseClick(&window.deviceSwitchButton(), Qt::LeftButton);
+            const auto device = port.deviceIndex();
+            const bool gone
+                = device == firstDevice || (fault == Fault::ServerKilled && device != 0);
+            QVERIFY2((platform.boxes
+                         == (gone ? std::vector<Box> { { Box::Message, kCannotOpen } }
+                                  : std::vector<Box> {})),
+                qPrintable(QStringLiteral("device %1").arg(device)));
+            QCOMPARE(
+                window.deviceReadout().text(), QString::fromStdString(port.deviceName(device)));
+
+            clickProgram(window, 6);
+            if (device == 0) {
+                QCOMPARE(service.builtInSynth()->presetOn(0), (Preset { 0, 6 }));
+            } else if (device == secondDevice && !gone) {
+                QVERIFY(second.waitForLine("c0 06"));
+                const int note = selection::previewNote(program.selection());
+                QVERIFY(
+                    second.waitForLine(QStringLiteral("90 %1 00").arg(note, 2, 16, QChar('0'))));
+            }
+            QVERIFY(platform.boxes.size() <= 1);
+        }
+
+        // The close goes on as always.
+        QVERIFY(window.close());
+        QVERIFY(QFile::exists(folder.filePath("tonalyx.ini")));
+    }
+
+    // The built-in synth's SoundFont cannot be loaded: its open fails with the box, the program
+    // runs on, presses go nowhere, and a second try fails the same way.
+    void brokenSoundFont_data()
+    {
+        QTest::addColumn<BrokenFont>("broken");
+        QTest::newRow("missing") << BrokenFont::Missing;
+        QTest::newRow("no read permission") << BrokenFont::NoReadPermission;
+        QTest::newRow("not a SoundFont") << BrokenFont::NotASoundFont;
+        QTest::newRow("cut short") << BrokenFont::CutShort;
+        QTest::newRow("a SoundFont's header, then noise") << BrokenFont::HeaderThenNoise;
+    }
+    void brokenSoundFont()
+    {
+        QFETCH(BrokenFont, broken);
+        QTemporaryDir folder;
+        const QString font = folder.filePath("font.sf2");
+        if (broken != BrokenFont::Missing) {
+            QFile real(QString::fromStdString(midi::defaultSoundFonts().back()));
+            QVERIFY(real.open(QIODevice::ReadOnly));
+            QByteArray bytes = real.readAll();
+            if (broken == BrokenFont::NotASoundFont) {
+                bytes = QByteArray(bytes.size(), 'x');
+            } else if (broken == BrokenFont::CutShort) {
+                bytes.truncate(bytes.size() / 2);
+            } else if (broken == BrokenFont::HeaderThenNoise) {
+                std::mt19937 random(20240601);
+                for (qsizetype i = 256; i < bytes.size(); ++i)
+                    bytes[i] = static_cast<char>(random());
+            }
+            QFile out(font);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            QCOMPARE(out.write(bytes), bytes.size());
+            out.close();
+            if (broken == BrokenFont::NoReadPermission)
+                QVERIFY(out.setPermissions({}));
+        }
+
+        auto config = serviceConfig();
+        config.soundFonts = { font.toStdString() };
+        midi::SystemMidiOutService service(config);
+        RecordingPlatform platform(
+            fs::path(folder.path().toStdString()) / "tonalyx", [] { return 0; });
+        app::Program program(service, platform);
+        // For the whole run: the synth tries its font again at the switch below.
+        const testing::PermissionsApply permissions;
+        if (broken == BrokenFont::NoReadPermission && QFile(font).open(QIODevice::ReadOnly))
+            QSKIP("this user reads files whatever their permissions say");
+        program.start();
+        auto& window = program.window();
+        QCOMPARE(program.port().deviceCount(), 1);
+        QVERIFY((platform.boxes == std::vector<Box> { { Box::Message, kCannotOpen } }));
+        QCOMPARE(window.deviceReadout().text(), QString::fromStdString(kBuiltInName));
+        QVERIFY(service.builtInSynth() == nullptr);
+
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        pressEverything(window);
+        QTest::mouseClick(&window.deviceSwitchButton(), Qt::LeftButton);
+        QVERIFY((platform.boxes
+            == std::vector<Box> { { Box::Message, kCannotOpen }, { Box::Message, kCannotOpen } }));
+        QCOMPARE(window.programReadout().text(), QStringLiteral("6"));
+        QVERIFY(window.close());
+    }
+};
+
+QTEST_MAIN(TestDeviceFaults)
+#include "test_device_faults.moc"
