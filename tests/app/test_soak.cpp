@@ -16,6 +16,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <malloc.h>
 #include <map>
@@ -471,7 +472,9 @@ private slots:
         const std::uint64_t events = fromEnvironment("TONALYX_SOAK_EVENTS", kDefaultEvents);
         const std::uint64_t seed = fromEnvironment("TONALYX_SOAK_SEED",
             std::random_device {}() * 0x100000000ull + std::random_device {}());
-        qInfo("soak: %llu events, seed %llu (repeat with TONALYX_SOAK_SEED=%llu)",
+        // Reported on stderr: QTest stops printing messages after 2000 warnings, which the
+        // offscreen platform gives (a context menu cannot grab the keyboard) on a long run.
+        std::fprintf(stderr, "soak: %llu events, seed %llu (repeat with TONALYX_SOAK_SEED=%llu)\n",
             static_cast<unsigned long long>(events), static_cast<unsigned long long>(seed),
             static_cast<unsigned long long>(seed));
         random_.seed(seed);
@@ -527,8 +530,9 @@ private slots:
             }
         }
 
-        qInfo("soak: %llu button previews, %llu keyboard notes, %llu note ends, %llu opens, "
-              "%llu refused opens, %llu GS resets, %llu keyHeld changes, %llu readout changes",
+        std::fprintf(stderr,
+            "soak: %llu button previews, %llu keyboard notes, %llu note ends, %llu opens, "
+            "%llu refused opens, %llu GS resets, %llu keyHeld changes, %llu readout changes\n",
             static_cast<unsigned long long>(tally_.buttonPreviews),
             static_cast<unsigned long long>(tally_.keyboardNotes),
             static_cast<unsigned long long>(tally_.noteEnds),
@@ -550,8 +554,9 @@ private slots:
         // so a leak of a single small block per press would exceed it.
         const std::size_t heapAtEnd = heapInUse();
         const std::size_t residentAtEnd = residentKiB();
-        qInfo("soak: heap in use %zu bytes after %llu events, %zu after %llu; resident %zu KiB, "
-              "%zu KiB",
+        std::fprintf(stderr,
+            "soak: heap in use %zu bytes after %llu events, %zu after %llu; resident %zu KiB, "
+            "%zu KiB\n",
             heapAtTenth, static_cast<unsigned long long>(tenth), heapAtEnd,
             static_cast<unsigned long long>(events), residentAtTenth, residentAtEnd);
         const std::size_t allowance = 64 * 1024;
