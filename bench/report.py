@@ -366,6 +366,19 @@ resident figure includes JACK's shared memory (the server's segments that every 
                    "own driver loop; it is not done, as the stream's wake-ups cost many times more. What "
                    "would cut the synth's idle cost is fewer wake-ups: periods twice as long would about "
                    "halve it and add 2.7 ms to the sound of every press (3.).")
+    def queued(name):
+        buffer = median_of(name, "stream_buffer_us")
+        sink = median_of(name, "stream_sink_us")
+        rate = median_of(name, "stream_rate")
+        if buffer is None or sink is None or rate is None:
+            return None
+        return f"{us(buffer)} in the stream and {us(sink)} in the sink at {rate / 1000:.2f} kHz"
+
+    streams = ""
+    if queued("builtin") and queued("vmpk"):
+        streams = (f" The server reports the synth's stream with {queued('builtin')} (medians over the "
+                   f"start-up runs); vmpk's synth, with {queued('vmpk')}, wakes far less often, and a "
+                   "key of it is heard that much later.")
     sections.append(f"""## 5. Idle cost
 
 The last start-up run of each set-up sits idle for {meta.get('idle_seconds', 10)} s with its window shown;
@@ -381,7 +394,7 @@ driver thread and libpulse's loop for its stream.
 The synth keeps its audio stream running while nothing sounds, so that a press is heard within
 a period: every 2.7 ms its thread renders a period and hands it to the server, and libpulse's
 loop wakes to pass it on. On this virtual machine those wake-ups are what the synth's share is
-made of.{effects}
+made of.{streams}{effects}
 """)
 
 # ---- 6. Growth ---------------------------------------------------------------------------
@@ -415,6 +428,8 @@ if growth:
     summary.append(("6", "Settings file of 16 MiB: load, save (slower of the two)", "< 1 s", f"{worst * 1000:.0f} ms", worst < 1))
     summary.append(("6", "Time and heap grow linearly: cost per byte at 16 MiB against 1 MiB",
                     "no more than linear", "; ".join(growth_notes), linear))
+    smallest_save = min((r["real_time"] for n, r in growth.items() if n.startswith("SettingsFile/save/")),
+                        default=0.0)
     sections.append(f"""## 6. Growth of the settings file
 
 `bench_settings_growth`: a settings file of 1 KiB, 1 MiB and 16 MiB (16 MiB is the largest the
@@ -425,11 +440,11 @@ peak is the most the process held on the heap during the operation above what it
 
 | operation | file bytes | time | per file byte | heap peak | heap peak per file byte | runs |
 |---|---|---|---|---|---|---|
-""" + "\n".join(rows) + """
+""" + "\n".join(rows) + f"""
 
-A save of even the smallest file costs a few milliseconds: the flush to disk. Loaded settings
-hold about four bytes of heap per file byte (one string per line), a save briefly three (the
-serialised text).
+A save of even the smallest file takes {smallest_save:.1f} ms: mostly the flush to disk, which every
+save makes whatever its size. Loaded settings hold about four bytes of heap per file byte (one string per line), a
+save briefly three (the serialised text).
 """)
 
 # ---- the document ------------------------------------------------------------------------

@@ -313,7 +313,39 @@ public:
         return Clock::time_point(std::chrono::nanoseconds(ns));
     }
 
+    // The stream as the server has it now: its rate, and how much audio is queued in it and in
+    // the sink, the delay between a sample written and its being played.
+    struct Stream {
+        std::uint32_t rate = 0;
+        std::uint64_t bufferUs = 0;
+        std::uint64_t sinkUs = 0;
+    };
+    std::optional<Stream> stream()
+    {
+        if (!arrival())
+            return std::nullopt;
+        pa_threaded_mainloop_lock(loop_);
+        stream_.reset();
+        pa_operation* asked = pa_context_get_sink_input_info(
+            context_, streamIndex_.load(), &StreamWatch::described, this);
+        while (asked != nullptr && pa_operation_get_state(asked) == PA_OPERATION_RUNNING)
+            pa_threaded_mainloop_wait(loop_);
+        if (asked != nullptr)
+            pa_operation_unref(asked);
+        const auto found = stream_;
+        pa_threaded_mainloop_unlock(loop_);
+        return found;
+    }
+
 private:
+    static void described(pa_context*, const pa_sink_input_info* info, int, void* self)
+    {
+        auto& watch = *static_cast<StreamWatch*>(self);
+        if (info != nullptr)
+            watch.stream_ = Stream { info->sample_spec.rate, info->buffer_usec, info->sink_usec };
+        pa_threaded_mainloop_signal(watch.loop_, 0);
+    }
+
     static void stateChanged(pa_context* context, void* self)
     {
         auto& watch = *static_cast<StreamWatch*>(self);
@@ -326,11 +358,13 @@ private:
     {
         pa_threaded_mainloop_signal(static_cast<StreamWatch*>(self)->loop_, 0);
     }
-    static void changed(pa_context*, pa_subscription_event_type_t type, std::uint32_t, void* self)
+    static void changed(
+        pa_context*, pa_subscription_event_type_t type, std::uint32_t index, void* self)
     {
         auto& watch = *static_cast<StreamWatch*>(self);
         if ((type & PA_SUBSCRIPTION_EVENT_TYPE_MASK) == PA_SUBSCRIPTION_EVENT_NEW
             && watch.arrivalNs_.load() == 0) {
+            watch.streamIndex_ = index;
             watch.arrivalNs_ = std::chrono::duration_cast<std::chrono::nanoseconds>(
                 Clock::now().time_since_epoch())
                                    .count();
@@ -342,6 +376,8 @@ private:
     std::atomic<bool> ready_ { false };
     std::atomic<bool> failed_ { false };
     std::atomic<std::int64_t> arrivalNs_ { 0 };
+    std::atomic<std::uint32_t> streamIndex_ { PA_INVALID_INDEX };
+    std::optional<Stream> stream_;
 };
 
 // ---- /proc: memory and CPU ----------------------------------------------------------------
@@ -500,6 +536,7 @@ int main(int argc, char** argv)
 
     std::this_thread::sleep_for(std::chrono::duration<double>(options->settleSeconds));
     const auto memory = memoryOf(pid);
+    const auto audio = stream ? stream->stream() : std::nullopt;
     const auto before = threadTimes(pid);
     const long processBefore = processTicks(pid);
     const auto idleStart = Clock::now();
@@ -517,6 +554,11 @@ int main(int argc, char** argv)
         std::printf(", \"gs_reset_ms\": %.2f", millisecondsBetween(start, *reset->arrival()));
     if (stream && stream->arrival())
         std::printf(", \"audio_stream_ms\": %.2f", millisecondsBetween(start, *stream->arrival()));
+    if (audio) {
+        std::printf(", \"stream_rate\": %u, \"stream_buffer_us\": %llu, \"stream_sink_us\": %llu",
+            audio->rate, static_cast<unsigned long long>(audio->bufferUs),
+            static_cast<unsigned long long>(audio->sinkUs));
+    }
     for (const auto& [field, kilobytes] : memory)
         std::printf(", \"%s_kb\": %ld", field.c_str(), kilobytes);
     std::printf(", \"idle_s\": %.3f, \"ticks_per_s\": %ld, \"process_ticks\": %ld, \"threads\": [",
