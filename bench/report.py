@@ -148,8 +148,8 @@ its period in time (an xrun), JACK drops what was written in that period.
 |---|---|---|---|---|---|---|---|---|---|
 """ + "\n".join(rows) + f"""
 
-The delay is JACK's: a message written during a period leaves at the start of the next one, so
-arrivals spread over one to two periods ({us(period)} each) whichever way they are sent. The
+The delay is JACK's: a message written during a period is passed on at the start of the next
+one, so arrivals spread over up to one period ({us(period)}) whichever way they are sent. The
 program's mean is {us(added)} from RtMidi's straight send, against {us(noise)} that chance alone
 moves it (two standard errors of the difference). The program's own part, from the event
 entering the window to the return of its last send, has a p99 of {us(in_program)} (from the
@@ -366,19 +366,20 @@ resident figure includes JACK's shared memory (the server's segments that every 
                    "own driver loop; it is not done, as the stream's wake-ups cost many times more. What "
                    "would cut the synth's idle cost is fewer wake-ups: periods twice as long would about "
                    "halve it and add 2.7 ms to the sound of every press (3.).")
+    # The stream's own buffer, as the server reports it; the null sink's latency figure jumps
+    # about from one reading to the next and is left out (3. measures the whole delay).
     def queued(name):
         buffer = median_of(name, "stream_buffer_us")
-        sink = median_of(name, "stream_sink_us")
         rate = median_of(name, "stream_rate")
-        if buffer is None or sink is None or rate is None:
+        if buffer is None or rate is None:
             return None
-        return f"{us(buffer)} in the stream and {us(sink)} in the sink at {rate / 1000:.2f} kHz"
+        return f"{us(buffer)} of audio queued at {rate / 1000:.2f} kHz"
 
     streams = ""
     if queued("builtin") and queued("vmpk"):
-        streams = (f" The server reports the synth's stream with {queued('builtin')} (medians over the "
-                   f"start-up runs); vmpk's synth, with {queued('vmpk')}, wakes far less often, and a "
-                   "key of it is heard that much later.")
+        streams = (f" The server reports the synth's stream with {queued('builtin')} (median over the "
+                   f"start-up runs); vmpk's synth keeps {queued('vmpk')}, so it wakes far less often, "
+                   "and a key of it is heard that much later.")
     sections.append(f"""## 5. Idle cost
 
 The last start-up run of each set-up sits idle for {meta.get('idle_seconds', 10)} s with its window shown;
@@ -495,9 +496,15 @@ if missed:
     out.append("### Targets missed, and what would reach them\n")
     for number, what, target, measured, _ in missed:
         if number == "3":
+            in_press = ""
+            if first:
+                in_press = (f" (here the press returned after {us(first['in_program_p50_us'])} at the median "
+                            f"and {us(first['in_program_max_us'])} at most)")
             out.append(f"- **{what}: {measured}.** The samples of a preset heard for the first time "
                        "are read from the SoundFont inside the press's Program Change before its note "
-                       f"can start: {loading}. Reaching 10 ms for every first use needs every sample "
+                       f"can start{in_press}, on top of the 2.7–5.3 ms every press waits for the audio "
+                       f"output. On its own, reading one preset's samples takes {loading}; on a busy "
+                       "machine it takes longer. Reaching 10 ms for every first use needs every sample "
                        "in memory before it is asked for: loading the fonts whole (FluidSynth's static "
                        f"loading: all {fonts_mb:.0f} MB of SoundFont read at start-up, so a resident "
                        "size far over the 80 MB target and a slower start) or a smaller SoundFont. "
