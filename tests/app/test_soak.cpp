@@ -16,6 +16,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <malloc.h>
@@ -34,6 +35,8 @@ using CallKind = testing::RecordingMidiOutService::CallKind;
 namespace {
 
 constexpr std::uint64_t kDefaultEvents = 100000;
+// Events after which the heap has settled, measured over many seeds.
+constexpr std::uint64_t kSettledAfter = 5000;
 const Bytes kGsReset { 0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7 };
 const QString kCannotOpen = QStringLiteral("ＭＩＤＩデバイスが開けません");
 
@@ -457,7 +460,9 @@ private:
                 QString::fromUtf8(toneNames_.lookup(model_.currentProgram, model_.currentBank)) };
             tally_.readoutChanges += shownReadouts_ != was;
         }
-        QCOMPARE(run_->readouts(), shownReadouts_);
+        QVERIFY2(run_->readouts() == shownReadouts_,
+            qPrintable(where() + ": readouts " + run_->readouts().join(" | ") + ", expected "
+                + shownReadouts_.join(" | ")));
     }
 
 private slots:
@@ -511,8 +516,13 @@ private slots:
         lowestKeyOffset_ = *std::min_element(offsets.begin(), offsets.end());
         highestKeyOffset_ = *std::max_element(offsets.begin(), offsets.end());
 
+        // The heap is taken as its lowest over the last hundredth of the events before each
+        // mark, so that what lives only for a moment (an open context menu, a tooltip) does not
+        // count; a leak raises the lowest value too.
         const std::uint64_t tenth = std::max<std::uint64_t>(events / 10, 1);
-        std::size_t heapAtTenth = 0;
+        const std::uint64_t window = std::max<std::uint64_t>(events / 100, 1);
+        std::size_t heapAtTenth = SIZE_MAX;
+        std::size_t heapAtEnd = SIZE_MAX;
         std::size_t residentAtTenth = 0;
         for (std::uint64_t i = 1; i <= events; ++i) {
             recorder_.reset();
@@ -524,10 +534,12 @@ private slots:
             run_->service.clearCalls();
             run_->platform.boxes.clear();
             run_->platform.pauses.clear();
-            if (i == tenth) {
-                heapAtTenth = heapInUse();
+            if (i + window > tenth && i <= tenth)
+                heapAtTenth = std::min(heapAtTenth, heapInUse());
+            if (i + window > events)
+                heapAtEnd = std::min(heapAtEnd, heapInUse());
+            if (i == tenth)
                 residentAtTenth = residentKiB();
-            }
         }
 
         std::fprintf(stderr,
@@ -549,16 +561,21 @@ private slots:
                 QVERIFY(count > 0);
         }
 
-        // Memory may settle in the first tenth (caches filled, glyphs drawn), and must not grow
+        // Memory may settle in the first tenth (caches filled, text laid out), and must not grow
         // with the number of events after that. The allowance is well below one byte per event,
-        // so a leak of a single small block per press would exceed it.
-        const std::size_t heapAtEnd = heapInUse();
+        // so a leak of a single small block per press would exceed it. Qt takes a few thousand
+        // events to settle, so shorter runs leave the check out.
         const std::size_t residentAtEnd = residentKiB();
         std::fprintf(stderr,
             "soak: heap in use %zu bytes after %llu events, %zu after %llu; resident %zu KiB, "
             "%zu KiB\n",
             heapAtTenth, static_cast<unsigned long long>(tenth), heapAtEnd,
             static_cast<unsigned long long>(events), residentAtTenth, residentAtEnd);
+        if (tenth < kSettledAfter) {
+            std::fprintf(stderr, "soak: memory not compared; it needs %llu events or more\n",
+                static_cast<unsigned long long>(kSettledAfter * 10));
+            return;
+        }
         const std::size_t allowance = 64 * 1024;
         QVERIFY2(heapAtEnd <= heapAtTenth + allowance,
             qPrintable(QStringLiteral("heap grew by %1 bytes")
