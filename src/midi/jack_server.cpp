@@ -56,7 +56,8 @@ std::unique_ptr<JackServerWatch> JackServerWatch::start(const std::string& clien
 JackServerWatch::~JackServerWatch()
 {
     // Stops libjack's threads, so the callback cannot run on a watch that is gone.
-    jack_client_close(client_);
+    if (client_ != nullptr)
+        jack_client_close(client_);
 }
 
 void JackServerWatch::onShutdown(jack_status_t, const char*, void* self)
