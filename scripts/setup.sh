@@ -12,7 +12,7 @@ packages=(
   fonts-ipafont-gothic
   librtmidi-dev libfluidsynth-dev libjack-jackd2-dev libpulse-dev
   fluid-soundfont-gm fluid-soundfont-gs
-  jackd2 pulseaudio pulseaudio-utils
+  jackd2 pulseaudio pulseaudio-utils procps
   qemu-system-x86 busybox-static
   xvfb xauth x11-utils xdotool wmctrl fluxbox imagemagick appstream desktop-file-utils
 )

@@ -19,9 +19,21 @@ stop() {
   fi
 }
 
+# JACK keeps its servers in a registry in shared memory with room for eight. A server that was
+# killed (as the fault tests do on purpose) stays registered until a server of the same name
+# starts again, so names that change between builds fill it up for good. With no JACK server
+# running on the machine at all, every entry is stale and the registry can go.
+clear_stale_registry() {
+  if ! pgrep -x jackd >/dev/null && ! pgrep -x jackdbus >/dev/null; then
+    find /dev/shm -maxdepth 1 -user "$(id -u)" \( -name 'jack-*' -o -name 'jack_*' \) \
+      -delete 2>/dev/null
+  fi
+}
+
 case "$action" in
 start)
   stop
+  clear_stale_registry
   mkdir -p "$dir"
   jackd --no-realtime -n "$name" -d dummy -r 48000 -p 256 >"$dir/jackd.log" 2>&1 &
   echo $! >"$dir/jackd.pid"
