@@ -14,6 +14,7 @@ packages=(
   fluid-soundfont-gm fluid-soundfont-gs
   jackd2 pulseaudio pulseaudio-utils procps
   qemu-system-x86 busybox-static
+  clang-14 libclang-rt-14-dev
   xvfb xauth x11-utils xdotool wmctrl fluxbox imagemagick appstream desktop-file-utils
 )
 
