@@ -132,11 +132,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // Through the disk: the file holds exactly what was serialised, and the next run reads the
     // same values and would write the same bytes again.
-    // A save the disk refuses (full, or the folder gone under a concurrent clean-up) is reported
-    // as such, which is all the program asks of it; the properties below are about saves that
-    // happened. A refusal that depended on the input would show up on replaying it.
-    if (!settings.save())
-        return 0;
+    require(settings.save(), "save failed");
     require(readWhole(path) == first, "the file differs from what was serialised");
     SettingsFile next(path);
     require(next.load() == SettingsFile::LoadResult::Loaded, "the written file does not load");
