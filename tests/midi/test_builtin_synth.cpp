@@ -1,5 +1,6 @@
 #include "midi/system_midi_out_service.h"
 #include "rendered_output.h"
+#include "service_calls.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -9,6 +10,8 @@
 using namespace tonalyx;
 using midi::kMidiOk;
 using midi::SystemMidiOutService;
+using testing::pack;
+using testing::sendLong;
 using Bytes = std::vector<std::uint8_t>;
 using Preset = midi::BuiltInSynth::Preset;
 using testing::kAudible;
@@ -24,20 +27,6 @@ const Bytes kGsReset { 0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x4
 midi::SystemMidiOutConfig offline()
 {
     return testing::offlineSynthConfig();
-}
-
-std::uint32_t pack(std::uint8_t status, std::uint8_t data1, std::uint8_t data2 = 0)
-{
-    return status + 256u * data1 + 65536u * data2;
-}
-
-midi::MidiResult sendLong(
-    SystemMidiOutService& service, midi::MidiOutHandle handle, const Bytes& bytes)
-{
-    midi::MidiLongMessageHeader header { bytes.data(), static_cast<std::uint32_t>(bytes.size()),
-        0 };
-    service.prepareHeader(handle, header);
-    return service.longMessage(handle, header);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "jack_capture.h"
 #include "midi/system_midi_out_service.h"
+#include "service_calls.h"
 
 #include <QTest>
 
@@ -8,6 +9,8 @@ using midi::kMidiOk;
 using midi::SystemMidiOutService;
 using testing::JackCapture;
 using testing::joined;
+using testing::pack;
+using testing::sendLong;
 using Bytes = std::vector<std::uint8_t>;
 
 Q_DECLARE_METATYPE(Bytes)
@@ -16,20 +19,6 @@ namespace {
 
 const Bytes kGsReset { 0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7 };
 const std::string kPort = "in";
-
-std::uint32_t pack(std::uint8_t status, std::uint8_t data1, std::uint8_t data2 = 0)
-{
-    return status + 256u * data1 + 65536u * data2;
-}
-
-midi::MidiResult sendLong(
-    SystemMidiOutService& service, midi::MidiOutHandle handle, const Bytes& bytes)
-{
-    midi::MidiLongMessageHeader header { bytes.data(), static_cast<std::uint32_t>(bytes.size()),
-        0 };
-    service.prepareHeader(handle, header);
-    return service.longMessage(handle, header);
-}
 
 std::string nameOf(SystemMidiOutService& service, std::int32_t device)
 {
