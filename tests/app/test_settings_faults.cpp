@@ -3,6 +3,7 @@
 #include "app/program.h"
 #include "app/settings_file.h"
 #include "file_permissions.h"
+#include "folder_contents.h"
 #include "recording_midi_out_service.h"
 #include "recording_platform.h"
 #include "settings_contents.h"
@@ -38,17 +39,8 @@ const QByteArray kOldFile = "; kept by hand\r\n[window]\r\nHeight=600\r\n[dev]\r
 const QByteArray kNewFile = "[window]\r\nHeight=600\r\nWidth=679\r\nTop=159\r\nLeft=193\r\n\r\n"
                             "[dev]\r\ndev_num=1\r\n\r\n";
 
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-QStringList entriesOf(const QString& folder)
-{
-    return QDir(folder).entryList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-}
+using tonalyx::testing::entriesOf;
+using tonalyx::testing::readFile;
 
 std::uint64_t fromEnvironment(const char* name, std::uint64_t fallback)
 {

@@ -1,5 +1,6 @@
 #include "app/settings_file.h"
 #include "file_permissions.h"
+#include "folder_contents.h"
 
 #include <QDir>
 #include <QFile>
@@ -33,17 +34,8 @@ void writeFile(const QString& path, const QByteArray& content)
     QCOMPARE(file.write(content), content.size());
 }
 
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-QStringList entriesOf(const QString& folder)
-{
-    return QDir(folder).entryList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-}
+using tonalyx::testing::entriesOf;
+using tonalyx::testing::readFile;
 
 // What the program writes when it shuts down.
 void writeShutDownValues(SettingsFile& settings)
