@@ -1,5 +1,7 @@
 #include "bench_main.h"
 
+#include <benchmark/benchmark.h>
+
 namespace tonalyx::bench {
 
 bool takeFlag(int& argc, char** argv, std::string_view flag)
@@ -16,6 +18,16 @@ bool takeFlag(int& argc, char** argv, std::string_view flag)
     argc = kept;
     argv[argc] = nullptr;
     return found;
+}
+
+int runBenchmarks(int& argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
 }
 
 } // namespace tonalyx::bench

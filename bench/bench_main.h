@@ -9,4 +9,8 @@ namespace tonalyx::bench {
 // works, which is what the test suite runs.
 bool takeFlag(int& argc, char** argv, std::string_view flag);
 
+// Runs the benchmarks registered so far with Google Benchmark's own options from the command
+// line; the exit status of main.
+int runBenchmarks(int& argc, char** argv);
+
 } // namespace tonalyx::bench
