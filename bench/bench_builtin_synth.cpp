@@ -3,7 +3,7 @@
 // thread for every preset of the fonts when each is heard for the first time, and what the synth
 // costs while nothing sounds, with and without reverb and chorus.
 #include "bench_main.h"
-#include "midi/system_midi_out_service.h"
+#include "builtin_synth_peer.h"
 
 #include <algorithm>
 #include <benchmark/benchmark.h>
@@ -28,30 +28,21 @@ long residentKb()
     return -1;
 }
 
-midi::SystemMidiOutConfig offline()
-{
-    midi::SystemMidiOutConfig config;
-    config.audioDrivers.clear();
-    return config;
-}
-
 // Loading the fonts (the first open of device 0), and the memory they add.
 void open(benchmark::State& state)
 {
     long added = 0;
     for (auto _ : state) {
-        midi::SystemMidiOutService service(offline());
-        service.deviceCount();
         const auto before = residentKb();
-        midi::MidiOutHandle handle = 0;
-        if (service.open(handle, 0) != midi::kMidiOk) {
+        testing::OpenedSynth opened;
+        if (!opened.connection) {
             state.SkipWithError("the built-in synth did not open");
             return;
         }
         // Freed memory stays with the process, so only the first load shows what the fonts add.
         added = std::max(added, residentKb() - before);
         state.PauseTiming();
-        service.close(handle);
+        opened.connection.reset();
         state.ResumeTiming();
     }
     state.counters["resident_added_kb"] = double(added);
@@ -62,12 +53,12 @@ void open(benchmark::State& state)
 // thread spends in them, which with dynamic sample loading includes reading the samples.
 void pressEveryPreset(benchmark::State& state, bool quick)
 {
-    midi::SystemMidiOutService service(offline());
-    midi::MidiOutHandle handle = 0;
-    if (service.open(handle, 0) != midi::kMidiOk) {
+    testing::OpenedSynth opened;
+    if (!opened.connection) {
         state.SkipWithError("the built-in synth did not open");
         return;
     }
+    auto& connection = *opened.connection;
     std::vector<double> presses;
     const auto banks
         = quick ? std::vector<int> { 0 } : std::vector<int> { 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 16 };
@@ -75,13 +66,13 @@ void pressEveryPreset(benchmark::State& state, bool quick)
         for (const int bank : banks) {
             for (int program = 0; program < (quick ? 3 : 128); ++program) {
                 const auto start = Clock::now();
-                service.shortMessage(handle, 0xB0 + 65536u * std::uint32_t(bank));
-                service.shortMessage(handle, 0xC0 + 256u * std::uint32_t(program));
-                service.shortMessage(handle, 0x7F3C90);
+                connection.send(midi::bankSelectMsb(bank).bytes());
+                connection.send(midi::programChange(program).bytes());
+                connection.send(midi::noteOn(60).bytes());
                 presses.push_back(
                     std::chrono::duration<double, std::micro>(Clock::now() - start).count());
-                service.shortMessage(handle, 0x003C90);
-                service.reset(handle);
+                connection.send(midi::noteOff(60).bytes());
+                connection.reset();
             }
         }
     }
@@ -98,19 +89,18 @@ void pressEveryPreset(benchmark::State& state, bool quick)
 // time per iteration, in milliseconds, divided by ten is the share of one core.
 void renderSilence(benchmark::State& state, bool effects)
 {
-    midi::SystemMidiOutService service(offline());
-    midi::MidiOutHandle handle = 0;
-    if (service.open(handle, 0) != midi::kMidiOk) {
+    testing::OpenedSynth opened;
+    if (!opened.connection) {
         state.SkipWithError("the built-in synth did not open");
         return;
     }
-    auto& synth = *service.builtInSynth();
-    synth.setEffects(effects);
+    auto& synth = opened.synth();
+    testing::BuiltInSynthPeer::setEffects(synth, effects);
     // The periods the audio output asks for: 128 frames at 48 kHz.
     std::vector<float> left(128), right(128);
     for (auto _ : state) {
         for (int period = 0; period < 48000 / 128; ++period)
-            synth.render(left, right);
+            testing::BuiltInSynthPeer::render(synth, left, right);
     }
 }
 

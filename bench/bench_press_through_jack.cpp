@@ -4,13 +4,14 @@
 // three messages are sent straight through RtMidi from this process, to show what the program
 // adds to the port's own delay. Needs a running JACK server (JACK_DEFAULT_SERVER).
 #include "bench_main.h"
-#include "forwarding_service.h"
 #include "heap_counter.h"
-#include "midi/system_midi_out_service.h"
+#include "midi/system_devices.h"
 #include "shown_program.h"
+#include "timed_devices.h"
 #include "timed_midi_capture.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <benchmark/benchmark.h>
 #include <random>
 #include <rtmidi/RtMidi.h>
@@ -115,7 +116,7 @@ void report(benchmark::State& state, Figures& press, Figures& release, double pe
 }
 
 void throughProgram(benchmark::State& state, bench::TimedMidiCapture& capture,
-    bench::ForwardingService& service, bench::ShownProgram& shown)
+    const bench::SendMarks& marks, bench::ShownProgram& shown)
 {
     auto* button = shown.control(QStringLiteral("Button5"));
     const bench::ArrivalMark mark(button);
@@ -142,10 +143,10 @@ void throughProgram(benchmark::State& state, bench::TimedMidiCapture& capture,
                 continue;
             }
             figures.wire.add(*arrival - start);
-            figures.inProgram.add(service.lastReturn() - start);
-            figures.fromControl.add(service.lastReturn() - mark.time());
-            figures.allocations = std::max(
-                figures.allocations, service.allocationsAtLastReturn() - mark.allocations());
+            figures.inProgram.add(marks.lastReturn - start);
+            figures.fromControl.add(marks.lastReturn - mark.time());
+            figures.allocations
+                = std::max(figures.allocations, marks.allocationsAtLastReturn - mark.allocations());
             if (!down)
                 state.SetIterationTime(std::chrono::duration<double>(*arrival - start).count());
         }
@@ -187,16 +188,11 @@ void straightThroughRtMidi(
         state.SkipWithError("most messages did not reach the JACK port");
 }
 
-// The device number of the JACK port with this full name, or -1.
-int deviceNamed(midi::MidiOutService& service, const std::string& name)
+// The device number of the JACK port with this full name (as far as a device name goes), or -1.
+int deviceNamed(midi::DeviceList& devices, const std::string& name)
 {
-    const auto count = static_cast<std::int32_t>(service.deviceCount());
-    for (std::int32_t device = 0; device < count; ++device) {
-        midi::MidiOutCaps caps;
-        service.deviceCaps(device, caps);
-        const std::string_view shown(caps.productName.data(),
-            std::find(caps.productName.begin(), caps.productName.end(), '\0')
-                - caps.productName.begin());
+    for (std::int32_t device = 0; device < devices.count(); ++device) {
+        const auto shown = devices.name(device);
         if (name.starts_with(shown) && !shown.empty())
             return device;
     }
@@ -217,18 +213,20 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "no JACK server: start one and set JACK_DEFAULT_SERVER\n");
         return 1;
     }
-    midi::SystemMidiOutConfig config;
+    midi::SystemDevicesConfig config;
     config.clientName = "tonalyx-bench";
-    config.audioDrivers.clear();
-    midi::SystemMidiOutService system(config);
-    const int device = deviceNamed(system, capture.fullName(kProgramPort));
+    config.builtInSynth.audioDrivers.clear();
+    bench::SendMarks marks;
+    midi::DeviceList devices(bench::timed(midi::systemBackends(config), marks));
+    const int device = deviceNamed(devices, capture.fullName(kProgramPort));
     if (device < 0) {
         std::fprintf(stderr, "the capture port is not among the program's devices\n");
         return 1;
     }
-    bench::ForwardingService service(system);
-    bench::ShownProgram shown(service, "[dev]\r\ndev_num=" + std::to_string(device) + "\r\n");
-    if (!shown.ready() || shown.program().port().deviceIndex() != device) {
+    bench::ShownProgram shown(devices, "[dev]\r\ndev_num=" + std::to_string(device) + "\r\n");
+    if (!shown.ready()
+        || shown.application().window().deviceReadout().text().toStdString()
+            != devices.name(device)) {
         std::fprintf(stderr, "the program did not start on the capture port\n");
         return 1;
     }
@@ -245,7 +243,7 @@ int main(int argc, char** argv)
 
     const int presses = quick ? 3 : 500;
     benchmark::RegisterBenchmark("PressThroughJack/program/Button5",
-        [&](benchmark::State& state) { throughProgram(state, capture, service, shown); })
+        [&](benchmark::State& state) { throughProgram(state, capture, marks, shown); })
         ->Iterations(presses)
         ->UseManualTime()
         ->Unit(benchmark::kMicrosecond);

@@ -5,11 +5,12 @@
 // preset heard before with another one since, and a preset's first use in the run.
 // Needs a PulseAudio server (PULSE_SERVER); a null sink serves on a machine without a sound card.
 #include "bench_main.h"
-#include "forwarding_service.h"
+#include "builtin_synth_peer.h"
 #include "heap_counter.h"
-#include "midi/system_midi_out_service.h"
+#include "midi/system_devices.h"
 #include "shown_program.h"
 #include "sound_probe.h"
+#include "timed_devices.h"
 
 #include <QApplication>
 #include <benchmark/benchmark.h>
@@ -50,9 +51,10 @@ struct Figures {
 
 class Presser {
 public:
-    Presser(bench::ShownProgram& shown, bench::ForwardingService& service)
+    Presser(bench::ShownProgram& shown, const bench::SendMarks& marks, midi::BuiltInSynth& synth)
         : shown_(shown)
-        , service_(service)
+        , marks_(marks)
+        , synth_(synth)
     { }
 
     enum class Outcome { Heard, Silent, NeverQuiet };
@@ -70,12 +72,12 @@ public:
         probe.arm();
         const auto start = Clock::now();
         bench::press(button, bench::Gesture::Mouse);
-        const auto returned = service_.lastReturn();
-        const auto allocations = service_.allocationsAtLastReturn() - mark.allocations();
+        const auto returned = marks_.lastReturn;
+        const auto allocations = marks_.allocationsAtLastReturn - mark.allocations();
         const bool heard = waitFor([&] { return probe.heard(); });
         bench::release(button, bench::Gesture::Mouse);
         // Cut the release short: the next press must not wait for this note to fade.
-        shown_.program().port().reset();
+        synth_.silence();
         if (!heard)
             return Outcome::Silent;
         sound = probe.heardAt() - start;
@@ -89,7 +91,8 @@ public:
 
 private:
     bench::ShownProgram& shown_;
-    bench::ForwardingService& service_;
+    const bench::SendMarks& marks_;
+    midi::BuiltInSynth& synth_;
 };
 
 void report(benchmark::State& state, Figures& figures)
@@ -148,20 +151,24 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
 
-    midi::SystemMidiOutConfig config;
+    midi::BuiltInSynthConfig config;
     config.audioDrivers = { "pulseaudio" };
-    midi::SystemMidiOutService system(config);
-    bench::ForwardingService service(system);
-    bench::ShownProgram shown(service);
-    auto* synth = system.builtInSynth();
-    if (!shown.ready() || synth == nullptr || !synth->hasAudio()) {
+    auto owned = std::make_unique<midi::BuiltInSynthBackend>(config);
+    auto& builtIn = *owned;
+    std::vector<std::unique_ptr<midi::MidiBackend>> backends;
+    backends.push_back(std::move(owned));
+    bench::SendMarks marks;
+    midi::DeviceList devices(bench::timed(std::move(backends), marks));
+    bench::ShownProgram shown(devices);
+    auto* synth = testing::BuiltInSynthPeer::synthOf(builtIn);
+    if (!shown.ready() || synth == nullptr || !testing::BuiltInSynthPeer::hasAudio(*synth)) {
         std::fprintf(stderr, "the built-in synth did not open on PulseAudio (PULSE_SERVER?)\n");
         return 1;
     }
     // Without reverb and chorus the output is silent as soon as the notes are cut, so each
     // press can start from silence at once; the notes themselves sound the same and as soon.
-    synth->setEffects(false);
-    Presser presser(shown, service);
+    testing::BuiltInSynthPeer::setEffects(*synth, false);
+    Presser presser(shown, marks, *synth);
 
     // Program buttons 7 to 128 select presets that nothing has selected since start-up (the GS
     // reset selects the first piano); Button5 and Button6 are kept for the other two kinds.

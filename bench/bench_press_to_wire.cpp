@@ -1,6 +1,6 @@
 // Press to wire, in process: a real press and release entering at the window, through Qt's event
-// delivery, the button or key, the previewer and the MIDI port, until the bytes are in the MIDI
-// service. The service here records into fixed storage, so what allocates is the program's.
+// delivery, the button or key, the previewer and the MIDI port, until the bytes reach the device.
+// The device here records into fixed storage, so what allocates is the program's.
 #include "bench_main.h"
 #include "heap_counter.h"
 #include "shown_program.h"
@@ -14,85 +14,57 @@ using bench::Clock;
 
 namespace {
 
-// One device that takes everything and keeps the last messages, the time each arrived and the
-// main thread's allocation count then, without allocating itself.
-class WireRecorder final : public midi::MidiOutService {
+// One device that takes everything and keeps the last messages' status and velocity, the time
+// each arrived and the main thread's allocation count then, without allocating itself.
+class WireRecorder final : public midi::MidiBackend {
 public:
-    std::uint32_t deviceCount() override { return 1; }
-    midi::MidiResult deviceCaps(std::int32_t device, midi::MidiOutCaps& caps) override
+    std::vector<midi::MidiPort> ports() override { return { { "recorder", "Bench recorder" } }; }
+    std::unique_ptr<midi::MidiConnection> open(const std::string&) override
     {
-        caps = {};
-        constexpr std::string_view name = "Bench recorder";
-        std::copy(name.begin(), name.end(), caps.productName.begin());
-        return device == 0 ? midi::kMidiOk : midi::kMidiError;
-    }
-    midi::MidiResult open(midi::MidiOutHandle& handle, std::int32_t device) override
-    {
-        handle = device == 0 && !open_ ? kHandle : 0;
-        open_ = open_ || handle == kHandle;
-        return handle == kHandle ? midi::kMidiOk : midi::kMidiError;
-    }
-    midi::MidiResult close(midi::MidiOutHandle handle) override
-    {
-        if (!isOpen(handle))
-            return midi::kMidiError;
-        open_ = false;
-        return midi::kMidiOk;
-    }
-    midi::MidiResult reset(midi::MidiOutHandle handle) override
-    {
-        return isOpen(handle) ? midi::kMidiOk : midi::kMidiError;
-    }
-    midi::MidiResult shortMessage(midi::MidiOutHandle handle, std::uint32_t packed) override
-    {
-        if (!isOpen(handle))
-            return midi::kMidiError;
-        messages_[count_ % messages_.size()] = packed;
-        ++count_;
-        lastArrival_ = Clock::now();
-        allocationsAtLastArrival_ = bench::allocationsOfThisThread();
-        return midi::kMidiOk;
-    }
-    midi::MidiResult prepareHeader(
-        midi::MidiOutHandle handle, midi::MidiLongMessageHeader& header) override
-    {
-        if (!isOpen(handle))
-            return midi::kMidiError;
-        header.flags = 1;
-        return midi::kMidiOk;
-    }
-    midi::MidiResult longMessage(
-        midi::MidiOutHandle handle, midi::MidiLongMessageHeader& header) override
-    {
-        return isOpen(handle) && header.flags != 0 ? midi::kMidiOk : midi::kMidiError;
+        return std::make_unique<Connection>(*this);
     }
 
     std::uint64_t count() const { return count_; }
-    std::uint32_t last() const { return messages_[(count_ - 1) % messages_.size()]; }
+    std::uint32_t last() const { return last_; }
     Clock::time_point lastArrival() const { return lastArrival_; }
     std::uint64_t allocationsAtLastArrival() const { return allocationsAtLastArrival_; }
 
 private:
-    static constexpr midi::MidiOutHandle kHandle = 1;
-    bool isOpen(midi::MidiOutHandle handle) const { return open_ && handle == kHandle; }
+    class Connection final : public midi::MidiConnection {
+    public:
+        explicit Connection(WireRecorder& recorder)
+            : recorder_(recorder)
+        { }
+        bool send(midi::MessageBytes message) override
+        {
+            recorder_.last_ = message.empty()
+                ? 0
+                : message[0] + (message.size() > 2 ? 65536u * message[2] : 0u);
+            ++recorder_.count_;
+            recorder_.lastArrival_ = Clock::now();
+            recorder_.allocationsAtLastArrival_ = bench::allocationsOfThisThread();
+            return true;
+        }
 
-    bool open_ = false;
-    std::array<std::uint32_t, 16> messages_ {};
+    private:
+        WireRecorder& recorder_;
+    };
+
+    std::uint32_t last_ = 0;
     std::uint64_t count_ = 0;
     Clock::time_point lastArrival_ {};
     std::uint64_t allocationsAtLastArrival_ = 0;
 };
 
 // A preview starts with a Note On at full velocity and ends with one at velocity 0, whatever its
-// pitch (the keyboard's last key sets it).
-constexpr std::uint32_t kStatusAndVelocity = 0xFF00FF;
+// pitch (the keyboard's last key sets it): status + 65536 x velocity.
 constexpr std::uint32_t kNoteOn = 0x7F0090;
 constexpr std::uint32_t kNoteOff = 0x000090;
 
 struct Direction {
-    bench::Samples wire; // from the event entering the window to the last byte in the service
-    bench::Samples program; // from the control receiving it to the last byte in the service
-    std::uint64_t programAllocations = 0; // most in any one event, control to service
+    bench::Samples wire; // from the event entering the window to the last byte at the device
+    bench::Samples program; // from the control receiving it to the last byte at the device
+    std::uint64_t programAllocations = 0; // most in any one event, control to device
     std::uint64_t deliveryAllocations = 0; // all of them, window to control
 
     void reserve(std::size_t count)
@@ -113,7 +85,7 @@ bool measure(WireRecorder& recorder, const bench::ArrivalMark& mark, QWidget* co
         bench::press(control, gesture);
     else
         bench::release(control, gesture);
-    if (recorder.count() == before || (recorder.last() & kStatusAndVelocity) != lastExpected)
+    if (recorder.count() == before || recorder.last() != lastExpected)
         return false;
     into.wire.add(recorder.lastArrival() - start);
     into.program.add(recorder.lastArrival() - mark.time());
@@ -169,8 +141,12 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    WireRecorder recorder;
-    bench::ShownProgram shown(recorder);
+    auto owned = std::make_unique<WireRecorder>();
+    auto& recorder = *owned;
+    std::vector<std::unique_ptr<midi::MidiBackend>> backends;
+    backends.push_back(std::move(owned));
+    midi::DeviceList devices(std::move(backends));
+    bench::ShownProgram shown(devices);
     if (!shown.ready()) {
         std::fprintf(stderr, "the window did not become active\n");
         return 1;

@@ -31,7 +31,7 @@ void QuietPlatform::showError(const QString& text)
     std::fprintf(stderr, "error box: %s\n", qPrintable(text));
 }
 
-ShownProgram::ShownProgram(midi::MidiOutService& service, const std::string& settings)
+ShownProgram::ShownProgram(midi::DeviceList& devices, const std::string& settings)
 {
     const auto executable = std::filesystem::path(folder_.path().toStdString()) / "tonalyx";
     if (!settings.empty()) {
@@ -40,9 +40,9 @@ ShownProgram::ShownProgram(midi::MidiOutService& service, const std::string& set
             file.write(settings.data(), static_cast<qint64>(settings.size()));
     }
     platform_ = std::make_unique<QuietPlatform>(executable);
-    program_ = std::make_unique<app::Program>(service, *platform_);
-    program_->start();
-    auto& window = program_->window();
+    application_ = std::make_unique<app::Application>(devices, *platform_);
+    application_->start();
+    auto& window = application_->window();
     window.show();
     window.activateWindow();
     ready_ = QTest::qWaitForWindowActive(&window);
@@ -51,12 +51,12 @@ ShownProgram::ShownProgram(midi::MidiOutService& service, const std::string& set
 ShownProgram::~ShownProgram()
 {
     // Closing runs the shut-down, as a user's close would; the settings go to the folder.
-    program_->window().close();
+    application_->window().close();
 }
 
 QWidget* ShownProgram::control(const QString& name)
 {
-    auto& window = program_->window();
+    auto& window = application_->window();
     auto* found = window.findChild<QWidget*>(name);
     if (found == nullptr)
         return nullptr;

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "app/application.h"
 #include "app/platform.h"
-#include "app/program.h"
 
 #include <QObject>
 #include <QTemporaryDir>
@@ -13,7 +13,7 @@
 
 class QWidget;
 
-// What the in-process benchmarks share: the whole program on a MIDI service of the benchmark's
+// What the in-process benchmarks share: the whole program on MIDI devices of the benchmark's
 // choosing, its window shown and active as a user has it, and real input delivered to it
 // through the window system's entry point, as a mouse or a keyboard would.
 namespace tonalyx::bench {
@@ -38,13 +38,13 @@ private:
 class ShownProgram {
 public:
     // `settings` is written as the settings file before start-up, when not empty.
-    explicit ShownProgram(midi::MidiOutService& service, const std::string& settings = {});
+    explicit ShownProgram(midi::DeviceList& devices, const std::string& settings = {});
     ~ShownProgram();
     ShownProgram(const ShownProgram&) = delete;
     ShownProgram& operator=(const ShownProgram&) = delete;
 
     bool ready() const { return ready_; }
-    app::Program& program() { return *program_; }
+    app::Application& application() { return *application_; }
     // The control with this object name ("Button5", "Button137", "Shape41"), its page brought
     // to the front so that the window system can reach it.
     QWidget* control(const QString& name);
@@ -52,7 +52,7 @@ public:
 private:
     QTemporaryDir folder_;
     std::unique_ptr<QuietPlatform> platform_;
-    std::unique_ptr<app::Program> program_;
+    std::unique_ptr<app::Application> application_;
     bool ready_ = false;
 };
 

@@ -35,8 +35,8 @@ mkdir -p "$results"
 work="$(mktemp -d /tmp/tonalyx-bench-XXXXXX)"
 jack_name="tonalyx-bench-$$"
 cleanup() {
-  "$root/tests/midi/jack_fixture.sh" stop "$jack_name" "$work/jack" || true
-  "$root/tests/midi/pulse_fixture.sh" stop "$work/pulse" || true
+  "$root/tests/support/jack_fixture.sh" stop "$jack_name" "$work/jack" || true
+  "$root/tests/support/pulse_fixture.sh" stop "$work/pulse" || true
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -53,8 +53,8 @@ if [ -z "$quick" ]; then
 fi
 load_before="$(load)"
 
-"$root/tests/midi/jack_fixture.sh" start "$jack_name" "$work/jack"
-"$root/tests/midi/pulse_fixture.sh" start "$work/pulse"
+"$root/tests/support/jack_fixture.sh" start "$jack_name" "$work/jack"
+"$root/tests/support/pulse_fixture.sh" start "$work/pulse"
 mkdir -p "$work/runtime" && chmod 700 "$work/runtime"
 export XDG_RUNTIME_DIR="$work/runtime"
 export QT_QPA_PLATFORM=offscreen

@@ -1,15 +1,13 @@
 #include "device_commands.h"
 
-#include "device_name_text.h"
+#include "current_device.h"
 #include "messages.h"
 #include "midi/midi_out_port.h"
 #include "platform.h"
 #include "selection/previewer.h"
-#include "ui/main_window.h"
+#include "selection/readouts.h"
 
-#include <QLineEdit>
 #include <chrono>
-#include <cstdint>
 
 namespace tonalyx::app {
 
@@ -18,34 +16,30 @@ namespace {
 constexpr std::chrono::milliseconds kSwitchSettleTime { 200 };
 } // namespace
 
-DeviceCommands::DeviceCommands(midi::MidiOutPort& port, selection::Previewer& previewer,
-    ui::TForm1& window, Platform& platform)
+DeviceCommands::DeviceCommands(midi::MidiOutPort& port, CurrentDevice& device,
+    selection::Previewer& previewer, selection::Readouts& readouts, Platform& platform)
     : port_(port)
+    , device_(device)
     , previewer_(previewer)
-    , window_(window)
+    , readouts_(readouts)
     , platform_(platform)
 { }
 
-void DeviceCommands::Button257Click()
+void DeviceCommands::switchToNextDevice()
 {
     port_.close();
-    // Wraps only on exact equality: with no device the number keeps growing, and every open
-    // fails and says so.
-    const std::int64_t next = std::int64_t { port_.deviceIndex() } + 1;
-    port_.setDeviceIndex(
-        next == port_.deviceCount() || next > INT32_MAX ? 0 : static_cast<std::int32_t>(next));
-
-    if (!port_.open(port_.deviceIndex()))
+    device_.moveToNext();
+    if (!port_.open(device_.number))
         platform_.showMessage(messages::cannotOpenDevice());
     port_.reset();
     port_.sendGsReset();
     platform_.sleep(kSwitchSettleTime);
 
     previewer_.selectFirstProgramAndBank();
-    window_.deviceReadout().setText(deviceNameForDisplay(port_.deviceName(port_.deviceIndex())));
+    readouts_.showDeviceName(port_.deviceName(device_.number));
 }
 
-void DeviceCommands::Button262Click()
+void DeviceCommands::sendGsReset()
 {
     port_.sendGsReset();
 }

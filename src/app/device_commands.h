@@ -5,31 +5,31 @@ class MidiOutPort;
 }
 namespace tonalyx::selection {
 class Previewer;
-}
-namespace tonalyx::ui {
-class TForm1;
-}
+class Readouts;
+} // namespace tonalyx::selection
 
 namespace tonalyx::app {
 
 class Platform;
+struct CurrentDevice;
 
 // The two buttons that act on the MIDI output as a whole.
 class DeviceCommands {
 public:
-    DeviceCommands(midi::MidiOutPort& port, selection::Previewer& previewer, ui::TForm1& window,
-        Platform& platform);
+    DeviceCommands(midi::MidiOutPort& port, CurrentDevice& device, selection::Previewer& previewer,
+        selection::Readouts& readouts, Platform& platform);
 
-    // Moves on to the next output device, coming back to the first after the last, and brings
-    // it to a known state: all notes off, GS defaults, program 0 in bank 0.
-    void Button257Click();
+    // Moves on to the next output device and brings it to a known state: all notes off, GS
+    // defaults, program 0 in bank 0.
+    void switchToNextDevice();
     // Sends the GS reset again, for instance after another program changed the synthesiser.
-    void Button262Click();
+    void sendGsReset();
 
 private:
     midi::MidiOutPort& port_;
+    CurrentDevice& device_;
     selection::Previewer& previewer_;
-    ui::TForm1& window_;
+    selection::Readouts& readouts_;
     Platform& platform_;
 };
 

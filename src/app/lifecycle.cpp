@@ -1,15 +1,15 @@
 #include "lifecycle.h"
 
-#include "catalogue/tone_catalogue.h"
-#include "device_name_text.h"
+#include "current_device.h"
 #include "messages.h"
 #include "midi/midi_out_port.h"
 #include "platform.h"
+#include "selection/previewer.h"
+#include "selection/readouts.h"
 #include "ui/main_window.h"
 #include "window_placement.h"
 
 #include <QGuiApplication>
-#include <QLineEdit>
 #include <QScreen>
 
 namespace tonalyx::app {
@@ -26,26 +26,45 @@ QList<QRect> availableScreenAreas()
 }
 } // namespace
 
-Lifecycle::Lifecycle(midi::MidiOutPort& port, ui::TForm1& window,
-    selection::ToneNameTable& toneNames, Platform& platform)
+Lifecycle::Lifecycle(midi::MidiOutPort& port, CurrentDevice& device, ui::MainWindow& window,
+    selection::Previewer& previewer, selection::Readouts& readouts, Platform& platform)
     : port_(port)
+    , device_(device)
     , window_(window)
-    , toneNames_(toneNames)
+    , previewer_(previewer)
+    , readouts_(readouts)
     , platform_(platform)
 { }
 
-void Lifecycle::FormCreate()
+void Lifecycle::startUp()
 {
-    if (port_.countDevices() == 0)
+    device_.count = port_.deviceCount();
+    if (device_.count == 0)
         platform_.showMessage(messages::noDevice());
-    port_.setDeviceCount(port_.countDevices());
 
     settings_.emplace(SettingsFile::pathBesideExecutable(platform_.executablePath()));
     if (settings_->load() == SettingsFile::LoadResult::Unreadable) {
         keepUnreadableFile_ = true;
         platform_.showError(messages::cannotReadFile(settings_->path()));
     }
+    placeWindow();
 
+    device_.number = settings_->readInteger("Dev", "Dev_num", 0);
+    // A negative number is passed on as it is: the open refuses it and says so.
+    if (device_.number >= device_.count)
+        device_.number = 0;
+
+    if (!port_.open(device_.number))
+        platform_.showMessage(messages::cannotOpenDevice());
+    port_.sendGsReset();
+    platform_.sleep(kGsResetSettleTime);
+
+    readouts_.showDeviceName(port_.deviceName(device_.number));
+    previewer_.refreshReadouts();
+}
+
+void Lifecycle::placeWindow()
+{
     const QRect defaults = kDefaultWindowPlacement;
     QRect saved;
     saved.setHeight(settings_->readInteger("window", "height", defaults.height()));
@@ -53,27 +72,9 @@ void Lifecycle::FormCreate()
     saved.moveTop(settings_->readInteger("window", "top", defaults.top()));
     saved.moveLeft(settings_->readInteger("window", "left", defaults.left()));
     window_.setOuterGeometry(reachablePlacement(saved, availableScreenAreas()));
-
-    std::int32_t device = settings_->readInteger("Dev", "Dev_num", 0);
-    // A negative number is passed on as it is: the open refuses it and says so.
-    if (device >= port_.deviceCount())
-        device = 0;
-    port_.setDeviceIndex(device);
-
-    if (!port_.open(port_.deviceIndex()))
-        platform_.showMessage(messages::cannotOpenDevice());
-    port_.sendGsReset();
-    platform_.sleep(kGsResetSettleTime);
-
-    window_.deviceReadout().setText(deviceNameForDisplay(port_.deviceName(port_.deviceIndex())));
-    window_.programReadout().setText(QStringLiteral("1"));
-    window_.bankReadout().setText(QStringLiteral("0"));
-    window_.toneReadout().setText(QStringLiteral("piano 1"));
-
-    catalogue::fillToneNameTable(toneNames_);
 }
 
-bool Lifecycle::FormClose()
+bool Lifecycle::shutDown()
 {
     port_.close();
     if (!settings_)
@@ -84,7 +85,7 @@ bool Lifecycle::FormClose()
     settings_->writeInteger("window", "Width", outer.width());
     settings_->writeInteger("window", "Top", outer.top());
     settings_->writeInteger("window", "Left", outer.left());
-    settings_->writeInteger("dev", "dev_num", port_.deviceIndex());
+    settings_->writeInteger("dev", "dev_num", device_.number);
 
     if (!keepUnreadableFile_ && !settings_->save()) {
         platform_.showError(messages::cannotWriteFile(settings_->path()));

@@ -8,34 +8,41 @@ namespace tonalyx::midi {
 class MidiOutPort;
 }
 namespace tonalyx::selection {
-class ToneNameTable;
-}
+class Previewer;
+class Readouts;
+} // namespace tonalyx::selection
 namespace tonalyx::ui {
-class TForm1;
+class MainWindow;
 }
 
 namespace tonalyx::app {
 
 class Platform;
+struct CurrentDevice;
 
 // The program's start-up and shut-down: the device opened and reset, the window placed and filled,
 // and the settings carried from one run to the next.
 class Lifecycle {
 public:
-    Lifecycle(midi::MidiOutPort& port, ui::TForm1& window, selection::ToneNameTable& toneNames,
-        Platform& platform);
+    Lifecycle(midi::MidiOutPort& port, CurrentDevice& device, ui::MainWindow& window,
+        selection::Previewer& previewer, selection::Readouts& readouts, Platform& platform);
 
     // Runs once, before the window is first shown. Every step runs whatever the earlier ones found;
     // problems are reported in boxes and start-up goes on.
-    void FormCreate();
-    // False when the settings could not be written: the close is abandoned and the window stays.
-    // Called again, it repeats the whole shut-down.
-    bool FormClose();
+    void startUp();
+    // The window's close handler: closes the device and writes the settings. False when they
+    // could not be written: the close is abandoned and the window stays. Called again, it repeats
+    // the whole shut-down.
+    bool shutDown();
 
 private:
+    void placeWindow();
+
     midi::MidiOutPort& port_;
-    ui::TForm1& window_;
-    selection::ToneNameTable& toneNames_;
+    CurrentDevice& device_;
+    ui::MainWindow& window_;
+    selection::Previewer& previewer_;
+    selection::Readouts& readouts_;
     Platform& platform_;
     // Held from start-up until the settings have been written at shut-down.
     std::optional<SettingsFile> settings_;

@@ -1,7 +1,7 @@
+#include "application.h"
 #include "display_check.h"
 #include "key_repeat.h"
-#include "midi/system_midi_out_service.h"
-#include "program.h"
+#include "midi/system_devices.h"
 #include "qt_platform.h"
 #include "version.h"
 
@@ -19,9 +19,9 @@ int main(int argc, char* argv[])
     QApplication::setApplicationVersion(QString::fromLatin1(tonalyx::kProductVersion));
 
     tonalyx::app::QtPlatform platform;
-    const auto service = tonalyx::midi::makeSystemMidiOutService();
-    tonalyx::app::Program program(*service, platform);
-    program.start();
-    program.window().show();
+    const auto devices = tonalyx::midi::makeSystemDeviceList();
+    tonalyx::app::Application app(*devices, platform);
+    app.start();
+    app.window().show();
     return QApplication::exec();
 }

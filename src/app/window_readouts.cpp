@@ -1,5 +1,6 @@
 #include "window_readouts.h"
 
+#include "device_name_text.h"
 #include "ui/main_window.h"
 
 #include <QLineEdit>
@@ -19,6 +20,11 @@ void WindowReadouts::showSelection(
     window_.programReadout().setText(toText(program));
     window_.bankReadout().setText(toText(bank));
     window_.toneReadout().setText(toText(toneName));
+}
+
+void WindowReadouts::showDeviceName(std::string_view name)
+{
+    window_.deviceReadout().setText(deviceNameForDisplay(name));
 }
 
 } // namespace tonalyx::app

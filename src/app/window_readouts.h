@@ -3,23 +3,24 @@
 #include "selection/readouts.h"
 
 namespace tonalyx::ui {
-class TForm1;
+class MainWindow;
 }
 
 namespace tonalyx::app {
 
-// The selection readouts as the main window's fields show them.
+// The readouts as the main window's fields show them.
 class WindowReadouts final : public selection::Readouts {
 public:
-    explicit WindowReadouts(ui::TForm1& window)
+    explicit WindowReadouts(ui::MainWindow& window)
         : window_(window)
     { }
 
     void showSelection(
         std::string_view program, std::string_view bank, std::string_view toneName) override;
+    void showDeviceName(std::string_view name) override;
 
 private:
-    ui::TForm1& window_;
+    ui::MainWindow& window_;
 };
 
 } // namespace tonalyx::app

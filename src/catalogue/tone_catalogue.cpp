@@ -1,29 +1,17 @@
 #include "tone_catalogue.h"
 
-#include "selection/tone_name_table.h"
-
+#include <algorithm>
 #include <cstddef>
-#include <cstdint>
 #include <iterator>
-#include <string>
-#include <string_view>
 
 namespace tonalyx::catalogue {
 
 namespace {
 
-// The program is numbered as the user sees it, 1 to 128, so each row reads like the printed tone
-// list; the table's program index, which is also the Program Change value, is one less.
-struct ToneName {
-    std::uint8_t program;
-    std::uint8_t bank;
-    std::string_view name;
-};
-
 // Bank 0 holds the capital tone of each program and bank 127 the MT-32-compatible set; the banks
 // in between hold the GS variations. The names are the synthesiser's own, kept letter for letter
 // (odd spellings included): a tidied name would no longer match the tone list users know.
-constexpr ToneName kToneNames[] = {
+constexpr CatalogueTone kToneNames[] = {
     // 1
     { 1, 0, "piano 1" },
     { 1, 8, "Piano 1w" },
@@ -1055,8 +1043,7 @@ constexpr ToneName kToneNames[] = {
 
 static_assert(std::size(kToneNames) == 899, "the GS catalogue has 899 names");
 
-// Strictly ascending (program, bank) pairs mean every slot is named at most once, so the fill
-// never overwrites a name with another and its order does not matter.
+// Strictly ascending (program, bank) pairs: each tone is named once, and a lookup can search.
 constexpr bool isOrderedAndInRange()
 {
     for (std::size_t i = 0; i < std::size(kToneNames); ++i) {
@@ -1076,10 +1063,25 @@ static_assert(isOrderedAndInRange());
 
 } // namespace
 
-void fillToneNameTable(selection::ToneNameTable& table)
+std::span<const CatalogueTone> tones()
 {
-    for (const auto& tone : kToneNames)
-        table.store(tone.program - 1, tone.bank, std::string(tone.name));
+    return kToneNames;
+}
+
+std::string_view toneName(std::int32_t program, std::int32_t bank)
+{
+    if (program < 0 || program > 127 || bank < 0 || bank > 127)
+        return {};
+    const CatalogueTone wanted { static_cast<std::uint8_t>(program + 1),
+        static_cast<std::uint8_t>(bank), {} };
+    const auto before = [](const CatalogueTone& a, const CatalogueTone& b) {
+        return a.program < b.program || (a.program == b.program && a.bank < b.bank);
+    };
+    const auto* found
+        = std::lower_bound(std::begin(kToneNames), std::end(kToneNames), wanted, before);
+    if (found == std::end(kToneNames) || before(wanted, *found))
+        return {};
+    return found->name;
 }
 
 } // namespace tonalyx::catalogue

@@ -1,7 +1,6 @@
 #include "device_name.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace tonalyx::midi {
 
@@ -27,13 +26,6 @@ std::size_t utf8Length(char first)
     return 0;
 }
 
-bool isDigits(std::string_view text)
-{
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
-        return std::isdigit(static_cast<unsigned char>(c)) != 0;
-    });
-}
-
 } // namespace
 
 std::string_view cutUtf8(std::string_view text, std::size_t maxBytes)
@@ -53,27 +45,6 @@ std::string_view cutUtf8(std::string_view text, std::size_t maxBytes)
         end += length;
     }
     return text.substr(0, end);
-}
-
-std::string_view withoutAlsaAddress(std::string_view portName)
-{
-    const auto space = portName.rfind(' ');
-    if (space == std::string_view::npos)
-        return portName;
-    const auto address = portName.substr(space + 1);
-    const auto colon = address.find(':');
-    if (colon == std::string_view::npos || !isDigits(address.substr(0, colon))
-        || !isDigits(address.substr(colon + 1)))
-        return portName;
-    return portName.substr(0, space);
-}
-
-MidiOutCaps capsNamed(std::string_view name)
-{
-    MidiOutCaps caps {};
-    const auto cut = cutUtf8(name, kMaxDeviceNameBytes);
-    std::copy(cut.begin(), cut.end(), caps.productName.begin());
-    return caps;
 }
 
 } // namespace tonalyx::midi

@@ -1,32 +1,37 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <span>
 
-// Every message the program sends, and the one place where messages are packed. All channel
-// messages go out on MIDI channel 1.
+// Every message the program sends, as the bytes that go on the wire. Channel messages all go out
+// on MIDI channel 1.
 namespace tonalyx::midi {
 
-struct ShortMessage {
-    std::uint32_t packed = 0;
+// One whole message: a status byte and its data bytes, or a system exclusive from F0 to F7.
+using MessageBytes = std::span<const std::uint8_t>;
 
-    constexpr std::uint8_t status() const { return packed & 0xFF; }
-    constexpr std::uint8_t data1() const { return (packed >> 8) & 0xFF; }
-    constexpr std::uint8_t data2() const { return (packed >> 16) & 0xFF; }
-    friend constexpr bool operator==(ShortMessage, ShortMessage) = default;
+// A channel message held by value: every press sends several, and none should wait for the heap.
+struct ShortMessage {
+    std::array<std::uint8_t, 3> data {};
+    std::uint8_t size = 0;
+
+    constexpr MessageBytes bytes() const { return { data.data(), size }; }
+    friend constexpr bool operator==(const ShortMessage&, const ShortMessage&) = default;
 };
 
 namespace detail {
 // A data byte with its top bit set would read as a status byte on the wire, so only the low
-// seven bits of a value are ever packed; in-range values pass unchanged.
-constexpr std::uint32_t dataByte(std::int32_t value)
+// seven bits of a value are ever sent; in-range values pass unchanged.
+constexpr std::uint8_t dataByte(std::int32_t value)
 {
-    return static_cast<std::uint32_t>(value) & 0x7F;
+    return static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) & 0x7F);
 }
 
-constexpr ShortMessage pack(std::uint8_t status, std::int32_t data1, std::int32_t data2 = 0)
+constexpr ShortMessage message(std::uint8_t status, std::int32_t data1, std::int32_t data2)
 {
-    return { status + 256 * dataByte(data1) + 65536 * dataByte(data2) };
+    return { { status, dataByte(data1), dataByte(data2) }, 3 };
 }
 
 inline constexpr std::uint8_t kControlChange = 0xB0;
@@ -34,34 +39,38 @@ inline constexpr std::uint8_t kProgramChange = 0xC0;
 inline constexpr std::uint8_t kNoteOn = 0x90;
 inline constexpr std::int32_t kBankSelectMsbController = 0;
 inline constexpr std::int32_t kBankSelectLsbController = 32;
+inline constexpr std::int32_t kSustainController = 64;
+inline constexpr std::int32_t kAllSoundOffController = 120;
+inline constexpr std::int32_t kAllNotesOffController = 123;
 inline constexpr std::int32_t kPreviewVelocity = 127;
+inline constexpr std::size_t kChannels = 16;
 } // namespace detail
 
 constexpr ShortMessage bankSelectMsb(std::int32_t bank)
 {
-    return detail::pack(detail::kControlChange, detail::kBankSelectMsbController, bank);
+    return detail::message(detail::kControlChange, detail::kBankSelectMsbController, bank);
 }
 
 // The program only uses banks 0 to 127, so the LSB is always 0.
 constexpr ShortMessage bankSelectLsb()
 {
-    return detail::pack(detail::kControlChange, detail::kBankSelectLsbController, 0);
+    return detail::message(detail::kControlChange, detail::kBankSelectLsbController, 0);
 }
 
 constexpr ShortMessage programChange(std::int32_t program)
 {
-    return detail::pack(detail::kProgramChange, program);
+    return { { detail::kProgramChange, detail::dataByte(program), 0 }, 2 };
 }
 
 constexpr ShortMessage noteOn(std::int32_t note)
 {
-    return detail::pack(detail::kNoteOn, note, detail::kPreviewVelocity);
+    return detail::message(detail::kNoteOn, note, detail::kPreviewVelocity);
 }
 
 // Notes are ended with a velocity-0 Note On, never with the Note Off status.
 constexpr ShortMessage noteOff(std::int32_t note)
 {
-    return detail::pack(detail::kNoteOn, note, 0);
+    return detail::message(detail::kNoteOn, note, 0);
 }
 
 // Roland GS reset: data set to address 40 00 7F, value 00, checksum 41.
@@ -78,5 +87,19 @@ inline constexpr std::array<std::uint8_t, 11> GsResetMessage {
     0x41,
     0xF7,
 };
+
+// What a reset sends to a device that has no reset of its own: on each of the 16 channels, the
+// sustain pedal up first (a held pedal would keep notes sounding through the rest), then All
+// Sound Off and All Notes Off.
+inline constexpr std::array<ShortMessage, 3 * detail::kChannels> kSilenceAllChannels = [] {
+    std::array<ShortMessage, 3 * detail::kChannels> messages {};
+    for (std::size_t channel = 0; channel < detail::kChannels; ++channel) {
+        const auto status = static_cast<std::uint8_t>(detail::kControlChange + channel);
+        messages[3 * channel] = detail::message(status, detail::kSustainController, 0);
+        messages[3 * channel + 1] = detail::message(status, detail::kAllSoundOffController, 0);
+        messages[3 * channel + 2] = detail::message(status, detail::kAllNotesOffController, 0);
+    }
+    return messages;
+}();
 
 } // namespace tonalyx::midi

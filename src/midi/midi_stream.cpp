@@ -43,19 +43,6 @@ std::size_t fixedMessageLength(std::uint8_t status)
     }
 }
 
-std::optional<ShortMessageBytes> shortMessageBytes(std::uint32_t packed)
-{
-    ShortMessageBytes message;
-    message.data = { static_cast<std::uint8_t>(packed & 0xFF),
-        static_cast<std::uint8_t>((packed >> 8) & 0xFF),
-        static_cast<std::uint8_t>((packed >> 16) & 0xFF) };
-    const auto& all = message.data;
-    message.size = fixedMessageLength(all[0]);
-    if (message.size == 0 || !std::all_of(all.begin() + 1, all.begin() + message.size, isDataByte))
-        return std::nullopt;
-    return message;
-}
-
 std::optional<std::vector<MessageBytes>> splitMessages(MessageBytes buffer)
 {
     if (buffer.empty())

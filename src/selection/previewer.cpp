@@ -1,23 +1,22 @@
 #include "previewer.h"
 
+#include "catalogue/tone_catalogue.h"
 #include "midi/midi_out_port.h"
 #include "readouts.h"
-#include "tone_name_table.h"
 
 #include <charconv>
 
 namespace tonalyx::selection {
 
-Previewer::Previewer(midi::MidiOutPort& port, const ToneNameTable& toneNames, Readouts& readouts)
+Previewer::Previewer(midi::MidiOutPort& port, Readouts& readouts)
     : port_(port)
-    , toneNames_(toneNames)
     , readouts_(readouts)
 { }
 
 void Previewer::programMouseDown(std::int32_t program)
 {
-    port_.sendShortMessage(midi::bankSelectMsb(state_.currentBank));
-    port_.sendShortMessage(midi::programChange(program));
+    port_.send(midi::bankSelectMsb(state_.currentBank));
+    port_.send(midi::programChange(program));
     sendNoteOn();
     state_.currentProgram = program;
     refreshReadouts();
@@ -26,12 +25,12 @@ void Previewer::programMouseDown(std::int32_t program)
 void Previewer::programKeyDown(std::int32_t program)
 {
     // The keyboard repeats a held key; only its first press sounds.
-    if (state_.keyHeld == 1)
+    if (state_.keyHeld)
         return;
-    port_.sendShortMessage(midi::programChange(program));
+    port_.send(midi::programChange(program));
     sendNoteOn();
     state_.currentProgram = program;
-    state_.keyHeld = 1;
+    state_.keyHeld = true;
     refreshReadouts();
 }
 
@@ -43,10 +42,10 @@ void Previewer::bankMouseDown(std::int32_t bank)
 
 void Previewer::bankKeyDown(std::int32_t bank)
 {
-    if (state_.keyHeld == 1)
+    if (state_.keyHeld)
         return;
     selectBank(bank);
-    state_.keyHeld = 1;
+    state_.keyHeld = true;
     refreshReadouts();
 }
 
@@ -54,9 +53,9 @@ void Previewer::bankKeyDown(std::int32_t bank)
 void Previewer::selectBank(std::int32_t bank)
 {
     state_.currentBank = bank;
-    port_.sendShortMessage(midi::bankSelectMsb(bank));
-    port_.sendShortMessage(midi::bankSelectLsb());
-    port_.sendShortMessage(midi::programChange(state_.currentProgram));
+    port_.send(midi::bankSelectMsb(bank));
+    port_.send(midi::bankSelectLsb());
+    port_.send(midi::programChange(state_.currentProgram));
     sendNoteOn();
 }
 
@@ -68,13 +67,13 @@ void Previewer::buttonMouseUp()
 void Previewer::buttonKeyUp()
 {
     sendNoteOff();
-    state_.keyHeld = 0;
+    state_.keyHeld = false;
 }
 
 void Previewer::keyMouseDown(std::int32_t offset)
 {
-    port_.sendShortMessage(midi::bankSelectMsb(state_.currentBank));
-    port_.sendShortMessage(midi::programChange(state_.currentProgram));
+    port_.send(midi::bankSelectMsb(state_.currentBank));
+    port_.send(midi::programChange(state_.currentProgram));
     state_.keyOffset = offset;
     sendNoteOn();
 }
@@ -97,12 +96,12 @@ void Previewer::selectFirstProgramAndBank()
 
 void Previewer::sendNoteOn()
 {
-    port_.sendShortMessage(midi::noteOn(previewNote(state_)));
+    port_.send(midi::noteOn(previewNote(state_)));
 }
 
 void Previewer::sendNoteOff()
 {
-    port_.sendShortMessage(midi::noteOff(previewNote(state_)));
+    port_.send(midi::noteOff(previewNote(state_)));
 }
 
 void Previewer::refreshReadouts()
@@ -113,7 +112,7 @@ void Previewer::refreshReadouts()
         = std::to_chars(std::begin(program), std::end(program), state_.currentProgram + 1).ptr;
     const auto bankEnd = std::to_chars(std::begin(bank), std::end(bank), state_.currentBank).ptr;
     readouts_.showSelection({ program, programEnd }, { bank, bankEnd },
-        toneNames_.lookup(state_.currentProgram, state_.currentBank));
+        catalogue::toneName(state_.currentProgram, state_.currentBank));
 }
 
 } // namespace tonalyx::selection

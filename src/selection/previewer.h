@@ -11,14 +11,13 @@ class MidiOutPort;
 namespace tonalyx::selection {
 
 class Readouts;
-class ToneNameTable;
 
 // Turns presses and releases of the program buttons, bank buttons and keyboard keys into MIDI
 // messages, and keeps the selection they change. Each operation sends its messages first, back
 // to back, and refreshes the readouts last.
 class Previewer {
 public:
-    Previewer(midi::MidiOutPort& port, const ToneNameTable& toneNames, Readouts& readouts);
+    Previewer(midi::MidiOutPort& port, Readouts& readouts);
 
     const SelectionState& state() const { return state_; }
 
@@ -48,14 +47,15 @@ public:
     // showing the earlier selection until the next button press.
     void selectFirstProgramAndBank();
 
+    // Shows the current program, bank and tone name.
+    void refreshReadouts();
+
 private:
     void selectBank(std::int32_t bank);
     void sendNoteOn();
     void sendNoteOff();
-    void refreshReadouts();
 
     midi::MidiOutPort& port_;
-    const ToneNameTable& toneNames_;
     Readouts& readouts_;
     SelectionState state_;
 };

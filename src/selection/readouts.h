@@ -4,14 +4,17 @@
 
 namespace tonalyx::selection {
 
-// The three fields that show the selection: program number, bank number and tone name. They
-// are always set together, in that order.
+// The read-only fields that show what is selected and where it sounds. Everything that shows
+// the selection or the device goes through here.
 class Readouts {
 public:
     virtual ~Readouts() = default;
+    // Program number, bank number and tone name, always set together and in that order.
     virtual void showSelection(
         std::string_view program, std::string_view bank, std::string_view toneName)
         = 0;
+    // The device's name as the system gives it: bytes that need not be clean text.
+    virtual void showDeviceName(std::string_view name) = 0;
 };
 
 } // namespace tonalyx::selection

@@ -4,13 +4,13 @@
 
 namespace tonalyx::selection {
 
-// What every preview is built from. All fields start at 0 and are read at the moment of each
-// event: nothing is remembered from a press for its release.
+// What every preview is built from. All fields start at 0 (the key not held) and are read at the
+// moment of each event: nothing is remembered from a press for its release.
 struct SelectionState {
     std::int32_t currentProgram = 0; // 0 to 127, as sent; shown one higher
     std::int32_t octaveShift = 0; // -1, 0 or +1
     std::int32_t keyOffset = 0; // semitones from middle C of the keyboard key pressed last
-    std::int32_t keyHeld = 0; // 1 while a key press on a program or bank button sounds
+    bool keyHeld = false; // while a key press on a program or bank button sounds
     std::int32_t currentBank = 0; // 0 to 127, sent as Bank Select MSB
 };
 

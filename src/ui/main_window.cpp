@@ -8,13 +8,11 @@
 #include "window_layout.h"
 
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QWindow>
 #include <algorithm>
 
 namespace tonalyx::ui {
@@ -58,11 +56,12 @@ QLabel* placeLabel(QWidget* parent, const layout::Control& control, const QFont&
 }
 } // namespace
 
-TForm1::TForm1()
+MainWindow::MainWindow()
     : canvas_(new QWidget(this))
     , pageControl_(nullptr)
+    , frame_(new OuterFrame(*this))
 {
-    setObjectName(QStringLiteral("TForm1"));
+    setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(QStringLiteral("Tonalyx"));
     QIcon icon;
     icon.addFile(QStringLiteral(":/icons/tonalyx-16.xpm"));
@@ -98,7 +97,7 @@ TForm1::TForm1()
     setOuterGeometry(toRect(layout::kLaidOutWindow));
 }
 
-void TForm1::buildKeyboard()
+void MainWindow::buildKeyboard()
 {
     for (std::size_t i = 0; i < layout::kKeys.size(); ++i) {
         const auto& key = layout::kKeys[i];
@@ -112,7 +111,7 @@ void TForm1::buildKeyboard()
     }
 }
 
-void TForm1::buildTabs()
+void MainWindow::buildTabs()
 {
     pageControl_ = place<QTabWidget>(canvas_, layout::kPageControl);
     for (std::size_t i = 0; i < layout::kTabSheets.size(); ++i) {
@@ -141,7 +140,7 @@ void TForm1::buildTabs()
     pageControl_->setCurrentIndex(0);
 }
 
-void TForm1::buildCommandsAndReadouts()
+void MainWindow::buildCommandsAndReadouts()
 {
     for (std::size_t i = 0; i < layout::kCommandButtons.size(); ++i) {
         const auto& control = layout::kCommandButtons[i];
@@ -157,7 +156,7 @@ void TForm1::buildCommandsAndReadouts()
     }
 }
 
-void TForm1::chainTabOrder()
+void MainWindow::chainTabOrder()
 {
     QWidget* previous = pageControl_;
     for (auto* button : commandButtons_) {
@@ -170,79 +169,26 @@ void TForm1::chainTabOrder()
     }
 }
 
-void TForm1::setOuterGeometry(const QRect& outer)
+void MainWindow::setOuterGeometry(const QRect& outer)
 {
-    requestedOuter_ = outer;
-    const QMargins frame = frameMargins();
-    move(outer.topLeft());
-    resize(outer.width() - frame.left() - frame.right(),
-        outer.height() - frame.top() - frame.bottom());
+    frame_->place(outer);
 }
 
-QRect TForm1::outerGeometry() const
+QRect MainWindow::outerGeometry() const
 {
-    if (!isVisible())
-        return requestedOuter_;
-    QRect outer = frameGeometry();
-    // Where the window system does not let a window place itself, its reported position means
-    // nothing; keep the one that was asked for.
-    if (!canPlaceItself())
-        outer.moveTopLeft(requestedOuter_.topLeft());
-    return outer;
+    return frame_->rect();
 }
 
-QMargins TForm1::frameMargins() const
-{
-    const QRect frame = frameGeometry();
-    const QRect client = geometry();
-    return { client.left() - frame.left(), client.top() - frame.top(),
-        frame.right() - client.right(), frame.bottom() - client.bottom() };
-}
-
-bool TForm1::canPlaceItself() const
-{
-    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
-}
-
-// The frame is unknown until the window manager has decorated the window, some time after the
-// first show. Once it is, the requested outer size is applied again with the real margins.
-void TForm1::fitFrameOnce()
-{
-    if (frameFitted_ || !isVisible())
-        return;
-    if (frameMargins().isNull())
-        return;
-    frameFitted_ = true;
-    // The position already counted the frame; only the client size has to make room for it.
-    const QMargins frame = frameMargins();
-    resize(requestedOuter_.width() - frame.left() - frame.right(),
-        requestedOuter_.height() - frame.top() - frame.bottom());
-    // Some window systems shift a decorated window by its frame when it is resized.
-    // The widget may still believe it is where it was, so ask the window itself.
-    if (canPlaceItself() && windowHandle())
-        windowHandle()->setFramePosition(requestedOuter_.topLeft());
-}
-
-bool TForm1::event(QEvent* event)
-{
-    const bool handled = QScrollArea::event(event);
-    // Not from inside the window system's own geometry change, which would undo ours.
-    if (event->type() == QEvent::Move || event->type() == QEvent::Resize)
-        QMetaObject::invokeMethod(this, &TForm1::fitFrameOnce, Qt::QueuedConnection);
-    return handled;
-}
-
-void TForm1::showEvent(QShowEvent* event)
+void MainWindow::showEvent(QShowEvent* event)
 {
     QScrollArea::showEvent(event);
     if (!focusedOnce_) {
         focusedOnce_ = true;
         pageControl_->setFocus(Qt::OtherFocusReason);
     }
-    QMetaObject::invokeMethod(this, &TForm1::fitFrameOnce, Qt::QueuedConnection);
 }
 
-void TForm1::closeEvent(QCloseEvent* event)
+void MainWindow::closeEvent(QCloseEvent* event)
 {
     if (closeHandler_ && !closeHandler_())
         event->ignore();

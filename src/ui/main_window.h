@@ -1,6 +1,7 @@
 #pragma once
 
 #include "button_grid.h"
+#include "outer_frame.h"
 
 #include <QRect>
 #include <QScrollArea>
@@ -17,18 +18,16 @@ class KeyShape;
 
 // The main window: a fixed pixel layout on a canvas that scrolls when the window is smaller than
 // its controls. It holds no program logic; the owner reacts to its buttons and its close.
-class TForm1 : public QScrollArea {
+class MainWindow : public QScrollArea {
     Q_OBJECT
 
 public:
-    TForm1();
+    MainWindow();
 
     // Decides whether a close request may end the window; without one every close is accepted.
     void setCloseHandler(std::function<bool()> handler) { closeHandler_ = std::move(handler); }
 
-    // The window's outer rectangle on the screen, frame included. Before the window is shown
-    // this is what was last set; the frame is taken into account as soon as the window system
-    // reports it, so a window that is neither moved nor resized reads back what was set.
+    // The window's outer rectangle on the screen, frame included; see OuterFrame.
     void setOuterGeometry(const QRect& outer);
     QRect outerGeometry() const;
 
@@ -58,16 +57,12 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
-    bool event(QEvent* event) override;
 
 private:
     void buildKeyboard();
     void buildTabs();
     void buildCommandsAndReadouts();
     void chainTabOrder();
-    QMargins frameMargins() const;
-    bool canPlaceItself() const;
-    void fitFrameOnce();
 
     // Child widgets are owned by their Qt parents, which all end at this window.
     QWidget* canvas_;
@@ -79,9 +74,8 @@ private:
     std::array<QPushButton*, 5> commandButtons_ {};
     std::array<QLineEdit*, 4> readouts_ {};
 
+    OuterFrame* frame_;
     std::function<bool()> closeHandler_;
-    QRect requestedOuter_;
-    bool frameFitted_ = false;
     bool focusedOnce_ = false;
 };
 

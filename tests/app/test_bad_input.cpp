@@ -1,10 +1,11 @@
 // Start-up with whatever may lie where the settings file should be, and devices whose names are
 // not clean text: the program never crashes, says so where the file cannot be read, and starts
 // usable.
-#include "app/program.h"
+#include "app/application.h"
 #include "app/settings_file.h"
+#include "application_peer.h"
 #include "file_permissions.h"
-#include "recording_midi_out_service.h"
+#include "recording_backend.h"
 #include "recording_platform.h"
 #include "ui/preview_button.h"
 
@@ -22,7 +23,7 @@
 #include <unistd.h>
 
 using namespace tonalyx;
-using testing::RecordingMidiOutService;
+using testing::RecordedDevices;
 using testing::RecordingPlatform;
 using Box = RecordingPlatform::Box;
 namespace fs = std::filesystem;
@@ -57,21 +58,21 @@ template <std::size_t N> QByteArray bytes(const char (&text)[N])
 // its own; nothing runs until start().
 struct Run {
     explicit Run(const QString& folder)
-        : service({ "Synth A", "Synth B" })
-        , platform(
-              fs::path(folder.toStdString()) / "tonalyx", [this] { return service.calls().size(); })
-        , program(std::make_unique<app::Program>(service, platform))
+        : devices({ "Synth A", "Synth B" })
+        , platform(fs::path(folder.toStdString()) / "tonalyx",
+              [this] { return devices.recorder().calls().size(); })
+        , app(std::make_unique<app::Application>(devices.list(), platform))
     { }
 
     QString settingsPath() const
     {
         return QString::fromStdString(platform.executablePath()) + ".ini";
     }
-    ui::TForm1& window() { return program->window(); }
+    ui::MainWindow& window() { return app->window(); }
 
-    RecordingMidiOutService service;
+    RecordedDevices devices;
     RecordingPlatform platform;
-    std::unique_ptr<app::Program> program;
+    std::unique_ptr<app::Application> app;
 };
 
 // What a path holds, down to the last byte, without following a link.
@@ -245,7 +246,7 @@ private slots:
                     QSKIP("this user reads files whatever their permissions say");
                 }
             }
-            run.program->start();
+            run.app->start();
         }
 
         const std::vector<Box> boxes = errorBox ? std::vector<Box> { { Box::Error,
@@ -253,7 +254,7 @@ private slots:
                                                 : std::vector<Box> {};
         QVERIFY(run.platform.boxes == boxes);
         QCOMPARE(run.window().outerGeometry(), placement);
-        QCOMPARE(run.program->port().deviceIndex(), device);
+        QCOMPARE(testing::ApplicationPeer::currentDevice(*run.app).number, device);
         QCOMPARE(run.window().deviceReadout().text(),
             device == 0 ? QStringLiteral("Synth A") : QStringLiteral("Synth B"));
 
@@ -261,11 +262,11 @@ private slots:
         auto& window = run.window();
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        run.service.clearCalls();
+        run.devices.recorder().clearCalls();
         QTest::mouseClick(window.programButtons()[4], Qt::LeftButton);
         const std::vector<std::uint8_t> press { 0xB0, 0x00, 0x00, 0xC0, 0x04, 0x90, 0x3C, 0x7F,
             0x90, 0x3C, 0x00 };
-        QCOMPARE(run.service.deliveredTo(device), press);
+        QCOMPARE(run.devices.recorder().deliveredTo(device), press);
         QCOMPARE(window.programReadout().text(), QStringLiteral("5"));
 
         // The close always ends the program: an unreadable file is not written over.
@@ -334,15 +335,14 @@ private slots:
         QFETCH(QByteArray, field);
         QFETCH(QString, shown);
         QTemporaryDir folder;
-        RecordingMidiOutService service({ "Plain" });
-        service.addDeviceWithRawName({ field.constData(), static_cast<std::size_t>(field.size()) });
+        RecordedDevices devices({ "Plain", field.toStdString() });
         RecordingPlatform platform(fs::path(folder.path().toStdString()) / "tonalyx",
-            [&] { return service.calls().size(); });
-        app::Program program(service, platform);
-        program.start();
-        QTest::mouseClick(&program.window().deviceSwitchButton(), Qt::LeftButton);
+            [&] { return devices.recorder().calls().size(); });
+        app::Application application(devices.list(), platform);
+        application.start();
+        QTest::mouseClick(&application.window().deviceSwitchButton(), Qt::LeftButton);
 
-        const QString text = program.window().deviceReadout().text();
+        const QString text = application.window().deviceReadout().text();
         QCOMPARE(text, shown);
         QVERIFY(platform.boxes.empty());
     }

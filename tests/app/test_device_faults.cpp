@@ -4,10 +4,11 @@
 // own so that they can be killed like any crashed synthesiser. Once the test has ended, a server
 // whose pid is still there would refuse a new one of the same name, so the test is the server's
 // parent and reaps it.
-#include "app/program.h"
+#include "app/application.h"
+#include "application_peer.h"
 #include "file_permissions.h"
-#include "midi/system_midi_out_service.h"
 #include "recording_platform.h"
+#include "system_devices_under_test.h"
 #include "ui/key_shape.h"
 #include "ui/preview_button.h"
 
@@ -26,7 +27,8 @@
 using namespace tonalyx;
 using testing::RecordingPlatform;
 using Box = RecordingPlatform::Box;
-using Preset = midi::BuiltInSynth::Preset;
+using testing::BuiltInSynthPeer;
+using Preset = BuiltInSynthPeer::Preset;
 namespace fs = std::filesystem;
 
 namespace {
@@ -39,18 +41,18 @@ enum class BrokenFont { Missing, NoReadPermission, NotASoundFont, CutShort, Head
 
 // The built-in synth without an audio output (there is no sound card), under a client name that
 // no other test uses.
-midi::SystemMidiOutConfig serviceConfig()
+midi::SystemDevicesConfig devicesConfig()
 {
-    midi::SystemMidiOutConfig config;
-    config.audioDrivers.clear();
+    midi::SystemDevicesConfig config;
+    config.builtInSynth.audioDrivers.clear();
     config.clientName = "tonalyx-fault-test";
     return config;
 }
 
-std::int32_t deviceNamed(midi::MidiOutPort& port, const std::string& name)
+std::int32_t deviceNamed(midi::DeviceList& devices, const std::string& name)
 {
-    for (std::int32_t device = 0; device < port.countDevices(); ++device) {
-        if (port.deviceName(device) == name)
+    for (std::int32_t device = 0; device < devices.count(); ++device) {
+        if (devices.name(device) == name)
             return device;
     }
     return -1;
@@ -170,7 +172,7 @@ class TestDeviceFaults : public QObject {
     Q_OBJECT
 
 private:
-    static void clickProgram(ui::TForm1& window, int program)
+    static void clickProgram(ui::MainWindow& window, int program)
     {
         window.pageControl().setCurrentIndex(0);
         QTest::mouseClick(
@@ -178,7 +180,7 @@ private:
     }
 
     // Every kind of press the window offers, for a device that is gone.
-    static void pressEverything(ui::TForm1& window)
+    static void pressEverything(ui::MainWindow& window)
     {
         clickProgram(window, 5);
         window.pageControl().setCurrentIndex(1);
@@ -212,26 +214,26 @@ private slots:
         QVERIFY(first.waitUntilReady());
         QVERIFY(second.waitUntilReady());
 
-        midi::SystemMidiOutService service(serviceConfig());
+        testing::SystemDevicesUnderTest devices(devicesConfig());
         QTemporaryDir folder;
         RecordingPlatform platform(
             fs::path(folder.path().toStdString()) / "tonalyx", [] { return 0; });
-        app::Program program(service, platform);
-        auto& port = program.port();
-        const auto firstDevice = deviceNamed(port, first.portName());
-        const auto secondDevice = deviceNamed(port, second.portName());
+        app::Application application(devices.list(), platform);
+        const auto& current = testing::ApplicationPeer::currentDevice(application);
+        const auto firstDevice = deviceNamed(devices.list(), first.portName());
+        const auto secondDevice = deviceNamed(devices.list(), second.portName());
         QVERIFY(firstDevice > 0 && secondDevice > 0);
         {
             QFile settings(folder.filePath("tonalyx.ini"));
             QVERIFY(settings.open(QIODevice::WriteOnly));
             settings.write("[dev]\r\ndev_num=" + QByteArray::number(firstDevice) + "\r\n");
         }
-        program.start();
-        auto& window = program.window();
+        application.start();
+        auto& window = application.window();
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QVERIFY(platform.boxes.empty());
-        QCOMPARE(port.deviceIndex(), firstDevice);
+        QCOMPARE(current.number, firstDevice);
         clickProgram(window, 4);
         QVERIFY(first.waitForLine("90 3c 00"));
 
@@ -246,11 +248,11 @@ private slots:
         QVERIFY(platform.boxes.empty());
 
         // Round the whole list once: every device still there opens and sounds.
-        const auto count = port.deviceCount();
+        const auto count = devices.list().count();
         for (std::int32_t i = 0; i < count; ++i) {
             platform.boxes.clear();
             QTest::mouseClick(&window.deviceSwitchButton(), Qt::LeftButton);
-            const auto device = port.deviceIndex();
+            const auto device = current.number;
             const bool gone
                 = device == firstDevice || (fault == Fault::ServerKilled && device != 0);
             QVERIFY2((platform.boxes
@@ -258,14 +260,15 @@ private slots:
                                   : std::vector<Box> {})),
                 qPrintable(QStringLiteral("device %1").arg(device)));
             QCOMPARE(
-                window.deviceReadout().text(), QString::fromStdString(port.deviceName(device)));
+                window.deviceReadout().text(), QString::fromStdString(devices.list().name(device)));
 
             clickProgram(window, 6);
             if (device == 0) {
-                QCOMPARE(service.builtInSynth()->presetOn(0), (Preset { 0, 6 }));
+                QCOMPARE(BuiltInSynthPeer::presetOn(*devices.synth(), 0), (Preset { 0, 6 }));
             } else if (device == secondDevice && !gone) {
                 QVERIFY(second.waitForLine("c0 06"));
-                const int note = selection::previewNote(program.selection());
+                const int note
+                    = selection::previewNote(testing::ApplicationPeer::selection(application));
                 QVERIFY(
                     second.waitForLine(QStringLiteral("90 %1 00").arg(note, 2, 16, QChar('0'))));
             }
@@ -314,22 +317,22 @@ private slots:
                 QVERIFY(out.setPermissions({}));
         }
 
-        auto config = serviceConfig();
-        config.soundFonts = { font.toStdString() };
-        midi::SystemMidiOutService service(config);
+        auto config = devicesConfig();
+        config.builtInSynth.soundFonts = { font.toStdString() };
+        testing::SystemDevicesUnderTest devices(config);
         RecordingPlatform platform(
             fs::path(folder.path().toStdString()) / "tonalyx", [] { return 0; });
-        app::Program program(service, platform);
+        app::Application application(devices.list(), platform);
         // For the whole run: the synth tries its font again at the switch below.
         const testing::PermissionsApply permissions;
         if (broken == BrokenFont::NoReadPermission && QFile(font).open(QIODevice::ReadOnly))
             QSKIP("this user reads files whatever their permissions say");
-        program.start();
-        auto& window = program.window();
-        QCOMPARE(program.port().deviceCount(), 1);
+        application.start();
+        auto& window = application.window();
+        QCOMPARE(devices.list().count(), 1);
         QVERIFY((platform.boxes == std::vector<Box> { { Box::Message, kCannotOpen } }));
         QCOMPARE(window.deviceReadout().text(), QString::fromStdString(kBuiltInName));
-        QVERIFY(service.builtInSynth() == nullptr);
+        QVERIFY(devices.synth() == nullptr);
 
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));

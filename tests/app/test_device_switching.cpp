@@ -9,9 +9,9 @@
 #include <iterator>
 
 using namespace tonalyx;
-using testing::RecordingMidiOutService;
+using testing::RecordingBackend;
 using testing::RecordingPlatform;
-using CallKind = RecordingMidiOutService::CallKind;
+using CallKind = RecordingBackend::CallKind;
 using Box = RecordingPlatform::Box;
 
 namespace {
@@ -27,10 +27,10 @@ std::vector<std::string> devices(int count)
     return names;
 }
 
-std::vector<int> openedDevices(const RecordingMidiOutService& service)
+std::vector<int> openedDevices(const RecordingBackend& recorder)
 {
     std::vector<int> opened;
-    for (const auto& call : service.calls()) {
+    for (const auto& call : recorder.calls()) {
         if (call.kind == CallKind::Open)
             opened.push_back(call.device);
     }
@@ -65,12 +65,18 @@ private slots:
 
         testing::RunningProgram run(devices(count));
         QVERIFY(run.ready);
-        run.program->port().setDeviceIndex(saved);
+        run.currentDevice().number = saved;
         run.platform.boxes.clear();
-        for (std::size_t i = 0; i < visited.size(); ++i)
+        std::vector<int> numbers;
+        for (std::size_t i = 0; i < visited.size(); ++i) {
             QTest::mouseClick(&run.window().deviceSwitchButton(), Qt::LeftButton);
+            numbers.push_back(run.currentDevice().number);
+        }
 
-        QCOMPARE(openedDevices(run.service), visited);
+        QCOMPARE(numbers, visited);
+        // Only the numbers that name a device reach a backend.
+        if (count > 0)
+            QCOMPARE(openedDevices(run.recorder()), visited);
         // Without a device every open fails, once per switch.
         QCOMPARE(run.platform.boxes.size(), count == 0 ? visited.size() : std::size_t { 0 });
         const auto last = visited.back();
@@ -86,15 +92,19 @@ private slots:
         run.platform.pauses.clear();
         QTest::mouseClick(&run.window().deviceSwitchButton(), Qt::LeftButton);
 
-        std::vector<CallKind> kinds;
-        for (const auto& call : run.service.calls())
-            kinds.push_back(call.kind);
-        const std::vector<CallKind> expected { CallKind::Close, CallKind::Open, CallKind::Reset,
-            CallKind::Prepare, CallKind::Long, CallKind::Caps };
-        QVERIFY(kinds == expected);
-        QCOMPARE(run.service.deliveredTo(1), kGsReset);
+        // The old device hears nothing more; the new one is silenced, then GS-reset.
+        std::vector<CallKind> expected { CallKind::Close, CallKind::Open };
+        expected.insert(expected.end(), 16 * 3 + 1, CallKind::Send);
+        QVERIFY(run.recorder().callKinds() == expected);
+        QCOMPARE(run.recorder().calls()[0].device, 0);
+        QCOMPARE(run.recorder().calls()[1].device, 1);
+        QVERIFY(run.recorder().deliveredTo(0).empty());
+        const auto sent = run.sentMessages();
+        QCOMPARE(sent.front(), (std::vector<std::uint8_t> { 0xB0, 64, 0 }));
+        QCOMPARE(sent.back(), kGsReset);
         QVERIFY((run.platform.pauses
-            == std::vector<RecordingPlatform::Pause> { { std::chrono::milliseconds(200), 5 } }));
+            == std::vector<RecordingPlatform::Pause> {
+                { std::chrono::milliseconds(200), expected.size() } }));
         QCOMPARE(run.window().deviceReadout().text(), QStringLiteral("Synth 1"));
     }
 
@@ -103,16 +113,16 @@ private slots:
     {
         testing::RunningProgram run(devices(2));
         QVERIFY(run.ready);
-        run.service.failOpenOf(1);
+        run.recorder().failOpenOf(1);
         QTest::mouseClick(run.window().programButtons()[9], Qt::LeftButton);
         QTest::mouseClick(&run.window().deviceSwitchButton(), Qt::LeftButton);
 
         QVERIFY((run.platform.boxes
             == std::vector<Box> {
                 { Box::Message, QStringLiteral("ＭＩＤＩデバイスが開けません") } }));
-        QCOMPARE(run.service.calls().back().kind, CallKind::Caps);
+        QCOMPARE(run.recorder().calls().back().kind, CallKind::Open);
         QCOMPARE(run.platform.pauses.size(), std::size_t { 2 });
-        QCOMPARE(run.program->selection().currentProgram, 0);
+        QCOMPARE(run.selection().currentProgram, 0);
         QCOMPARE(run.window().deviceReadout().text(), QStringLiteral("Synth 1"));
     }
 
@@ -134,7 +144,7 @@ private slots:
         QCOMPARE(run.readouts(), before);
         QCOMPARE(window.deviceReadout().text(), QStringLiteral("Synth 0"));
 
-        run.service.clearCalls();
+        run.recorder().clearCalls();
         QTest::mouseClick(window.keys()[1].shape, Qt::LeftButton);
         const auto sent = run.sentMessages();
         QCOMPARE(sent.size(), std::size_t { 4 });
@@ -154,8 +164,8 @@ private slots:
 
         auto twice = kGsReset;
         twice.insert(twice.end(), kGsReset.begin(), kGsReset.end());
-        QCOMPARE(run.service.deliveredTo(0), twice);
-        QCOMPARE(run.service.calls().size(), std::size_t { 4 });
+        QCOMPARE(run.recorder().deliveredTo(0), twice);
+        QCOMPARE(run.recorder().calls().size(), std::size_t { 2 });
         QVERIFY(run.platform.pauses.empty());
         QCOMPARE(run.readouts(), readouts);
     }
@@ -180,7 +190,7 @@ private slots:
             QTest::mouseClick(&run.window().deviceSwitchButton(), Qt::LeftButton);
         QVERIFY(run.window().close());
 
-        std::ifstream in(run.platform.executablePath().string() + ".ini", std::ios::binary);
+        std::ifstream in(run.settingsPath(), std::ios::binary);
         const std::string file { std::istreambuf_iterator<char>(in), {} };
         QVERIFY2(
             file.find("[dev]\r\ndev_num=" + std::to_string(saved) + "\r\n") != std::string::npos,

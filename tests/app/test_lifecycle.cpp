@@ -1,6 +1,5 @@
-#include "app/program.h"
-#include "recording_midi_out_service.h"
-#include "recording_platform.h"
+#include "running_program.h"
+#include "ui/preview_button.h"
 
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -11,9 +10,8 @@
 #include <memory>
 
 using namespace tonalyx;
-using testing::RecordingMidiOutService;
 using testing::RecordingPlatform;
-using CallKind = RecordingMidiOutService::CallKind;
+using CallKind = testing::RecordingBackend::CallKind;
 using Box = RecordingPlatform::Box;
 namespace fs = std::filesystem;
 
@@ -33,28 +31,16 @@ void writeFile(const fs::path& path, const std::string& bytes)
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-// One run of the program in a folder of its own, with its settings file beside the executable.
-struct Run {
-    explicit Run(const QTemporaryDir& folder, std::vector<std::string> devices)
-        : service(std::move(devices))
-        , platform(fs::path(folder.path().toStdString()) / "tonalyx",
-              [this] { return service.calls().size(); })
-        , program(std::make_unique<app::Program>(service, platform))
+// One run of the program in a folder of its own, not yet started.
+struct Run : testing::RunningProgram {
+    explicit Run(std::vector<std::string> devices)
+        : RunningProgram(std::move(devices), NotStarted {})
     { }
-
-    fs::path settingsPath() const { return platform.executablePath().string() + ".ini"; }
-    std::vector<CallKind> callKinds() const
+    std::vector<CallKind> callKinds() const { return devices.recorder().callKinds(); }
+    const std::vector<testing::RecordingBackend::Call>& calls() const
     {
-        std::vector<CallKind> kinds;
-        for (const auto& call : service.calls())
-            kinds.push_back(call.kind);
-        return kinds;
+        return devices.recorder().calls();
     }
-    ui::TForm1& window() { return program->window(); }
-
-    RecordingMidiOutService service;
-    RecordingPlatform platform;
-    std::unique_ptr<app::Program> program;
 };
 
 Box message(const QString& text)
@@ -75,20 +61,18 @@ class TestLifecycle : public QObject {
 private slots:
     void firstRunStartsOnDeviceZeroAndWritesTheFreshFile()
     {
-        QTemporaryDir folder;
-        Run run(folder, { "Synth A", "Synth B" });
-        run.program->start();
+        Run run({ "Synth A", "Synth B" });
+        run.app->start();
 
-        const std::vector<CallKind> startup { CallKind::Count, CallKind::Count, CallKind::Open,
-            CallKind::Prepare, CallKind::Long, CallKind::Caps };
+        const std::vector<CallKind> startup { CallKind::Open, CallKind::Send };
         QVERIFY(run.callKinds() == startup);
-        QCOMPARE(run.service.calls()[2].device, 0);
-        QCOMPARE(run.service.deliveredTo(0),
+        QCOMPARE(run.calls()[0].device, 0);
+        QCOMPARE(run.recorder().deliveredTo(0),
             (std::vector<std::uint8_t> {
                 0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7 }));
         // The pause follows the GS reset and comes before the name is read.
         QVERIFY((run.platform.pauses
-            == std::vector<RecordingPlatform::Pause> { { std::chrono::milliseconds(100), 5 } }));
+            == std::vector<RecordingPlatform::Pause> { { std::chrono::milliseconds(100), 2 } }));
         QVERIFY(run.platform.boxes.empty());
 
         auto& window = run.window();
@@ -129,14 +113,18 @@ private slots:
         QFETCH(std::vector<Box>, boxes);
         QFETCH(int, written);
 
-        QTemporaryDir folder;
-        Run run(folder, std::vector<std::string>(static_cast<std::size_t>(devices), "Synth"));
+        Run run(std::vector<std::string>(static_cast<std::size_t>(devices), "Synth"));
         writeFile(run.settingsPath(), "[Dev]\r\nDev_num=" + saved.toStdString() + "\r\n");
-        run.program->start();
+        run.app->start();
 
-        QCOMPARE(run.service.calls()[2].kind, CallKind::Open);
-        QCOMPARE(run.service.calls()[2].device, opened);
-        QCOMPARE(run.program->port().deviceIndex(), opened);
+        QCOMPARE(run.currentDevice().number, opened);
+        // A number that names no device reaches no backend.
+        if (opened >= 0 && opened < devices) {
+            QCOMPARE(run.calls()[0].kind, CallKind::Open);
+            QCOMPARE(run.calls()[0].device, opened);
+        } else {
+            QVERIFY(run.calls().empty());
+        }
         QVERIFY(run.platform.boxes == boxes);
 
         QVERIFY(run.window().close());
@@ -147,16 +135,15 @@ private slots:
 
     void openFailureIsReportedAndStartUpGoesOn()
     {
-        QTemporaryDir folder;
-        Run run(folder, { "Busy synth" });
-        run.service.failOpenOf(0);
-        run.program->start();
+        Run run({ "Busy synth" });
+        run.recorder().failOpenOf(0);
+        run.app->start();
 
         QVERIFY((run.platform.boxes == std::vector<Box> { message(kCannotOpen) }));
-        // The name is still read by number, and the reset still goes to the service.
+        // The name is still read by number; the reset reaches nothing.
         QCOMPARE(run.window().deviceReadout().text(), QStringLiteral("Busy synth"));
-        QCOMPARE(run.callKinds().size(), std::size_t { 6 });
-        QVERIFY(run.service.deliveredTo(0).empty());
+        QVERIFY(run.callKinds() == std::vector<CallKind> { CallKind::Open });
+        QVERIFY(run.recorder().deliveredTo(0).empty());
     }
 
     void savedGeometryIsRestoredAndWrittenBack_data()
@@ -189,10 +176,9 @@ private slots:
         QFETCH(QRect, restored);
         QFETCH(QByteArray, written);
 
-        QTemporaryDir folder;
-        Run run(folder, { "Synth" });
+        Run run({ "Synth" });
         writeFile(run.settingsPath(), file.toStdString());
-        run.program->start();
+        run.app->start();
         QCOMPARE(run.window().outerGeometry(), restored);
 
         run.window().show();
@@ -203,12 +189,11 @@ private slots:
 
     void unreadableFileIsReportedAndLeftAlone()
     {
-        QTemporaryDir folder;
-        Run run(folder, { "Synth" });
+        Run run({ "Synth" });
         // A folder where the file should be cannot be read by anyone, root included.
         fs::create_directory(run.settingsPath());
         writeFile(run.settingsPath() / "keep", "x");
-        run.program->start();
+        run.app->start();
 
         const QString path = QString::fromStdString(run.settingsPath().string());
         QVERIFY((run.platform.boxes
@@ -224,9 +209,8 @@ private slots:
 
     void unwritableFileKeepsTheWindowUntilASecondCloseSucceeds()
     {
-        QTemporaryDir folder;
-        Run run(folder, { "Synth" });
-        run.program->start();
+        Run run({ "Synth" });
+        run.app->start();
         auto& window = run.window();
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -241,13 +225,15 @@ private slots:
                 { Box::Error, QStringLiteral("ファイル %1 を作成できません.").arg(path) } }));
         // The port was closed all the same; a press now would reach nothing.
         QCOMPARE(run.callKinds().back(), CallKind::Close);
+        QTest::mouseClick(run.window().programButtons()[0], Qt::LeftButton);
+        QCOMPARE(run.callKinds().back(), CallKind::Close);
 
         fs::remove_all(run.settingsPath());
         QVERIFY(window.close());
         QVERIFY(!window.isVisible());
         QCOMPARE(readFile(run.settingsPath()), kFreshFile);
         const auto kinds = run.callKinds();
-        QCOMPARE(std::count(kinds.begin(), kinds.end(), CallKind::Close), 2);
+        QCOMPARE(std::count(kinds.begin(), kinds.end(), CallKind::Close), 1);
     }
 
     void boxCaptionIsTheExecutableName_data()

@@ -1,8 +1,8 @@
-#include "app/program.h"
+#include "app/application.h"
+#include "builtin_synth_peer.h"
 #include "jack_capture.h"
-#include "midi/system_midi_out_service.h"
+#include "midi/jack/jack_backend.h"
 #include "recording_platform.h"
-#include "rendered_output.h"
 #include "ui/key_shape.h"
 #include "ui/preview_button.h"
 
@@ -14,7 +14,8 @@
 
 using namespace tonalyx;
 using Bytes = std::vector<std::uint8_t>;
-using Preset = midi::BuiltInSynth::Preset;
+using testing::BuiltInSynthPeer;
+using Preset = BuiltInSynthPeer::Preset;
 using testing::kAudible;
 using testing::kSilent;
 using testing::renderRms;
@@ -34,12 +35,17 @@ class TestRealDeviceSwitching : public QObject {
 private:
     QTemporaryDir folder_;
     std::unique_ptr<testing::JackCapture> capture_;
-    std::unique_ptr<midi::SystemMidiOutService> service_;
+    midi::BuiltInSynthBackend* builtIn_ = nullptr;
+    std::unique_ptr<midi::DeviceList> devices_;
     std::unique_ptr<testing::RecordingPlatform> platform_;
-    std::unique_ptr<app::Program> program_;
+    std::unique_ptr<app::Application> app_;
 
-    midi::BuiltInSynth& synth() { return *service_->builtInSynth(); }
-    ui::TForm1& window() { return program_->window(); }
+    midi::BuiltInSynth& synth() { return *BuiltInSynthPeer::synthOf(*builtIn_); }
+    std::optional<Preset> presetOn(int channel)
+    {
+        return BuiltInSynthPeer::presetOn(synth(), channel);
+    }
+    ui::MainWindow& window() { return app_->window(); }
     void clickButton5() { QTest::mouseClick(window().programButtons()[4], Qt::LeftButton); }
     void switchDevice() { QTest::mouseClick(&window().deviceSwitchButton(), Qt::LeftButton); }
 
@@ -51,26 +57,30 @@ private slots:
             capture_->isConnected(), "no JACK server: the jack fixture should have started one");
         QVERIFY(capture_->addInput(kPort));
 
-        auto config = testing::offlineSynthConfig();
-        config.clientName = "tonalyx-under-test";
-        service_ = std::make_unique<midi::SystemMidiOutService>(config);
+        std::vector<std::unique_ptr<midi::MidiBackend>> backends;
+        auto builtIn = std::make_unique<midi::BuiltInSynthBackend>(testing::offlineSynthConfig());
+        builtIn_ = builtIn.get();
+        backends.push_back(std::move(builtIn));
+        backends.push_back(midi::makeJackBackend("tonalyx-under-test"));
+        QVERIFY(backends.back());
+        devices_ = std::make_unique<midi::DeviceList>(std::move(backends));
         platform_ = std::make_unique<testing::RecordingPlatform>(
             std::filesystem::path(folder_.path().toStdString()) / "tonalyx", [] { return 0; });
-        program_ = std::make_unique<app::Program>(*service_, *platform_);
-        program_->start();
+        app_ = std::make_unique<app::Application>(*devices_, *platform_);
+        app_->start();
         window().show();
         QVERIFY(QTest::qWaitForWindowExposed(&window()));
 
         // The built-in synth first, then this test's port among the JACK inputs.
         QVERIFY(platform_->boxes.empty());
-        QCOMPARE(program_->port().deviceCount(), 2);
-        QCOMPARE(program_->port().deviceName(1), capture_->fullName(kPort));
-        synth().setEffects(false);
+        QCOMPARE(devices_->count(), 2);
+        QCOMPARE(devices_->name(1), capture_->fullName(kPort));
+        BuiltInSynthPeer::setEffects(synth(), false);
     }
     void cleanup()
     {
-        program_.reset();
-        service_.reset();
+        app_.reset();
+        devices_.reset();
         capture_.reset();
     }
 
@@ -78,7 +88,7 @@ private slots:
     void previewsFollowTheOpenDevice()
     {
         clickButton5();
-        QCOMPARE(synth().presetOn(0), (Preset { 0, 4 }));
+        QCOMPARE(presetOn(0), (Preset { 0, 4 }));
         QVERIFY(capture_->takeEvents(kPort).empty());
 
         switchDevice();
@@ -111,8 +121,8 @@ private slots:
         switchDevice();
         switchDevice();
         QVERIFY(renderRms(synth(), 0.05) < kSilent);
-        QCOMPARE(synth().presetOn(0), (Preset { 0, 0 }));
-        QCOMPARE(synth().controllerValue(0, 7), 100);
+        QCOMPARE(presetOn(0), (Preset { 0, 0 }));
+        QCOMPARE(BuiltInSynthPeer::controllerValue(synth(), 0, 7), 100);
     }
 
     // The GS button brings the built-in synth back to its defaults without a switch.
@@ -122,10 +132,10 @@ private slots:
         QTest::mouseClick(window().bankButtons()[8], Qt::LeftButton);
         window().pageControl().setCurrentIndex(0);
         clickButton5();
-        QCOMPARE(synth().presetOn(0), (Preset { 8, 4 }));
+        QCOMPARE(presetOn(0), (Preset { 8, 4 }));
 
         QTest::mouseClick(&window().gsResetButton(), Qt::LeftButton);
-        QCOMPARE(synth().presetOn(0), (Preset { 0, 0 }));
+        QCOMPARE(presetOn(0), (Preset { 0, 0 }));
     }
 };
 

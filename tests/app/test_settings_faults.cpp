@@ -1,10 +1,10 @@
 // The settings file when the disk lets the program down: a close that cannot write keeps the
 // window and the old file, and a kill at any moment of a save leaves a whole file behind.
-#include "app/program.h"
+#include "app/application.h"
 #include "app/settings_file.h"
 #include "file_permissions.h"
 #include "folder_contents.h"
-#include "recording_midi_out_service.h"
+#include "recording_backend.h"
 #include "recording_platform.h"
 #include "settings_contents.h"
 
@@ -25,7 +25,7 @@
 #include <thread>
 
 using namespace tonalyx;
-using testing::RecordingMidiOutService;
+using testing::RecordedDevices;
 using testing::RecordingPlatform;
 using Box = RecordingPlatform::Box;
 namespace fs = std::filesystem;
@@ -104,18 +104,18 @@ private slots:
             ::chmod(nativeFolder.constData(), 0755);
         });
 
-        RecordingMidiOutService service({ "Synth A", "Synth B" });
-        RecordingPlatform platform(
-            fs::path(folder.toStdString()) / "tonalyx", [&] { return service.calls().size(); });
+        RecordedDevices devices({ "Synth A", "Synth B" });
+        RecordingPlatform platform(fs::path(folder.toStdString()) / "tonalyx",
+            [&] { return devices.recorder().calls().size(); });
         const QString path = folder + "/tonalyx.ini";
         {
             QFile old(path);
             QVERIFY(old.open(QIODevice::WriteOnly));
             QCOMPARE(old.write(kOldFile), kOldFile.size());
         }
-        app::Program program(service, platform);
-        program.start();
-        auto& window = program.window();
+        app::Application application(devices.list(), platform);
+        application.start();
+        auto& window = application.window();
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QVERIFY(platform.boxes.empty());

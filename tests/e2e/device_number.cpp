@@ -1,9 +1,8 @@
 // Prints the number the program gives the MIDI output device of this name on this machine, as the
 // settings file's dev_num, so that a test can choose a device the way a user does: by its name.
 // The numbers depend on what the machine offers (ALSA ports come before JACK ports), so they are
-// asked of the same service and port the program uses.
-#include "midi/midi_out_port.h"
-#include "midi/system_midi_out_service.h"
+// asked of the same device list the program uses.
+#include "midi/system_devices.h"
 
 #include <cstdio>
 #include <string>
@@ -15,11 +14,10 @@ int main(int argc, char* argv[])
         return 2;
     }
     const std::string wanted = argv[1];
-    const auto service = tonalyx::midi::makeSystemMidiOutService();
-    tonalyx::midi::MidiOutPort port(*service);
-    const auto count = port.countDevices();
+    const auto devices = tonalyx::midi::makeSystemDeviceList();
+    const auto count = devices->count();
     for (std::int32_t device = 0; device < count; ++device) {
-        if (port.deviceName(device) == wanted) {
+        if (devices->name(device) == wanted) {
             std::printf("%d\n", device);
             return 0;
         }
@@ -27,6 +25,6 @@ int main(int argc, char* argv[])
     std::fprintf(
         stderr, "device_number: no device named \"%s\"; the devices are:\n", wanted.c_str());
     for (std::int32_t device = 0; device < count; ++device)
-        std::fprintf(stderr, "  %d %s\n", device, port.deviceName(device).c_str());
+        std::fprintf(stderr, "  %d %s\n", device, devices->name(device).c_str());
     return 1;
 }

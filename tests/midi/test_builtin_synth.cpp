@@ -1,33 +1,25 @@
-#include "midi/system_midi_out_service.h"
-#include "rendered_output.h"
-#include "service_calls.h"
+#include "builtin_synth_peer.h"
+#include "midi/midi_messages.h"
+#include "midi/midi_out_port.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-#include <cmath>
 
 using namespace tonalyx;
-using midi::kMidiOk;
-using midi::SystemMidiOutService;
-using testing::pack;
-using testing::sendLong;
-using Bytes = std::vector<std::uint8_t>;
-using Preset = midi::BuiltInSynth::Preset;
+using testing::BuiltInSynthPeer;
 using testing::kAudible;
 using testing::kSilent;
+using testing::OpenedSynth;
 using testing::renderRms;
+using Bytes = std::vector<std::uint8_t>;
+using Preset = BuiltInSynthPeer::Preset;
 
 Q_DECLARE_METATYPE(Bytes)
 
 namespace {
 
-const Bytes kGsReset { 0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7 };
-
-midi::SystemMidiOutConfig offline()
-{
-    return testing::offlineSynthConfig();
-}
+const Bytes kGsReset(midi::GsResetMessage.begin(), midi::GsResetMessage.end());
 
 } // namespace
 
@@ -35,28 +27,27 @@ class TestBuiltInSynth : public QObject {
     Q_OBJECT
 
 private slots:
-    void deviceZeroIsTheBuiltInSynth()
+    void isOnePortNamedForTheUser()
     {
-        SystemMidiOutService service(offline());
-        QVERIFY(service.deviceCount() >= 1);
-        midi::MidiOutCaps caps;
-        QCOMPARE(service.deviceCaps(0, caps), kMidiOk);
-        QCOMPARE(QByteArray(caps.productName.data()), QByteArray("Built-in GS Synth (FluidSynth)"));
+        midi::BuiltInSynthBackend backend(testing::offlineSynthConfig());
+        const auto ports = backend.ports();
+        QCOMPARE(ports.size(), std::size_t { 1 });
+        QCOMPARE(ports.front().name, std::string("Built-in GS Synth (FluidSynth)"));
+        QVERIFY(backend.open("no such port") == nullptr);
     }
 
     void noteSoundsAndVelocityZeroEndsIt()
     {
-        SystemMidiOutService service(offline());
-        midi::MidiOutHandle handle = 0;
-        QCOMPARE(service.open(handle, 0), kMidiOk);
-        auto& synth = *service.builtInSynth();
+        OpenedSynth opened;
+        QVERIFY(opened.connection);
+        auto& synth = opened.synth();
         QVERIFY(renderRms(synth, 0.05) < kSilent);
 
-        QCOMPARE(service.shortMessage(handle, pack(0xC0, 0)), kMidiOk);
-        QCOMPARE(service.shortMessage(handle, pack(0x90, 60, 127)), kMidiOk);
+        QVERIFY(opened.send({ 0xC0, 0 }));
+        QVERIFY(opened.send({ 0x90, 60, 127 }));
         QVERIFY(renderRms(synth, 0.3) > kAudible);
 
-        QCOMPARE(service.shortMessage(handle, pack(0x90, 60, 0)), kMidiOk);
+        QVERIFY(opened.send({ 0x90, 60, 0 }));
         renderRms(synth, 1.0); // the release and the reverb's tail
         QVERIFY(renderRms(synth, 0.05) < kSilent);
     }
@@ -82,19 +73,15 @@ private slots:
         QFETCH(int, program);
         QFETCH(int, soundingBank);
         QFETCH(int, soundingProgram);
-        SystemMidiOutService service(offline());
-        midi::MidiOutHandle handle = 0;
-        QCOMPARE(service.open(handle, 0), kMidiOk);
-        QCOMPARE(service.shortMessage(handle, pack(0xB0, 0, std::uint8_t(bank))), kMidiOk);
-        QCOMPARE(service.shortMessage(handle, pack(0xB0, 32, 0)), kMidiOk);
-        QCOMPARE(service.shortMessage(handle, pack(0xC0, std::uint8_t(program))), kMidiOk);
-        const auto preset = service.builtInSynth()->presetOn(0);
-        QVERIFY(preset.has_value());
-        QCOMPARE(preset->bank, soundingBank);
-        QCOMPARE(preset->program, soundingProgram);
+        OpenedSynth opened;
+        QVERIFY(opened.send({ 0xB0, 0, std::uint8_t(bank) }));
+        QVERIFY(opened.send({ 0xB0, 32, 0 }));
+        QVERIFY(opened.send({ 0xC0, std::uint8_t(program) }));
+        QCOMPARE(BuiltInSynthPeer::presetOn(opened.synth(), 0),
+            (Preset { soundingBank, soundingProgram }));
 
-        QCOMPARE(service.shortMessage(handle, pack(0x90, 60, 127)), kMidiOk);
-        QVERIFY(renderRms(*service.builtInSynth(), 0.3) > kAudible);
+        QVERIFY(opened.send({ 0x90, 60, 127 }));
+        QVERIFY(renderRms(opened.synth(), 0.3) > kAudible);
     }
 
     void gsResetActsOnlyWhenWellFormed_data()
@@ -113,40 +100,44 @@ private slots:
     {
         QFETCH(Bytes, message);
         QFETCH(bool, resets);
-        SystemMidiOutService service(offline());
-        midi::MidiOutHandle handle = 0;
-        QCOMPARE(service.open(handle, 0), kMidiOk);
-        auto& synth = *service.builtInSynth();
-        service.shortMessage(handle, pack(0xB0, 0, 8));
-        service.shortMessage(handle, pack(0xC0, 4));
-        service.shortMessage(handle, pack(0xB0, 7, 20));
-        QCOMPARE(synth.presetOn(0), (Preset { 8, 4 }));
-        QCOMPARE(synth.controllerValue(0, 7), 20);
+        OpenedSynth opened;
+        auto& synth = opened.synth();
+        opened.send({ 0xB0, 0, 8 });
+        opened.send({ 0xC0, 4 });
+        opened.send({ 0xB0, 7, 20 });
+        QCOMPARE(BuiltInSynthPeer::presetOn(synth, 0), (Preset { 8, 4 }));
+        QCOMPARE(BuiltInSynthPeer::controllerValue(synth, 0, 7), 20);
 
-        // Delivered either way, as to any device; what the synth makes of it is its own affair.
-        QCOMPARE(sendLong(service, handle, message), kMidiOk);
+        // Taken either way, as by any device; what the synth makes of it is its own affair.
+        QVERIFY(opened.connection->send(message));
 
-        QCOMPARE(synth.presetOn(0), (resets ? Preset { 0, 0 } : Preset { 8, 4 }));
-        QCOMPARE(synth.controllerValue(0, 7), resets ? 100 : 20);
+        QCOMPARE(
+            BuiltInSynthPeer::presetOn(synth, 0), (resets ? Preset { 0, 0 } : Preset { 8, 4 }));
+        QCOMPARE(BuiltInSynthPeer::controllerValue(synth, 0, 7), resets ? 100 : 20);
     }
 
-    void resetCutsEverySoundingNoteAtOnce()
+    // The port's reset is controller messages on every channel; the synth must take them as a
+    // cut of every sounding note, a held pedal included.
+    void portResetCutsEverySoundingNoteAtOnce()
     {
-        SystemMidiOutService service(offline());
-        midi::MidiOutHandle handle = 0;
-        QCOMPARE(service.open(handle, 0), kMidiOk);
-        auto& synth = *service.builtInSynth();
+        std::vector<std::unique_ptr<midi::MidiBackend>> backends;
+        backends.push_back(
+            std::make_unique<midi::BuiltInSynthBackend>(testing::offlineSynthConfig()));
+        auto& backend = static_cast<midi::BuiltInSynthBackend&>(*backends.front());
+        midi::DeviceList devices(std::move(backends));
+        midi::MidiOutPort port(devices);
+        QVERIFY(port.open(0));
+        auto& synth = *BuiltInSynthPeer::synthOf(backend);
         // Without the reverb's tail, which is the room's and not the notes'.
-        synth.setEffects(false);
+        BuiltInSynthPeer::setEffects(synth, false);
         // Notes on three channels, one held by the sustain pedal.
-        service.shortMessage(handle, pack(0xC0, 48)); // strings: a long release
-        service.shortMessage(handle, pack(0xC5, 19));
-        service.shortMessage(handle, pack(0xBF, 64, 127));
-        for (std::uint8_t status : { 0x90, 0x95, 0x9F })
-            service.shortMessage(handle, pack(status, 60, 127));
+        port.send(midi::programChange(48)); // strings: a long release
+        for (const auto& message : { Bytes { 0xC5, 19 }, Bytes { 0xBF, 64, 127 },
+                 Bytes { 0x90, 60, 127 }, Bytes { 0x95, 60, 127 }, Bytes { 0x9F, 60, 127 } })
+            synth.play(message);
         QVERIFY(renderRms(synth, 0.3) > kAudible);
 
-        QCOMPARE(service.reset(handle), kMidiOk);
+        port.reset();
         QVERIFY(renderRms(synth, 0.002) < kSilent);
     }
 
@@ -178,98 +169,70 @@ private slots:
                 out.write(font.read(font.size() / 2));
             }
         }
-        auto config = offline();
+        auto config = testing::offlineSynthConfig();
         config.soundFonts.push_back(path.toStdString());
-        SystemMidiOutService service(config);
-
-        midi::MidiOutHandle handle = 12345;
-        QVERIFY(service.open(handle, 0) != kMidiOk);
-        QCOMPARE(handle, midi::MidiOutHandle(0));
-        QVERIFY(service.builtInSynth() == nullptr);
-        QVERIFY(service.shortMessage(handle, pack(0x90, 60, 127)) != kMidiOk);
-        QVERIFY(service.reset(handle) != kMidiOk);
-        QVERIFY(sendLong(service, handle, kGsReset) != kMidiOk);
-        QVERIFY(service.close(handle) != kMidiOk);
+        OpenedSynth opened(config);
+        QVERIFY(opened.connection == nullptr);
+        QVERIFY(BuiltInSynthPeer::synthOf(opened.backend) == nullptr);
     }
 
     void noAudioOutputFailsTheOpenAndKeepsTheFonts()
     {
-        auto config = offline();
+        auto config = testing::offlineSynthConfig();
         config.audioDrivers = { "no-such-driver", "nor-this-one" };
-        SystemMidiOutService service(config);
-        midi::MidiOutHandle handle = 0;
-        QVERIFY(service.open(handle, 0) != kMidiOk);
-        QVERIFY(service.shortMessage(handle, pack(0x90, 60, 127)) != kMidiOk);
+        OpenedSynth opened(config);
+        QVERIFY(opened.connection == nullptr);
         // The fonts stay loaded for the next try.
-        const auto* synth = service.builtInSynth();
+        const auto* synth = BuiltInSynthPeer::synthOf(opened.backend);
         QVERIFY(synth != nullptr);
-        QVERIFY(service.open(handle, 0) != kMidiOk);
-        QCOMPARE(service.builtInSynth(), synth);
+        QVERIFY(opened.backend.open(opened.backend.ports().front().identity) == nullptr);
+        QCOMPARE(BuiltInSynthPeer::synthOf(opened.backend), synth);
     }
 
     void reopeningKeepsTheLoadedFonts()
     {
         QTemporaryDir dir;
-        auto config = offline();
+        auto config = testing::offlineSynthConfig();
         config.soundFonts.clear();
         for (const auto& font : midi::defaultSoundFonts()) {
             const auto link = dir.filePath(QString::fromStdString(font).section('/', -1));
             QVERIFY(QFile::link(QString::fromStdString(font), link));
             config.soundFonts.push_back(link.toStdString());
         }
-        SystemMidiOutService service(config);
-        midi::MidiOutHandle handle = 0;
-        QCOMPARE(service.open(handle, 0), kMidiOk);
-        const auto* synth = service.builtInSynth();
-        QCOMPARE(service.close(handle), kMidiOk);
+        OpenedSynth opened(config);
+        QVERIFY(opened.connection);
+        const auto* synth = BuiltInSynthPeer::synthOf(opened.backend);
+        opened.connection.reset();
 
         // A reload would now fail: the fonts' paths are gone.
         for (const auto& path : config.soundFonts)
             QVERIFY(QFile::remove(QString::fromStdString(path)));
-        QCOMPARE(service.open(handle, 0), kMidiOk);
-        QCOMPARE(service.builtInSynth(), synth);
-        service.shortMessage(handle, pack(0x90, 60, 127));
-        QVERIFY(renderRms(*service.builtInSynth(), 0.3) > kAudible);
+        opened.connection = opened.backend.open(opened.backend.ports().front().identity);
+        QVERIFY(opened.connection);
+        QCOMPARE(BuiltInSynthPeer::synthOf(opened.backend), synth);
+        opened.send({ 0x90, 60, 127 });
+        QVERIFY(renderRms(opened.synth(), 0.3) > kAudible);
     }
 
     void closingSilencesSoNothingResumesOnReopen()
     {
-        SystemMidiOutService service(offline());
-        midi::MidiOutHandle handle = 0;
-        QCOMPARE(service.open(handle, 0), kMidiOk);
-        service.builtInSynth()->setEffects(false);
-        service.shortMessage(handle, pack(0x90, 60, 127));
-        QVERIFY(renderRms(*service.builtInSynth(), 0.1) > kAudible);
-        QCOMPARE(service.close(handle), kMidiOk);
-        QCOMPARE(service.open(handle, 0), kMidiOk);
-        QVERIFY(renderRms(*service.builtInSynth(), 0.002) < kSilent);
+        OpenedSynth opened;
+        BuiltInSynthPeer::setEffects(opened.synth(), false);
+        opened.send({ 0x90, 60, 127 });
+        QVERIFY(renderRms(opened.synth(), 0.1) > kAudible);
+        opened.connection.reset();
+        opened.connection = opened.backend.open(opened.backend.ports().front().identity);
+        QVERIFY(renderRms(opened.synth(), 0.002) < kSilent);
     }
 
-    void staleAndInvalidHandlesAreRefused()
+    // One output at a time: a second open while the first is in use is refused.
+    void secondOpenWhileOpenIsRefused()
     {
-        SystemMidiOutService service(offline());
-        midi::MidiOutHandle first = 0;
-        QCOMPARE(service.open(first, 0), kMidiOk);
-        QVERIFY(first != 0);
-        midi::MidiOutHandle again = 0;
-        QVERIFY(service.open(again, 0) != kMidiOk); // already open
-        QCOMPARE(service.close(first), kMidiOk);
-        QVERIFY(service.close(first) != kMidiOk);
-
-        midi::MidiOutHandle second = 0;
-        QCOMPARE(service.open(second, 0), kMidiOk);
-        QVERIFY(second != first);
-        auto& synth = *service.builtInSynth();
-        // The old handle reaches nothing, not even the device opened again.
-        QVERIFY(service.shortMessage(first, pack(0x90, 60, 127)) != kMidiOk);
-        QVERIFY(sendLong(service, first, kGsReset) != kMidiOk);
-        QVERIFY(service.reset(first) != kMidiOk);
-        QVERIFY(renderRms(synth, 0.1) < kSilent);
-        for (const midi::MidiOutHandle bogus : { midi::MidiOutHandle(0), second + 1, ~second })
-            QVERIFY(service.shortMessage(bogus, pack(0x90, 60, 127)) != kMidiOk);
-        QVERIFY(renderRms(synth, 0.1) < kSilent);
-        QCOMPARE(service.shortMessage(second, pack(0x90, 60, 127)), kMidiOk);
-        QVERIFY(renderRms(synth, 0.1) > kAudible);
+        OpenedSynth opened;
+        const auto identity = opened.backend.ports().front().identity;
+        QVERIFY(opened.backend.open(identity) == nullptr);
+        opened.connection.reset();
+        QVERIFY(opened.backend.open(identity) != nullptr);
     }
 
     void unknownDevicesAreRefused_data()
@@ -283,33 +246,24 @@ private slots:
     void unknownDevicesAreRefused()
     {
         QFETCH(int, offset);
-        SystemMidiOutService service(offline());
-        const auto count = static_cast<std::int32_t>(service.deviceCount());
-        const auto device = offset < 0 ? -1 : count + offset;
-        midi::MidiOutHandle handle = 99;
-        QVERIFY(service.open(handle, device) != kMidiOk);
-        QCOMPARE(handle, midi::MidiOutHandle(0));
-        midi::MidiOutCaps caps;
-        caps.productName.fill('x');
-        QVERIFY(service.deviceCaps(device, caps) != kMidiOk);
-        QCOMPARE(caps.productName, midi::MidiOutCaps {}.productName);
+        std::vector<std::unique_ptr<midi::MidiBackend>> backends;
+        backends.push_back(
+            std::make_unique<midi::BuiltInSynthBackend>(testing::offlineSynthConfig()));
+        midi::DeviceList devices(std::move(backends));
+        const auto device = offset < 0 ? -1 : devices.count() + offset;
+        QVERIFY(devices.open(device) == nullptr);
+        QCOMPARE(devices.name(device), std::string());
     }
 
-    void malformedOrUnpreparedMessagesAreRefused()
+    void malformedMessagesAreRefused()
     {
-        SystemMidiOutService service(offline());
-        midi::MidiOutHandle handle = 0;
-        QCOMPARE(service.open(handle, 0), kMidiOk);
-        service.shortMessage(handle, pack(0xC0, 4));
-        service.shortMessage(handle, pack(0xB0, 7, 20));
-        midi::MidiLongMessageHeader unprepared { kGsReset.data(), std::uint32_t(kGsReset.size()),
-            0 };
-        QVERIFY(service.longMessage(handle, unprepared) != kMidiOk);
-        const Bytes cut(kGsReset.begin(), kGsReset.end() - 1);
-        QVERIFY(sendLong(service, handle, cut) != kMidiOk);
-        QVERIFY(service.shortMessage(handle, pack(0x3C, 0x7F)) != kMidiOk);
-        QCOMPARE(service.builtInSynth()->presetOn(0), (Preset { 0, 4 }));
-        QCOMPARE(service.builtInSynth()->controllerValue(0, 7), 20);
+        OpenedSynth opened;
+        opened.send({ 0xC0, 4 });
+        opened.send({ 0xB0, 7, 20 });
+        QVERIFY(!opened.send({}));
+        QVERIFY(!opened.send({ 0x3C, 0x7F }));
+        QCOMPARE(BuiltInSynthPeer::presetOn(opened.synth(), 0), (Preset { 0, 4 }));
+        QCOMPARE(BuiltInSynthPeer::controllerValue(opened.synth(), 0, 7), 20);
     }
 };
 

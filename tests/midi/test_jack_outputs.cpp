@@ -1,39 +1,27 @@
 #include "jack_capture.h"
-#include "midi/system_midi_out_service.h"
-#include "service_calls.h"
+#include "midi/midi_out_port.h"
+#include "midi/midi_stream.h"
+#include "midi/system_devices.h"
 
 #include <QTest>
 
 using namespace tonalyx;
-using midi::kMidiOk;
-using midi::SystemMidiOutService;
 using testing::JackCapture;
 using testing::joined;
-using testing::pack;
-using testing::sendLong;
 using Bytes = std::vector<std::uint8_t>;
 
 Q_DECLARE_METATYPE(Bytes)
 
 namespace {
 
-const Bytes kGsReset { 0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7 };
+const Bytes kGsReset(midi::GsResetMessage.begin(), midi::GsResetMessage.end());
 const std::string kPort = "in";
 
-std::string nameOf(SystemMidiOutService& service, std::int32_t device)
-{
-    midi::MidiOutCaps caps;
-    service.deviceCaps(device, caps);
-    const auto& field = caps.productName;
-    return { field.begin(), std::find(field.begin(), field.end(), '\0') };
-}
-
 // The number of the device with this name, or -1.
-std::int32_t deviceNamed(SystemMidiOutService& service, const std::string& name)
+std::int32_t deviceNamed(midi::DeviceList& devices, const std::string& name)
 {
-    const auto count = static_cast<std::int32_t>(service.deviceCount());
-    for (std::int32_t device = 0; device < count; ++device) {
-        if (nameOf(service, device) == name)
+    for (std::int32_t device = 0; device < devices.count(); ++device) {
+        if (devices.name(device) == name)
             return device;
     }
     return -1;
@@ -58,13 +46,19 @@ class TestJackOutputs : public QObject {
 
     std::unique_ptr<JackCapture> capture_;
 
-    // A service whose device list was taken now, and the number of the capture port in it.
-    std::int32_t openCapture(SystemMidiOutService& service, midi::MidiOutHandle& handle)
+    // The capture port opened through a device list taken now.
+    struct Opened {
+        std::unique_ptr<midi::DeviceList> devices = midi::makeSystemDeviceList();
+        midi::MidiOutPort port { *devices };
+        std::int32_t device = -1;
+    };
+    std::unique_ptr<Opened> openCapture()
     {
-        const auto device = deviceNamed(service, capture_->fullName(kPort));
-        if (device < 1 || service.open(handle, device) != kMidiOk)
-            return -1;
-        return device;
+        auto opened = std::make_unique<Opened>();
+        opened->device = deviceNamed(*opened->devices, capture_->fullName(kPort));
+        if (opened->device < 1 || !opened->port.open(opened->device))
+            return nullptr;
+        return opened;
     }
 
 private slots:
@@ -80,18 +74,14 @@ private slots:
 
     void listsJackInputsAfterTheBuiltInSynth()
     {
-        SystemMidiOutService service;
-        QCOMPARE(nameOf(service, 0), std::string("Built-in GS Synth (FluidSynth)"));
-        const auto device = deviceNamed(service, capture_->fullName(kPort));
-        QVERIFY(device >= 1);
+        const auto opened = openCapture();
+        QVERIFY(opened);
+        QCOMPARE(opened->devices->name(0), std::string("Built-in GS Synth (FluidSynth)"));
 
-        // The service's own output port, once open, is not offered by a second service.
-        midi::MidiOutHandle handle = 0;
-        QCOMPARE(service.open(handle, device), kMidiOk);
-        SystemMidiOutService other;
-        const auto count = static_cast<std::int32_t>(other.deviceCount());
-        for (std::int32_t i = 0; i < count; ++i)
-            QVERIFY2(!nameOf(other, i).starts_with("Tonalyx"), nameOf(other, i).c_str());
+        // The program's own output port, once open, is not offered by a second device list.
+        const auto other = midi::makeSystemDeviceList();
+        for (std::int32_t i = 0; i < other->count(); ++i)
+            QVERIFY2(!other->name(i).starts_with("Tonalyx"), other->name(i).c_str());
     }
 
     void longPortNamesAreCutOnACharacterBoundary()
@@ -100,72 +90,73 @@ private slots:
         // the next one would cross the 32-byte limit.
         const std::string port = "音色音色xyz";
         QVERIFY(capture_->addInput(port));
-        SystemMidiOutService service;
-        const auto count = static_cast<std::int32_t>(service.deviceCount());
+        const auto devices = midi::makeSystemDeviceList();
+        const auto count = devices->count();
         QVERIFY(capture_->removeInput(port));
         const std::string expected = capture_->fullName("音色音");
         QCOMPARE(expected.size(), std::size_t(30));
-        QVERIFY(deviceNamed(service, expected) > 0);
+        QVERIFY(deviceNamed(*devices, expected) > 0);
         QVERIFY(count >= 3);
     }
 
     void everyMessageKindArrivesExactly_data()
     {
         QTest::addColumn<QString>("call");
-        QTest::addColumn<quint32>("packed");
         QTest::addColumn<Bytes>("expected");
-        QTest::newRow("note on") << "short" << pack(0x90, 60, 127) << Bytes { 0x90, 60, 127 };
-        QTest::newRow("note off by velocity 0")
-            << "short" << pack(0x90, 60, 0) << Bytes { 0x90, 60, 0 };
-        QTest::newRow("bank select") << "short" << pack(0xB0, 0, 8) << Bytes { 0xB0, 0, 8 };
-        QTest::newRow("program change") << "short" << pack(0xC0, 4) << Bytes { 0xC0, 4 };
-        QTest::newRow("channel pressure") << "short" << pack(0xD0, 0x40) << Bytes { 0xD0, 0x40 };
-        QTest::newRow("pitch bend") << "short" << pack(0xE0, 0, 0x40) << Bytes { 0xE0, 0, 0x40 };
-        QTest::newRow("key pressure") << "short" << pack(0xA0, 60, 1) << Bytes { 0xA0, 60, 1 };
-        QTest::newRow("gs reset") << "long" << 0u << kGsReset;
-        QTest::newRow("reset") << "reset" << 0u << resetBytes();
+        QTest::newRow("note on") << "message" << Bytes { 0x90, 60, 127 };
+        QTest::newRow("note off by velocity 0") << "message" << Bytes { 0x90, 60, 0 };
+        QTest::newRow("bank select") << "message" << Bytes { 0xB0, 0, 8 };
+        QTest::newRow("program change") << "message" << Bytes { 0xC0, 4 };
+        QTest::newRow("channel pressure") << "message" << Bytes { 0xD0, 0x40 };
+        QTest::newRow("pitch bend") << "message" << Bytes { 0xE0, 0, 0x40 };
+        QTest::newRow("key pressure") << "message" << Bytes { 0xA0, 60, 1 };
+        QTest::newRow("gs reset") << "gs reset" << kGsReset;
+        QTest::newRow("reset") << "reset" << resetBytes();
     }
     void everyMessageKindArrivesExactly()
     {
         QFETCH(QString, call);
-        QFETCH(quint32, packed);
         QFETCH(Bytes, expected);
-        SystemMidiOutService service;
-        midi::MidiOutHandle handle = 0;
-        QVERIFY(openCapture(service, handle) > 0);
-        if (call == "short")
-            QCOMPARE(service.shortMessage(handle, packed), kMidiOk);
-        else if (call == "long")
-            QCOMPARE(sendLong(service, handle, expected), kMidiOk);
-        else
-            QCOMPARE(service.reset(handle), kMidiOk);
+        if (call == "message") {
+            // Any whole message, not only the program's own, arrives as it was given.
+            const auto devices = midi::makeSystemDeviceList();
+            const auto connection = devices->open(deviceNamed(*devices, capture_->fullName(kPort)));
+            QVERIFY(connection);
+            QVERIFY(connection->send(expected));
+        } else {
+            const auto opened = openCapture();
+            QVERIFY(opened);
+            if (call == "gs reset")
+                opened->port.sendGsReset();
+            else
+                opened->port.reset();
+        }
         const auto events = capture_->waitForBytes(kPort, expected.size());
         QCOMPARE(joined(events), expected);
         // One JACK event per message: a receiver parses events, not a byte stream.
         const auto messages = midi::splitMessages(expected);
         QCOMPARE(events.size(), messages->size());
-        QCOMPARE(service.close(handle), kMidiOk);
     }
 
     void messagesArriveInTheOrderSent()
     {
-        SystemMidiOutService service;
-        midi::MidiOutHandle handle = 0;
-        QVERIFY(openCapture(service, handle) > 0);
+        const auto opened = openCapture();
+        QVERIFY(opened);
+        auto& port = opened->port;
         Bytes expected;
-        QCOMPARE(sendLong(service, handle, kGsReset), kMidiOk);
+        port.sendGsReset();
         expected.insert(expected.end(), kGsReset.begin(), kGsReset.end());
         for (std::uint8_t bank : { 0, 8, 127 }) {
             for (std::uint8_t program : { 0, 4, 127 }) {
-                service.shortMessage(handle, pack(0xB0, 0, bank));
-                service.shortMessage(handle, pack(0xC0, program));
-                service.shortMessage(handle, pack(0x90, 60, 127));
-                service.shortMessage(handle, pack(0x90, 60, 0));
+                port.send(midi::bankSelectMsb(bank));
+                port.send(midi::programChange(program));
+                port.send(midi::noteOn(60));
+                port.send(midi::noteOff(60));
                 expected.insert(
                     expected.end(), { 0xB0, 0, bank, 0xC0, program, 0x90, 60, 127, 0x90, 60, 0 });
             }
         }
-        QCOMPARE(service.reset(handle), kMidiOk);
+        port.reset();
         const auto reset = resetBytes();
         expected.insert(expected.end(), reset.begin(), reset.end());
         QCOMPARE(joined(capture_->waitForBytes(kPort, expected.size())), expected);
@@ -173,25 +164,22 @@ private slots:
 
     void nothingSentWhileClosedArrivesLater()
     {
-        SystemMidiOutService service;
-        midi::MidiOutHandle handle = 0;
-        const auto device = openCapture(service, handle);
-        QVERIFY(device > 0);
+        const auto opened = openCapture();
+        QVERIFY(opened);
+        auto& port = opened->port;
         const Bytes before { 0x90, 60, 127 };
-        QCOMPARE(service.shortMessage(handle, pack(0x90, 60, 127)), kMidiOk);
-        QCOMPARE(service.close(handle), kMidiOk);
+        port.send(midi::noteOn(60));
+        port.close();
         // What was sent before the close arrives while closed, not at the next open.
         QCOMPARE(joined(capture_->waitForBytes(kPort, before.size())), before);
 
-        QVERIFY(service.shortMessage(handle, pack(0x90, 62, 127)) != kMidiOk);
-        QVERIFY(sendLong(service, handle, kGsReset) != kMidiOk);
-        QVERIFY(service.reset(handle) != kMidiOk);
+        port.send(midi::noteOn(62));
+        port.sendGsReset();
+        port.reset();
 
-        midi::MidiOutHandle reopened = 0;
-        QCOMPARE(service.open(reopened, device), kMidiOk);
-        QVERIFY(service.shortMessage(handle, pack(0x90, 63, 127)) != kMidiOk); // stale handle
+        QVERIFY(port.open(opened->device));
         const Bytes marker { 0x90, 64, 127 };
-        QCOMPARE(service.shortMessage(reopened, pack(0x90, 64, 127)), kMidiOk);
+        port.send(midi::noteOn(64));
         Bytes expected = before;
         expected.insert(expected.end(), marker.begin(), marker.end());
         // JACK keeps order, so anything kept from the closed time would come before the marker.
@@ -201,27 +189,26 @@ private slots:
     void numbersStayWithTheirPortsForTheWholeRun()
     {
         QVERIFY(capture_->addInput("late-a"));
-        SystemMidiOutService service;
-        const auto count = service.deviceCount();
-        const auto device = deviceNamed(service, capture_->fullName(kPort));
-        const auto lateA = deviceNamed(service, capture_->fullName("late-a"));
+        const auto devices = midi::makeSystemDeviceList();
+        midi::MidiOutPort port(*devices);
+        const auto count = devices->count();
+        const auto device = deviceNamed(*devices, capture_->fullName(kPort));
+        const auto lateA = deviceNamed(*devices, capture_->fullName("late-a"));
         QVERIFY(device > 0 && lateA > 0);
         QVERIFY(capture_->removeInput("late-a"));
         QVERIFY(capture_->addInput("late-b"));
 
         // The list is the one taken first: late-a keeps its number, late-b gets none.
-        QCOMPARE(service.deviceCount(), count);
-        QCOMPARE(nameOf(service, lateA), capture_->fullName("late-a"));
-        QCOMPARE(deviceNamed(service, capture_->fullName("late-b")), -1);
+        QCOMPARE(devices->count(), count);
+        QCOMPARE(devices->name(lateA), capture_->fullName("late-a"));
+        QCOMPARE(deviceNamed(*devices, capture_->fullName("late-b")), -1);
 
         // A port that went away fails its open; the others open by name wherever JACK now
         // lists them.
-        midi::MidiOutHandle handle = 99;
-        QVERIFY(service.open(handle, lateA) != kMidiOk);
-        QCOMPARE(handle, midi::MidiOutHandle(0));
-        QVERIFY(service.shortMessage(handle, pack(0x90, 60, 127)) != kMidiOk);
-        QCOMPARE(service.open(handle, device), kMidiOk);
-        QCOMPARE(service.shortMessage(handle, pack(0x90, 65, 127)), kMidiOk);
+        QVERIFY(!port.open(lateA));
+        port.send(midi::noteOn(60));
+        QVERIFY(port.open(device));
+        port.send(midi::noteOn(65));
         QCOMPARE(joined(capture_->waitForBytes(kPort, 3)), (Bytes { 0x90, 65, 127 }));
         QVERIFY(capture_->takeEvents("late-b").empty());
         QVERIFY(capture_->removeInput("late-b"));

@@ -1,4 +1,5 @@
-#include "midi/system_midi_out_service.h"
+#include "midi/midi_out_port.h"
+#include "midi/system_devices.h"
 
 #include <QTest>
 #include <cmath>
@@ -7,7 +8,6 @@
 #include <pulse/simple.h>
 
 using namespace tonalyx;
-using midi::kMidiOk;
 
 namespace {
 
@@ -69,15 +69,15 @@ private slots:
         QVERIFY2(recorder, "no PulseAudio server: the pulse fixture should have started one");
         QCOMPARE(record(*recorder, 0.3).loudest, 0.0);
 
-        midi::SystemMidiOutService service;
-        midi::MidiOutHandle handle = 0;
-        QCOMPARE(service.open(handle, 0), kMidiOk);
-        QCOMPARE(service.shortMessage(handle, 0x00C0), kMidiOk);
-        QCOMPARE(service.shortMessage(handle, 0x7F3C90), kMidiOk);
+        const auto devices = midi::makeSystemDeviceList();
+        midi::MidiOutPort port(*devices);
+        QVERIFY(port.open(0));
+        port.send(midi::programChange(0));
+        port.send(midi::noteOn(60));
         const auto playing = record(*recorder, 1.0);
-        QCOMPARE(service.shortMessage(handle, 0x003C90), kMidiOk);
+        port.send(midi::noteOff(60));
         const auto after = record(*recorder, 2.5);
-        QCOMPARE(service.close(handle), kMidiOk);
+        port.close();
 
         qInfo("loudest while held %.4f, at the end %.6f", playing.loudest, after.last);
         QVERIFY(playing.loudest > kAudible);

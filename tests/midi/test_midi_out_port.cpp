@@ -1,12 +1,12 @@
 #include "midi/midi_out_port.h"
-#include "recording_midi_out_service.h"
+#include "recording_backend.h"
 
 #include <QTest>
 
 using namespace tonalyx;
-using testing::RecordingMidiOutService;
-using CallKind = RecordingMidiOutService::CallKind;
-using Bytes = std::vector<std::uint8_t>;
+using testing::Bytes;
+using testing::RecordedDevices;
+using CallKind = testing::RecordingBackend::CallKind;
 
 Q_DECLARE_METATYPE(Bytes)
 Q_DECLARE_METATYPE(midi::ShortMessage)
@@ -15,165 +15,151 @@ namespace {
 
 const Bytes kGsReset { 0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7 };
 
-std::vector<CallKind> kinds(const RecordingMidiOutService& service)
-{
-    std::vector<CallKind> result;
-    for (const auto& call : service.calls())
-        result.push_back(call.kind);
-    return result;
-}
-
 } // namespace
 
 class TestMidiOutPort : public QObject {
     Q_OBJECT
 
 private slots:
-    void deviceNameIsCutAtTheFirstZeroByte_data()
+    void deviceNameIsCutAtTheFirstZeroByteOrACharacter_data()
     {
-        QTest::addColumn<QByteArray>("field");
+        QTest::addColumn<QByteArray>("name");
         QTest::addColumn<QByteArray>("expected");
         const QByteArray full32 = "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345";
-        QTest::newRow("32 non-zero bytes") << full32 << full32;
+        QTest::newRow("32 bytes") << full32 << full32;
+        QTest::newRow("longer") << full32 + "6789" << full32;
         QTest::newRow("ends early") << QByteArray("Synth\0garbage", 13) << QByteArray("Synth");
         QTest::newRow("empty") << QByteArray(32, '\0') << QByteArray();
         QTest::newRow("shift-jis bytes kept")
             << QByteArray("\x89\xB9\x8C\xB9\0", 5) << QByteArray("\x89\xB9\x8C\xB9");
+        // 30 bytes of three-byte characters; the next would cross the limit.
+        QTest::newRow("utf-8 on a character boundary")
+            << QString("音色音色音色音色音色音色").toUtf8()
+            << QString("音色音色音色音色音色").toUtf8();
     }
-    void deviceNameIsCutAtTheFirstZeroByte()
+    void deviceNameIsCutAtTheFirstZeroByteOrACharacter()
     {
-        QFETCH(QByteArray, field);
+        QFETCH(QByteArray, name);
         QFETCH(QByteArray, expected);
-        RecordingMidiOutService service;
-        service.addDeviceWithRawName({ field.constData(), static_cast<std::size_t>(field.size()) });
-        midi::MidiOutPort port(service);
+        RecordedDevices devices({ name.toStdString() });
+        midi::MidiOutPort port(devices.list());
 
-        const auto name = port.deviceName(0);
-        QCOMPARE(QByteArray::fromStdString(name), expected);
-        QVERIFY(name.size() <= 32);
+        const auto shown = port.deviceName(0);
+        QCOMPARE(QByteArray::fromStdString(shown), expected);
+        QVERIFY(shown.size() <= 32);
     }
 
     void nameOfAnUnknownDeviceIsEmptyAndHarmless()
     {
-        RecordingMidiOutService service({ "One" });
-        midi::MidiOutPort port(service);
+        RecordedDevices devices({ "One" });
+        midi::MidiOutPort port(devices.list());
         QCOMPARE(port.deviceName(5), std::string());
         QCOMPARE(port.deviceName(-1), std::string());
     }
 
-    void messagesPackToTheirWireBytes_data()
+    void messagesHaveTheirWireBytes_data()
     {
         QTest::addColumn<midi::ShortMessage>("message");
-        QTest::addColumn<quint32>("packed");
         QTest::addColumn<Bytes>("wire");
-        QTest::newRow("bank msb 0") << midi::bankSelectMsb(0) << 0xB0u << Bytes { 0xB0, 0, 0 };
-        QTest::newRow("bank msb 8")
-            << midi::bankSelectMsb(8) << 0x0800B0u << Bytes { 0xB0, 0x00, 0x08 };
-        QTest::newRow("bank msb 127")
-            << midi::bankSelectMsb(127) << 0x7F00B0u << Bytes { 0xB0, 0x00, 0x7F };
-        QTest::newRow("bank lsb") << midi::bankSelectLsb() << 8368u << Bytes { 0xB0, 0x20, 0x00 };
-        QTest::newRow("program 0") << midi::programChange(0) << 0xC0u << Bytes { 0xC0, 0x00 };
-        QTest::newRow("program 4") << midi::programChange(4) << 0x04C0u << Bytes { 0xC0, 0x04 };
-        QTest::newRow("program 127") << midi::programChange(127) << 0x7FC0u << Bytes { 0xC0, 0x7F };
-        QTest::newRow("note on 29") << midi::noteOn(29) << 0x7F1D90u << Bytes { 0x90, 0x1D, 0x7F };
-        QTest::newRow("note on 60") << midi::noteOn(60) << 8338576u << Bytes { 0x90, 0x3C, 0x7F };
-        QTest::newRow("note on 108")
-            << midi::noteOn(108) << 0x7F6C90u << Bytes { 0x90, 0x6C, 0x7F };
-        QTest::newRow("note off 29") << midi::noteOff(29) << 0x1D90u << Bytes { 0x90, 0x1D, 0x00 };
-        QTest::newRow("note off 60") << midi::noteOff(60) << 15504u << Bytes { 0x90, 0x3C, 0x00 };
-        QTest::newRow("note off 108")
-            << midi::noteOff(108) << 0x6C90u << Bytes { 0x90, 0x6C, 0x00 };
+        QTest::newRow("bank msb 0") << midi::bankSelectMsb(0) << Bytes { 0xB0, 0, 0 };
+        QTest::newRow("bank msb 8") << midi::bankSelectMsb(8) << Bytes { 0xB0, 0x00, 0x08 };
+        QTest::newRow("bank msb 127") << midi::bankSelectMsb(127) << Bytes { 0xB0, 0x00, 0x7F };
+        QTest::newRow("bank lsb") << midi::bankSelectLsb() << Bytes { 0xB0, 0x20, 0x00 };
+        QTest::newRow("program 0") << midi::programChange(0) << Bytes { 0xC0, 0x00 };
+        QTest::newRow("program 4") << midi::programChange(4) << Bytes { 0xC0, 0x04 };
+        QTest::newRow("program 127") << midi::programChange(127) << Bytes { 0xC0, 0x7F };
+        QTest::newRow("note on 29") << midi::noteOn(29) << Bytes { 0x90, 0x1D, 0x7F };
+        QTest::newRow("note on 60") << midi::noteOn(60) << Bytes { 0x90, 0x3C, 0x7F };
+        QTest::newRow("note on 108") << midi::noteOn(108) << Bytes { 0x90, 0x6C, 0x7F };
+        QTest::newRow("note off 29") << midi::noteOff(29) << Bytes { 0x90, 0x1D, 0x00 };
+        QTest::newRow("note off 60") << midi::noteOff(60) << Bytes { 0x90, 0x3C, 0x00 };
+        QTest::newRow("note off 108") << midi::noteOff(108) << Bytes { 0x90, 0x6C, 0x00 };
         // Out-of-range values must never turn a data byte into a status byte or carry over.
         QTest::newRow("note 128 stays a data byte")
-            << midi::noteOn(128) << 0x7F0090u << Bytes { 0x90, 0x00, 0x7F };
+            << midi::noteOn(128) << Bytes { 0x90, 0x00, 0x7F };
         QTest::newRow("negative program stays a data byte")
-            << midi::programChange(-1) << 0x7FC0u << Bytes { 0xC0, 0x7F };
+            << midi::programChange(-1) << Bytes { 0xC0, 0x7F };
     }
-    void messagesPackToTheirWireBytes()
+    void messagesHaveTheirWireBytes()
     {
         QFETCH(midi::ShortMessage, message);
-        QFETCH(quint32, packed);
         QFETCH(Bytes, wire);
-        QCOMPARE(message.packed, packed);
-
-        RecordingMidiOutService service({ "Synth" });
-        midi::MidiOutPort port(service);
+        RecordedDevices devices({ "Synth" });
+        midi::MidiOutPort port(devices.list());
         QVERIFY(port.open(0));
-        port.sendShortMessage(message);
-        QCOMPARE(service.deliveredTo(0), wire);
+        port.send(message);
+        QCOMPARE(devices.recorder().sentMessages(), std::vector<Bytes> { wire });
     }
 
-    void gsResetGoesOutExactlyEachTimeItIsSent()
+    void gsResetGoesOutWholeEachTimeOnEveryDevice()
     {
-        RecordingMidiOutService service({ "Synth" });
-        midi::MidiOutPort port(service);
-        QVERIFY(port.open(0));
-        service.clearCalls();
-
-        port.sendGsReset();
-        port.sendGsReset();
-
-        const std::vector<CallKind> expected { CallKind::Prepare, CallKind::Long, CallKind::Prepare,
-            CallKind::Long };
-        QVERIFY(kinds(service) == expected);
-        Bytes twice = kGsReset;
-        twice.insert(twice.end(), kGsReset.begin(), kGsReset.end());
-        QCOMPARE(service.deliveredTo(0), twice);
-    }
-
-    // The header is prepared again for every port, so a reset after reopening still arrives.
-    void gsResetReachesADeviceOpenedLater()
-    {
-        RecordingMidiOutService service({ "A", "B" });
-        midi::MidiOutPort port(service);
+        RecordedDevices devices({ "A", "B" });
+        midi::MidiOutPort port(devices.list());
         QVERIFY(port.open(0));
         port.sendGsReset();
-        port.close();
+        port.sendGsReset();
         QVERIFY(port.open(1));
         port.sendGsReset();
-        QCOMPARE(service.deliveredTo(0), kGsReset);
-        QCOMPARE(service.deliveredTo(1), kGsReset);
+        QCOMPARE(devices.recorder().sentMessages(),
+            (std::vector<Bytes> { kGsReset, kGsReset, kGsReset }));
+        Bytes twice = kGsReset;
+        twice.insert(twice.end(), kGsReset.begin(), kGsReset.end());
+        QCOMPARE(devices.recorder().deliveredTo(0), twice);
+        QCOMPARE(devices.recorder().deliveredTo(1), kGsReset);
     }
 
-    void everyOperationReachesTheServiceEvenWhenNotOpen_data()
+    // Sustain off, All Sound Off and All Notes Off on each channel in turn, as whole messages.
+    void resetSilencesEveryChannel()
+    {
+        RecordedDevices devices({ "Synth" });
+        midi::MidiOutPort port(devices.list());
+        QVERIFY(port.open(0));
+        port.reset();
+        std::vector<Bytes> expected;
+        for (std::uint8_t channel = 0; channel < 16; ++channel) {
+            for (std::uint8_t controller : { 64, 120, 123 })
+                expected.push_back({ std::uint8_t(0xB0 + channel), controller, 0 });
+        }
+        QCOMPARE(devices.recorder().sentMessages(), expected);
+    }
+
+    void nothingIsSentWithoutAnOpenDevice_data()
     {
         QTest::addColumn<int>("devices");
         QTest::addColumn<bool>("failOpen");
-        QTest::newRow("no device") << 0 << false;
-        QTest::newRow("open refused") << 1 << true;
+        QTest::addColumn<bool>("closeFirst");
+        QTest::newRow("no device") << 0 << false << false;
+        QTest::newRow("open refused") << 1 << true << false;
+        QTest::newRow("closed") << 1 << false << true;
     }
-    void everyOperationReachesTheServiceEvenWhenNotOpen()
+    void nothingIsSentWithoutAnOpenDevice()
     {
         QFETCH(int, devices);
         QFETCH(bool, failOpen);
-        RecordingMidiOutService service(std::vector<std::string>(devices, "Synth"));
+        QFETCH(bool, closeFirst);
+        RecordedDevices recorded(std::vector<std::string>(devices, "Synth"));
         if (failOpen)
-            service.failOpenOf(0);
-        midi::MidiOutPort port(service);
+            recorded.recorder().failOpenOf(0);
+        midi::MidiOutPort port(recorded.list());
 
-        QVERIFY(!port.open(0));
+        QCOMPARE(port.open(0), closeFirst);
+        port.close();
+        recorded.recorder().clearCalls();
         port.reset();
-        port.sendShortMessage(midi::noteOn(60));
+        port.send(midi::noteOn(60));
         port.sendGsReset();
         port.close();
-
-        const std::vector<CallKind> expected { CallKind::Open, CallKind::Reset, CallKind::Short,
-            CallKind::Prepare, CallKind::Long, CallKind::Close };
-        QVERIFY(kinds(service) == expected);
-        for (const auto& call : service.calls())
-            QVERIFY(call.result != midi::kMidiOk);
-        QVERIFY(service.deliveredTo(0).empty());
+        QVERIFY(recorded.recorder().calls().empty());
     }
 
-    void sendsAfterCloseAreRefused()
+    void openClosesWhatWasOpenFirst()
     {
-        RecordingMidiOutService service({ "Synth" });
-        midi::MidiOutPort port(service);
+        RecordedDevices devices({ "A", "B" });
+        midi::MidiOutPort port(devices.list());
         QVERIFY(port.open(0));
-        port.sendShortMessage(midi::noteOn(60));
-        port.close();
-        port.sendShortMessage(midi::noteOff(60));
-        QCOMPARE(service.deliveredTo(0), (Bytes { 0x90, 0x3C, 0x7F }));
+        QVERIFY(port.open(1));
+        QVERIFY((devices.recorder().callKinds()
+            == std::vector<CallKind> { CallKind::Open, CallKind::Close, CallKind::Open }));
     }
 
     void openReportsOnlySuccessOrFailure_data()
@@ -189,10 +175,10 @@ private slots:
     {
         QFETCH(int, device);
         QFETCH(bool, opened);
-        RecordingMidiOutService service({ "A", "B" });
-        midi::MidiOutPort port(service);
+        RecordedDevices devices({ "A", "B" });
+        midi::MidiOutPort port(devices.list());
         QCOMPARE(port.open(device), opened);
-        QCOMPARE(port.countDevices(), 2);
+        QCOMPARE(port.deviceCount(), 2);
     }
 };
 

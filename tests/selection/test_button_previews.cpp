@@ -65,7 +65,7 @@ private:
     void click(int number)
     {
         QTest::mouseClick(button(number), Qt::LeftButton);
-        run_->service.clearCalls();
+        run_->recorder().clearCalls();
     }
 
     void pressKeyOn(int number)
@@ -140,7 +140,7 @@ private slots:
         QCOMPARE(run_->sentMessages(), sent);
         QCOMPARE(run_->readouts(), readouts);
 
-        run_->service.clearCalls();
+        run_->recorder().clearCalls();
         QTest::mouseRelease(target, mouseButton);
         QCOMPARE(run_->sentMessages(), (Messages { { 0x90, 0x3C, 0x00 } }));
         QCOMPARE(run_->readouts(), readouts);
@@ -190,7 +190,7 @@ private slots:
 
         QCOMPARE(run_->sentMessages(), sent);
         QCOMPARE(run_->readouts(), readouts);
-        QCOMPARE(run_->program->selection().keyHeld, 0);
+        QCOMPARE(run_->selection().keyHeld, false);
     }
 
     // A key released somewhere else leaves the held flag set: key presses on the buttons are then
@@ -199,8 +199,8 @@ private slots:
     {
         pressKeyOn(5);
         releaseKeyOn(&run_->window().programReadout());
-        QCOMPARE(run_->program->selection().keyHeld, 1);
-        run_->service.clearCalls();
+        QCOMPARE(run_->selection().keyHeld, true);
+        run_->recorder().clearCalls();
 
         pressKeyOn(6);
         QVERIFY(run_->sentMessages().empty());
@@ -208,13 +208,13 @@ private slots:
 
         QTest::mouseClick(button(7), Qt::LeftButton);
         QCOMPARE(run_->sentMessages().size(), std::size_t { 4 });
-        run_->service.clearCalls();
+        run_->recorder().clearCalls();
 
         releaseKeyOn(button(6));
         QCOMPARE(run_->sentMessages(), (Messages { { 0x90, 0x3C, 0x00 } }));
-        QCOMPARE(run_->program->selection().keyHeld, 0);
+        QCOMPARE(run_->selection().keyHeld, false);
 
-        run_->service.clearCalls();
+        run_->recorder().clearCalls();
         pressKeyOn(6);
         QCOMPARE(run_->sentMessages(), (Messages { { 0xC0, 0x05 }, { 0x90, 0x3C, 0x7F } }));
     }
@@ -232,12 +232,12 @@ private slots:
         QFETCH(int, held);
         QFETCH(int, then);
         pressKeyOn(held);
-        run_->service.clearCalls();
+        run_->recorder().clearCalls();
         pressKeyOn(then);
         QVERIFY(run_->sentMessages().empty());
         releaseKeyOn(button(then));
         QCOMPARE(run_->sentMessages(), (Messages { { 0x90, 0x3C, 0x00 } }));
-        QCOMPARE(run_->program->selection().keyHeld, 0);
+        QCOMPARE(run_->selection().keyHeld, false);
     }
 
     // Tab moves down a column and on to the top of the next, and moving the focus sounds nothing.
@@ -263,7 +263,7 @@ private slots:
     {
         auto* target = button(5);
         QTest::mousePress(target, Qt::LeftButton);
-        run_->service.clearCalls();
+        run_->recorder().clearCalls();
         const QPoint farOff = target->rect().center() + QPoint(300, 200);
         QTest::mouseMove(target, farOff);
         QTest::mouseRelease(target, Qt::LeftButton, {}, farOff);

@@ -44,7 +44,7 @@ private:
     // The note that a press at this point sounds, read off the wire.
     int noteAt(QPoint at)
     {
-        run_->service.clearCalls();
+        run_->recorder().clearCalls();
         press(at);
         release(at);
         const auto sent = run_->sentMessages();
@@ -65,7 +65,7 @@ private slots:
         press(middleC, Qt::RightButton);
         QCOMPARE(
             run_->sentMessages(), (Messages { { 0xB0, 0x00, 0x00 }, { 0xC0, 0x00 }, noteOn(60) }));
-        run_->service.clearCalls();
+        run_->recorder().clearCalls();
         release(middleC, Qt::RightButton);
         QCOMPARE(run_->sentMessages(), (Messages { noteOff(60) }));
         // Keys never touch the readouts.
@@ -123,11 +123,11 @@ private slots:
         auto& window = run_->window();
         clickOctave(window.octaveUpButton());
         clickOctave(window.octaveUpButton());
-        QCOMPARE(run_->program->selection().octaveShift, 1);
+        QCOMPARE(run_->selection().octaveShift, 1);
         clickOctave(window.octaveNoneButton());
-        QCOMPARE(run_->program->selection().octaveShift, 0);
+        QCOMPARE(run_->selection().octaveShift, 0);
         clickOctave(window.octaveDownButton());
-        QCOMPARE(run_->program->selection().octaveShift, -1);
+        QCOMPARE(run_->selection().octaveShift, -1);
         QVERIFY(run_->sentMessages().empty());
         QCOMPARE(run_->readouts(), (QStringList { "1", "0", "piano 1" }));
     }
@@ -137,12 +137,12 @@ private slots:
     {
         noteAt({ 20, 420 });
         auto* button5 = run_->window().findChild<QPushButton*>(QStringLiteral("Button5"));
-        run_->service.clearCalls();
+        run_->recorder().clearCalls();
         QTest::mouseClick(button5, Qt::LeftButton);
         QCOMPARE(run_->sentMessages().back(), noteOff(41));
 
         clickOctave(run_->window().octaveUpButton());
-        run_->service.clearCalls();
+        run_->recorder().clearCalls();
         QTest::mouseClick(button5, Qt::LeftButton);
         QCOMPARE(run_->sentMessages()[2], noteOn(53));
     }
@@ -151,7 +151,7 @@ private slots:
     void releaseOffTheKeyEndsTheNote()
     {
         press({ 200, 420 });
-        run_->service.clearCalls();
+        run_->recorder().clearCalls();
         QTest::mouseMove(&canvas(), { 400, 200 });
         release({ 400, 200 });
         QCOMPARE(run_->sentMessages(), (Messages { noteOff(60) }));
@@ -162,7 +162,7 @@ private slots:
     {
         press({ 200, 420 });
         QTest::keyClick(&run_->window().octaveUpButton(), Qt::Key_Space);
-        run_->service.clearCalls();
+        run_->recorder().clearCalls();
         release({ 200, 420 });
         QCOMPARE(run_->sentMessages(), (Messages { noteOff(72) }));
     }

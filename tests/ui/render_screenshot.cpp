@@ -1,9 +1,9 @@
 // Renders the main window, as it looks right after start-up, into a PNG file.
 // Usage: tonalyx_screenshot <output.png>
 
+#include "app/application.h"
 #include "app/platform.h"
-#include "app/program.h"
-#include "recording_midi_out_service.h"
+#include "recording_backend.h"
 
 #include <QApplication>
 #include <QPixmap>
@@ -49,11 +49,11 @@ int main(int argc, char* argv[])
         return 1;
     }
     QuietPlatform platform(folder.path());
-    tonalyx::testing::RecordingMidiOutService service({ "Tonalyx GS Synth" });
-    tonalyx::app::Program program(service, platform);
-    program.start();
+    tonalyx::testing::RecordedDevices devices({ "Tonalyx GS Synth" });
+    tonalyx::app::Application app(devices.list(), platform);
+    app.start();
 
-    auto& window = program.window();
+    auto& window = app.window();
     window.show();
     if (!QTest::qWaitForWindowExposed(&window)) {
         std::fprintf(stderr, "the window was never exposed\n");

@@ -16,7 +16,7 @@
 #include <algorithm>
 #include <memory>
 
-using tonalyx::ui::TForm1;
+using tonalyx::ui::MainWindow;
 
 namespace {
 
@@ -65,7 +65,7 @@ class TestMainWindow : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<TForm1> window_;
+    std::unique_ptr<MainWindow> window_;
 
     template <typename Widget = QWidget> Widget* control(const QString& name)
     {
@@ -91,7 +91,7 @@ private:
     }
 
 private slots:
-    void init() { window_ = std::make_unique<TForm1>(); }
+    void init() { window_ = std::make_unique<MainWindow>(); }
     void cleanup() { window_.reset(); }
 
     void titleAndCaptionButtons()

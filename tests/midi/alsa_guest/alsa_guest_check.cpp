@@ -2,7 +2,8 @@
 // port (snd-seq-dummy): the service must list that port and deliver exactly what the program
 // sends, which a reader on the port's other side receives. Prints one line per check and a
 // closing "N passed, N failed"; exits non-zero on any failure.
-#include "midi/system_midi_out_service.h"
+#include "midi/midi_out_port.h"
+#include "midi/system_devices.h"
 
 #include <algorithm>
 #include <chrono>
@@ -24,14 +25,6 @@ void check(bool ok, const std::string& what)
 {
     std::printf("%s: %s\n", ok ? "PASS" : "FAIL", what.c_str());
     ++(ok ? passed : failed);
-}
-
-std::string nameOf(midi::SystemMidiOutService& service, std::int32_t device)
-{
-    midi::MidiOutCaps caps;
-    service.deviceCaps(device, caps);
-    const auto& field = caps.productName;
-    return { field.begin(), std::find(field.begin(), field.end(), '\0') };
 }
 
 std::string hex(const Bytes& bytes)
@@ -76,51 +69,53 @@ int main()
         return 1;
     reader.openPort(static_cast<unsigned int>(through), "in");
 
-    midi::SystemMidiOutService service;
-    const auto count = static_cast<std::int32_t>(service.deviceCount());
+    const auto devices = midi::makeSystemDeviceList();
     std::int32_t device = -1;
-    for (std::int32_t i = 0; i < count; ++i) {
-        std::printf("device %d: %s\n", i, nameOf(service, i).c_str());
-        if (nameOf(service, i) == "Midi Through:Midi Through Port-0")
+    for (std::int32_t i = 0; i < devices->count(); ++i) {
+        const auto name = devices->name(i);
+        std::printf("device %d: %s\n", i, name.c_str());
+        if (name == "Midi Through:Midi Through Port-0")
             device = i;
-        check(nameOf(service, i).rfind("Tonalyx", 0) != 0, "no port of the program's own listed");
+        check(name.rfind("Tonalyx", 0) != 0, "no port of the program's own listed");
     }
-    check(nameOf(service, 0) == "Built-in GS Synth (FluidSynth)", "device 0 is the built-in synth");
+    check(devices->name(0) == "Built-in GS Synth (FluidSynth)", "device 0 is the built-in synth");
     check(device > 0, "Midi Through listed without its client:port numbers");
     if (device <= 0)
         return 1;
 
-    midi::MidiOutHandle handle = 0;
-    check(service.open(handle, device) == midi::kMidiOk, "Midi Through opens");
-    const Bytes gsReset { 0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7 };
-    midi::MidiLongMessageHeader header { gsReset.data(), std::uint32_t(gsReset.size()), 0 };
-    Bytes expected;
-    service.prepareHeader(handle, header);
-    check(service.longMessage(handle, header) == midi::kMidiOk, "GS reset sent");
-    expected.insert(expected.end(), gsReset.begin(), gsReset.end());
-    const std::vector<std::pair<std::uint32_t, Bytes>> shorts {
-        { 0x0800B0, { 0xB0, 0x00, 0x08 } },
-        { 0x0020B0, { 0xB0, 0x20, 0x00 } },
-        { 0x04C0, { 0xC0, 0x04 } },
-        { 0x7F3C90, { 0x90, 0x3C, 0x7F } },
-        { 0x003C90, { 0x90, 0x3C, 0x00 } },
-        { 0x1040D0, { 0xD0, 0x40 } },
-        { 0x4000E0, { 0xE0, 0x00, 0x40 } },
+    midi::MidiOutPort port(*devices);
+    check(port.open(device), "Midi Through opens");
+    Bytes expected(midi::GsResetMessage.begin(), midi::GsResetMessage.end());
+    port.sendGsReset();
+    const std::vector<std::pair<midi::ShortMessage, Bytes>> shorts {
+        { midi::bankSelectMsb(8), { 0xB0, 0x00, 0x08 } },
+        { midi::bankSelectLsb(), { 0xB0, 0x20, 0x00 } },
+        { midi::programChange(4), { 0xC0, 0x04 } },
+        { midi::noteOn(60), { 0x90, 0x3C, 0x7F } },
+        { midi::noteOff(60), { 0x90, 0x3C, 0x00 } },
     };
-    for (const auto& [packed, bytes] : shorts) {
-        check(service.shortMessage(handle, packed) == midi::kMidiOk, "short message " + hex(bytes));
+    for (const auto& [message, bytes] : shorts) {
+        port.send(message);
         expected.insert(expected.end(), bytes.begin(), bytes.end());
     }
-    check(service.reset(handle) == midi::kMidiOk, "reset sent");
+    // One open at a time, as the program has one output.
+    check(devices->open(device) == nullptr, "a second open of the same port is refused");
+    port.reset();
     for (std::uint8_t channel = 0; channel < 16; ++channel) {
         for (std::uint8_t controller : { 64, 120, 123 })
             expected.insert(expected.end(), { std::uint8_t(0xB0 + channel), controller, 0 });
     }
-    check(service.close(handle) == midi::kMidiOk, "closed");
-    check(service.shortMessage(handle, 0x7F3E90) != midi::kMidiOk, "send after close refused");
-    midi::MidiOutHandle reopened = 0;
-    check(service.open(reopened, device) == midi::kMidiOk, "opens again");
-    check(service.shortMessage(reopened, 0x7F4090) == midi::kMidiOk, "marker sent");
+    port.close();
+    port.send(midi::noteOn(62)); // nowhere: the port is closed
+    // Any whole message reaches the port as it was given, not only the program's own.
+    if (const auto connection = devices->open(device)) {
+        for (const Bytes& bytes : { Bytes { 0xD0, 0x40 }, Bytes { 0xE0, 0x00, 0x40 } }) {
+            check(connection->send(bytes), "message " + hex(bytes));
+            expected.insert(expected.end(), bytes.begin(), bytes.end());
+        }
+    }
+    check(port.open(device), "opens again");
+    port.send(midi::noteOn(64));
     expected.insert(expected.end(), { 0x90, 0x40, 0x7F });
 
     // The sequencer keeps order: bytes kept from the closed time would come before the marker.
@@ -128,7 +123,7 @@ int main()
     check(received == expected, "the reader got exactly what was sent, in order");
     if (received != expected)
         std::printf("expected %s\nreceived %s\n", hex(expected).c_str(), hex(received).c_str());
-    service.close(reopened);
+    port.close();
 
     std::printf("%d passed, %d failed\n", passed, failed);
     return failed == 0 ? 0 : 1;

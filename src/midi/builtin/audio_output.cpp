@@ -1,6 +1,6 @@
 #include "audio_output.h"
 
-#include "jack_server.h"
+#include "midi/jack/jack_server.h"
 
 namespace tonalyx::midi {
 

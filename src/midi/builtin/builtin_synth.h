@@ -1,7 +1,7 @@
 #pragma once
 
 #include "fluid_handles.h"
-#include "midi_stream.h"
+#include "midi/midi_messages.h"
 
 #include <array>
 #include <cstdint>
@@ -9,6 +9,10 @@
 #include <span>
 #include <string>
 #include <vector>
+
+namespace tonalyx::testing {
+struct BuiltInSynthPeer;
+}
 
 namespace tonalyx::midi {
 
@@ -28,29 +32,18 @@ public:
     bool startAudio(const std::vector<std::string>& drivers);
     // Silences the synth, then stops its audio, so nothing sounds on when it starts again.
     void stopAudio();
-    bool hasAudio() const { return driver_ != nullptr; }
 
-    // One whole message, as midi_stream.h cuts them. False for one the synth cannot take.
+    // One whole message. False for one the synth cannot take.
     bool play(MessageBytes message);
     // Cuts every sounding note on every channel at once, without a release.
     void silence();
 
-    // Renders the next frames by hand, for a synth that has no audio output.
-    void render(std::span<float> left, std::span<float> right);
-    struct Preset {
-        int bank;
-        int program;
-        friend bool operator==(const Preset&, const Preset&) = default;
-    };
-    // The preset that sounds on a channel (0 to 15), if any.
-    std::optional<Preset> presetOn(int channel) const;
-    int controllerValue(int channel, int controller) const;
-    // Reverb and chorus, on unless turned off; without them the output is the notes alone, with
-    // no tail of the room after them.
-    void setEffects(bool on);
-
 private:
+    friend struct testing::BuiltInSynthPeer;
+
     BuiltInSynth(FluidSettings settings, FluidSynth synth);
+    // Renders the next frames by hand, to nowhere: what a stopped output would have played.
+    void render(std::span<float> left, std::span<float> right);
     void keepLoaded(int channel);
 
     FluidSettings settings_;

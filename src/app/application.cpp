@@ -1,4 +1,4 @@
-#include "program.h"
+#include "application.h"
 
 #include "ui/key_shape.h"
 #include "ui/preview_button.h"
@@ -8,27 +8,27 @@
 
 namespace tonalyx::app {
 
-Program::Program(midi::MidiOutService& service, Platform& platform)
-    : port_(service)
-    , lifecycle_(port_, window_, toneNames_, platform)
-    , deviceCommands_(port_, previewer_, window_, platform)
+Application::Application(midi::DeviceList& devices, Platform& platform)
+    : port_(devices)
+    , lifecycle_(port_, device_, window_, previewer_, readouts_, platform)
+    , deviceCommands_(port_, device_, previewer_, readouts_, platform)
 {
-    window_.setCloseHandler([this] { return lifecycle_.FormClose(); });
+    window_.setCloseHandler([this] { return lifecycle_.shutDown(); });
     QObject::connect(&window_.deviceSwitchButton(), &QPushButton::clicked, &window_,
-        [this] { deviceCommands_.Button257Click(); });
+        [this] { deviceCommands_.switchToNextDevice(); });
     QObject::connect(&window_.gsResetButton(), &QPushButton::clicked, &window_,
-        [this] { deviceCommands_.Button262Click(); });
+        [this] { deviceCommands_.sendGsReset(); });
     bindButtonGrids();
     bindKeyboard();
 }
 
-void Program::start()
+void Application::start()
 {
-    lifecycle_.FormCreate();
+    lifecycle_.startUp();
 }
 
 // One behaviour for each family; each button only brings its program or bank.
-void Program::bindButtonGrids()
+void Application::bindButtonGrids()
 {
     const auto bind = [this](const ui::ButtonGrid& grid, auto mouseDown, auto keyDown) {
         for (std::size_t i = 0; i < grid.size(); ++i) {
@@ -49,7 +49,7 @@ void Program::bindButtonGrids()
     bind(window_.bankButtons(), &Previewer::bankMouseDown, &Previewer::bankKeyDown);
 }
 
-void Program::bindKeyboard()
+void Application::bindKeyboard()
 {
     for (const auto& key : window_.keys()) {
         const std::int32_t offset = key.offset;

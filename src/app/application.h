@@ -1,40 +1,44 @@
 #pragma once
 
+#include "current_device.h"
 #include "device_commands.h"
 #include "lifecycle.h"
 #include "midi/midi_out_port.h"
 #include "selection/previewer.h"
-#include "selection/tone_name_table.h"
 #include "ui/main_window.h"
 #include "window_readouts.h"
+
+namespace tonalyx::testing {
+struct ApplicationPeer;
+}
 
 namespace tonalyx::app {
 
 class Platform;
 
 // Everything the program holds for its whole run, wired together: the one MIDI port on the
-// platform's service, the main window, the selection that its buttons change, and the start-up
+// machine's devices, the main window, the selection that its buttons change, and the start-up
 // and shut-down around them.
-class Program {
+class Application {
 public:
-    Program(midi::MidiOutService& service, Platform& platform);
+    Application(midi::DeviceList& devices, Platform& platform);
 
     // Runs start-up; the window is ready to be shown afterwards.
     void start();
 
-    ui::TForm1& window() { return window_; }
-    midi::MidiOutPort& port() { return port_; }
-    const selection::SelectionState& selection() const { return previewer_.state(); }
+    ui::MainWindow& window() { return window_; }
 
 private:
+    friend struct testing::ApplicationPeer;
+
     void bindButtonGrids();
     void bindKeyboard();
 
     midi::MidiOutPort port_;
-    selection::ToneNameTable toneNames_;
-    ui::TForm1 window_;
+    CurrentDevice device_;
+    ui::MainWindow window_;
     WindowReadouts readouts_ { window_ };
-    selection::Previewer previewer_ { port_, toneNames_, readouts_ };
+    selection::Previewer previewer_ { port_, readouts_ };
     Lifecycle lifecycle_;
     DeviceCommands deviceCommands_;
 };

@@ -177,25 +177,4 @@ void BuiltInSynth::render(std::span<float> left, std::span<float> right)
     fluid_synth_write_float(synth_.get(), frames, left.data(), 0, 1, right.data(), 0, 1);
 }
 
-std::optional<BuiltInSynth::Preset> BuiltInSynth::presetOn(int channel) const
-{
-    auto* preset = fluid_synth_get_channel_preset(synth_.get(), channel);
-    if (preset == nullptr)
-        return std::nullopt;
-    return Preset { fluid_preset_get_banknum(preset), fluid_preset_get_num(preset) };
-}
-
-int BuiltInSynth::controllerValue(int channel, int controller) const
-{
-    int value = 0;
-    fluid_synth_get_cc(synth_.get(), channel, controller, &value);
-    return value;
-}
-
-void BuiltInSynth::setEffects(bool on)
-{
-    fluid_synth_reverb_on(synth_.get(), -1, on ? 1 : 0);
-    fluid_synth_chorus_on(synth_.get(), -1, on ? 1 : 0);
-}
-
 } // namespace tonalyx::midi

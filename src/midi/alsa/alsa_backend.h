@@ -1,0 +1,19 @@
+#pragma once
+
+#include "midi/midi_backend.h"
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace tonalyx::midi {
+
+// Every writable port of the ALSA sequencer: hardware MIDI interfaces, "Midi Through", software
+// synthesisers. Nothing on a machine whose kernel has no sequencer.
+std::unique_ptr<MidiBackend> makeAlsaBackend(const std::string& clientName);
+
+// An ALSA sequencer port as RtMidi names it, "Client:Port 14:0", without the client and port
+// numbers, which change from run to run and mean nothing to a user.
+std::string_view withoutAlsaAddress(std::string_view portName);
+
+} // namespace tonalyx::midi

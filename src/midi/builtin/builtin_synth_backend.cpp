@@ -1,0 +1,56 @@
+#include "builtin_synth_backend.h"
+
+namespace tonalyx::midi {
+
+namespace {
+constexpr std::string_view kIdentity = "builtin";
+}
+
+class BuiltInSynthBackend::Connection final : public MidiConnection {
+public:
+    explicit Connection(BuiltInSynthBackend& backend)
+        : backend_(backend)
+    {
+        backend_.open_ = true;
+    }
+    ~Connection() override
+    {
+        backend_.synth_->stopAudio();
+        backend_.open_ = false;
+    }
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    bool send(MessageBytes message) override { return backend_.synth_->play(message); }
+    // FluidSynth lets a note off that follows an All Sound Off in the same period bring the voice
+    // back in its release, so the controllers of a plain reset would leave notes sounding.
+    void reset() override { backend_.synth_->silence(); }
+
+private:
+    BuiltInSynthBackend& backend_;
+};
+
+BuiltInSynthBackend::BuiltInSynthBackend(BuiltInSynthConfig config)
+    : config_(std::move(config))
+{ }
+
+std::vector<MidiPort> BuiltInSynthBackend::ports()
+{
+    return { { std::string(kIdentity), std::string(kName) } };
+}
+
+std::unique_ptr<MidiConnection> BuiltInSynthBackend::open(const std::string& identity)
+{
+    if (identity != kIdentity || open_)
+        return nullptr;
+    if (!synth_) {
+        synth_ = BuiltInSynth::load(config_.soundFonts);
+        if (!synth_)
+            return nullptr;
+    }
+    if (!config_.audioDrivers.empty() && !synth_->startAudio(config_.audioDrivers))
+        return nullptr;
+    return std::make_unique<Connection>(*this);
+}
+
+} // namespace tonalyx::midi

@@ -1,0 +1,51 @@
+#include "device_list.h"
+
+#include "device_name.h"
+
+#include <climits>
+
+namespace tonalyx::midi {
+
+DeviceList::DeviceList(std::vector<std::unique_ptr<MidiBackend>> backends)
+    : backends_(std::move(backends))
+{ }
+
+const DeviceList::Device* DeviceList::find(std::int32_t device)
+{
+    if (!devices_) {
+        devices_.emplace();
+        for (const auto& backend : backends_) {
+            for (auto& port : backend->ports()) {
+                if (devices_->size() == INT32_MAX)
+                    break;
+                // A name ends at its first zero byte, as names from C interfaces do.
+                const std::string_view name(port.name.c_str());
+                devices_->push_back({ backend.get(), std::move(port.identity),
+                    std::string(cutUtf8(name, kMaxDeviceNameBytes)) });
+            }
+        }
+    }
+    if (device < 0 || static_cast<std::size_t>(device) >= devices_->size())
+        return nullptr;
+    return &(*devices_)[static_cast<std::size_t>(device)];
+}
+
+std::int32_t DeviceList::count()
+{
+    find(0);
+    return static_cast<std::int32_t>(devices_->size());
+}
+
+std::string DeviceList::name(std::int32_t device)
+{
+    const auto* found = find(device);
+    return found != nullptr ? found->name : std::string();
+}
+
+std::unique_ptr<MidiConnection> DeviceList::open(std::int32_t device)
+{
+    const auto* found = find(device);
+    return found != nullptr ? found->backend->open(found->identity) : nullptr;
+}
+
+} // namespace tonalyx::midi

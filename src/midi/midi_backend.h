@@ -1,0 +1,44 @@
+#pragma once
+
+#include "midi_messages.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tonalyx::midi {
+
+// A port a backend can send to. Its identity is what the backend opens it by; its name is what
+// a user knows it as, and may be longer than a device name can be.
+struct MidiPort {
+    std::string identity;
+    std::string name;
+};
+
+// One open output. Messages go out whole and at once, in the order given; destroying the
+// connection closes it.
+class MidiConnection {
+public:
+    virtual ~MidiConnection() = default;
+    // False when the message could not be handed on: the far end has gone, or refused it.
+    virtual bool send(MessageBytes message) = 0;
+    // Silences every note on every channel. A device without a reset of its own is sent the
+    // controllers that silence each channel.
+    virtual void reset()
+    {
+        for (const auto& message : kSilenceAllChannels)
+            send(message.bytes());
+    }
+};
+
+// One way of reaching synthesisers: the built-in synth, the ALSA sequencer, a JACK server.
+class MidiBackend {
+public:
+    virtual ~MidiBackend() = default;
+    // The ports this backend offers now, in the order a user should see them.
+    virtual std::vector<MidiPort> ports() = 0;
+    // Nothing when the port is gone or refuses to be opened.
+    virtual std::unique_ptr<MidiConnection> open(const std::string& identity) = 0;
+};
+
+} // namespace tonalyx::midi

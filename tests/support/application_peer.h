@@ -1,0 +1,19 @@
+#pragma once
+
+#include "app/application.h"
+
+namespace tonalyx::testing {
+
+// What the tests look at inside the running application.
+struct ApplicationPeer {
+    static app::CurrentDevice& currentDevice(app::Application& application)
+    {
+        return application.device_;
+    }
+    static const selection::SelectionState& selection(const app::Application& application)
+    {
+        return application.previewer_.state();
+    }
+};
+
+} // namespace tonalyx::testing

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "midi/device_list.h"
+#include "midi/midi_backend.h"
+
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace tonalyx::testing {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A backend whose ports record every open, message and close in order, with the device's number
+// and the bytes, and can be told which opens fail.
+class RecordingBackend final : public midi::MidiBackend {
+public:
+    enum class CallKind { Open, Send, Close };
+
+    struct Call {
+        CallKind kind;
+        std::int32_t device;
+        Bytes bytes; // of a message sent
+        bool accepted; // false for an open that failed
+        friend bool operator==(const Call&, const Call&) = default;
+    };
+
+    // Names are taken as they are given, zero bytes and all.
+    explicit RecordingBackend(std::vector<std::string> portNames = {});
+
+    void failOpenOf(std::int32_t device) { failingOpens_.insert(device); }
+    void allowOpenOf(std::int32_t device) { failingOpens_.erase(device); }
+
+    const std::vector<Call>& calls() const { return calls_; }
+    void clearCalls() { calls_.clear(); }
+    std::vector<CallKind> callKinds() const;
+    // The bytes that reached a device, in order, as one stream.
+    Bytes deliveredTo(std::int32_t device) const;
+    // Every message sent to any device, in order.
+    std::vector<Bytes> sentMessages() const;
+
+    std::vector<midi::MidiPort> ports() override;
+    std::unique_ptr<midi::MidiConnection> open(const std::string& identity) override;
+
+private:
+    class Connection;
+
+    std::vector<std::string> names_;
+    std::set<std::int32_t> failingOpens_;
+    std::vector<Call> calls_;
+};
+
+// The program's devices, all on one recording backend.
+class RecordedDevices {
+public:
+    explicit RecordedDevices(std::vector<std::string> names = {})
+        : RecordedDevices(std::make_unique<RecordingBackend>(std::move(names)))
+    { }
+
+    RecordingBackend& recorder() { return recorder_; }
+    const RecordingBackend& recorder() const { return recorder_; }
+    midi::DeviceList& list() { return list_; }
+
+private:
+    explicit RecordedDevices(std::unique_ptr<RecordingBackend> backend)
+        : recorder_(*backend)
+        , list_(only(std::move(backend)))
+    { }
+    static std::vector<std::unique_ptr<midi::MidiBackend>> only(
+        std::unique_ptr<RecordingBackend> backend)
+    {
+        std::vector<std::unique_ptr<midi::MidiBackend>> backends;
+        backends.push_back(std::move(backend));
+        return backends;
+    }
+
+    RecordingBackend& recorder_;
+    midi::DeviceList list_;
+};
+
+} // namespace tonalyx::testing
