@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFile>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QIcon>
@@ -117,45 +118,24 @@ private slots:
         QTest::addColumn<bool>("bold");
         QTest::addColumn<QColor>("colour"); // invalid: the control keeps the palette's colour
 
-        const auto windowControl
-            = [](const char* name, QRect geometry, const QString& text, int pixels) {
-                  QTest::newRow(name) << QString::fromLatin1(name) << false << geometry
-                                      << exactly(text) << pixels << false << QColor();
-              };
-        windowControl("PageControl1", { 8, 0, 657, 361 }, {}, 12);
-        windowControl("Button257", { 552, 368, 73, 33 }, QStringLiteral("音源の変更"), 12);
-        windowControl("Button258", { 552, 408, 33, 25 }, QStringLiteral("－１"), 12);
-        windowControl("Button259", { 592, 408, 33, 25 }, QStringLiteral("０"), 12);
-        windowControl("Button260", { 632, 408, 33, 25 }, QStringLiteral("＋１"), 12);
-        windowControl("Button262", { 632, 368, 33, 33 }, QStringLiteral("GS"), 12);
-        windowControl("Edit1", { 128, 448, 33, 20 }, {}, 12);
-        windowControl("Edit2", { 248, 448, 41, 20 }, {}, 12);
-        windowControl("Edit3", { 192, 472, 329, 20 }, {}, 12);
-        windowControl("Edit4", { 368, 448, 249, 20 }, {}, 12);
-        windowControl("Label6", { 0, 448, 121, 15 }, QStringLiteral("プログラムナンバー"), 15);
-        windowControl("Label7", { 160, 448, 89, 15 }, QStringLiteral("バンクセレクト"), 15);
-        windowControl("Label8", { 112, 472, 45, 15 }, QStringLiteral("音源名"), 15);
-        windowControl("Label9", { 312, 448, 45, 15 }, QStringLiteral("楽器名"), 15);
-
-        const QColor yellow(255, 255, 0);
-        const QColor blue(0, 0, 255);
-        const QColor grey(128, 128, 128);
-        const auto versionLabel = [](const char* name, QRect geometry, const QString& pattern,
-                                      int pixels, QColor colour) {
-            QTest::newRow(name) << QString::fromLatin1(name) << true << geometry << pattern
-                                << pixels << true << colour;
-        };
-        versionLabel(
-            "Label1", { 88, 32, 331, 40 }, exactly(QStringLiteral("Ｔｏｎａｌｙｘ")), 40, yellow);
-        versionLabel(
-            "Label2", { 248, 80, 217, 40 }, exactly(QStringLiteral("Version 2.11")), 40, blue);
-        versionLabel(
-            "Label3", { 312, 136, 225, 27 }, exactly(QStringLiteral("2002/01/25 19:53")), 27, blue);
-        // The author's name follows an ideographic space.
-        versionLabel(
-            "Label4", { 56, 200, 215, 27 }, QStringLiteral("^制作者\u3000\\S.*$"), 27, grey);
-        versionLabel("Label5", { 104, 272, 525, 27 }, QStringLiteral("^https?://[^\\s/]+\\.\\S+$"),
-            27, grey);
+        QFile table(QStringLiteral(TONALYX_EXPECTED_LAYOUT));
+        QVERIFY(table.open(QIODevice::ReadOnly | QIODevice::Text));
+        while (!table.atEnd()) {
+            const QString line = QString::fromUtf8(table.readLine()).chopped(1);
+            if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+                continue;
+            const QStringList f = line.split(QLatin1Char('\t'));
+            QVERIFY2(f.size() == 10, qPrintable(line));
+            // A caption between slashes is a pattern; anything else is the exact text.
+            const QString caption = f[6];
+            const bool pattern = caption.size() > 1 && caption.startsWith(QLatin1Char('/'))
+                && caption.endsWith(QLatin1Char('/'));
+            QTest::newRow(qPrintable(f[0]))
+                << f[0] << (f[1] == QLatin1String("version"))
+                << QRect(f[2].toInt(), f[3].toInt(), f[4].toInt(), f[5].toInt())
+                << (pattern ? caption.mid(1, caption.size() - 2) : exactly(caption)) << f[7].toInt()
+                << (f[8] == QLatin1String("yes")) << (f[9].isEmpty() ? QColor() : QColor(f[9]));
+        }
     }
     void controlsArePlacedAndCaptioned()
     {
