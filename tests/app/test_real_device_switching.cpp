@@ -94,6 +94,7 @@ private slots:
         switchDevice();
         const auto arrival = capture_->waitForBytes(kPort, 16 * 9 + kGsReset.size());
         const Bytes received = testing::joined(arrival);
+        QVERIFY(received.size() >= kGsReset.size());
         QCOMPARE(Bytes(received.end() - 11, received.end()), kGsReset);
 
         capture_->clear(kPort);
