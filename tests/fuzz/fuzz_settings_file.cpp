@@ -132,7 +132,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // Through the disk: the file holds exactly what was serialised, and the next run reads the
     // same values and would write the same bytes again.
-    require(settings.save(), "save failed");
+    require(settings.save() == SettingsFile::SaveResult::Written, "save failed");
     require(readWhole(path) == first, "the file differs from what was serialised");
     SettingsFile next(path);
     require(next.load() == SettingsFile::LoadResult::Loaded, "the written file does not load");
