@@ -48,8 +48,7 @@ SettingsFile::LoadResult SettingsFile::load(const std::filesystem::path& source)
         document_.parse({});
         return read.result;
     }
-    if (!document_.parse(read.bytes, kMaxFileSize)
-        || document_.sizeWithLongest(setting::kAll) > kMaxFileSize) {
+    if (!document_.parse(read.bytes, kMaxFileSize) || sizeWithLongestSettings() > kMaxFileSize) {
         document_.parse({});
         return LoadResult::Unreadable;
     }

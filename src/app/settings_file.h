@@ -74,6 +74,9 @@ public:
         document_.writeInteger(key.section, key.key, value);
     }
     const std::string& serialise() const { return document_.serialise(); }
+    // The length of the written form with every setting of the program at its longest: what a
+    // file must fit kMaxFileSize by. Writing the program's settings never changes it.
+    std::size_t sizeWithLongestSettings() const { return document_.sizeWithLongest(setting::kAll); }
 
     // Gives the file at path() the document, whole (see replaceWholeFile), first making the
     // folders it goes in when they are missing.
