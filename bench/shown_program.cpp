@@ -26,6 +26,11 @@ void QuietPlatform::showMessage(const QString& text)
     std::fprintf(stderr, "message box: %s\n", qPrintable(text));
 }
 
+void QuietPlatform::printNotice(const QString& line)
+{
+    std::fprintf(stderr, "%s\n", qPrintable(line));
+}
+
 void QuietPlatform::showError(const QString& text)
 {
     std::fprintf(stderr, "error box: %s\n", qPrintable(text));

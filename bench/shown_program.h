@@ -27,8 +27,11 @@ public:
     explicit QuietPlatform(std::filesystem::path executable);
     void showMessage(const QString& text) override;
     void showError(const QString& text) override;
+    void printNotice(const QString& line) override;
     void sleep(std::chrono::milliseconds) override { }
     std::filesystem::path executablePath() const override { return executable_; }
+    // None: the settings stay in the benchmark's folder.
+    std::filesystem::path configurationHome() const override { return {}; }
 
 private:
     std::filesystem::path executable_;

@@ -13,7 +13,7 @@ Application::Application(midi::DeviceList& devices, Platform& platform)
     , lifecycle_(port_, device_, window_, previewer_, readouts_, platform)
     , deviceCommands_(port_, device_, previewer_, readouts_, platform)
 {
-    window_.setCloseHandler([this] { return lifecycle_.shutDown(); });
+    window_.setCloseHandler([this] { return lifecycle_.shutDown(Lifecycle::Ending::ByWindow); });
     QObject::connect(&window_.deviceSwitchButton(), &QPushButton::clicked, &window_,
         [this] { deviceCommands_.switchToNextDevice(); });
     QObject::connect(&window_.gsResetButton(), &QPushButton::clicked, &window_,
@@ -25,6 +25,11 @@ Application::Application(midi::DeviceList& devices, Platform& platform)
 void Application::start()
 {
     lifecycle_.startUp();
+}
+
+void Application::shutDownForSignal()
+{
+    lifecycle_.shutDown(Lifecycle::Ending::BySignal);
 }
 
 // One behaviour for each family; each button only brings its program or bank.

@@ -25,6 +25,9 @@ public:
 
     // Runs start-up; the window is ready to be shown afterwards.
     void start();
+    // Runs the shut-down of a close without a box, for a program the system is ending; the event
+    // loop is left to the caller.
+    void shutDownForSignal();
 
     ui::MainWindow& window() { return window_; }
 

@@ -1,6 +1,8 @@
 #include "ini_document.h"
 
+#include <algorithm>
 #include <charconv>
+#include <initializer_list>
 #include <iterator>
 #include <optional>
 #include <utility>
@@ -136,36 +138,109 @@ std::string formatEntry(std::string_view key, std::int32_t value)
     return entry;
 }
 
+constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+// The longest an integer is written: "-2147483648".
+constexpr std::size_t kLongestInteger = 11;
+
+// Part of the written form, as offsets into it.
+struct Span {
+    std::size_t begin;
+    std::size_t end;
+    std::size_t size() const { return end - begin; }
+};
+
+// The written form is a run of sections, each a header line "[name]", its entry lines and an
+// empty line; every line ends in CR LF, and no header, entry or name holds a CR or an LF. So the
+// header ends at the first line end after its start, and the section at the first empty line.
+struct Section {
+    std::string_view name;
+    Span entries; // every entry line with its line end
+    std::size_t next; // where the next section starts
+};
+
+Section sectionAt(std::string_view text, std::size_t start)
+{
+    const std::size_t headerEnd = text.find(kLineEnd, start);
+    const std::size_t blank = text.find("\r\n\r\n", headerEnd);
+    return { text.substr(start + 1, headerEnd - start - 2),
+        { headerEnd + kLineEnd.size(), blank + kLineEnd.size() }, blank + 2 * kLineEnd.size() };
+}
+
+std::optional<Span> lastSection(std::string_view text, std::string_view name)
+{
+    std::optional<Span> found;
+    for (std::size_t start = 0; start < text.size();) {
+        const Section section = sectionAt(text, start);
+        if (equalIgnoringCase(section.name, name))
+            found = section.entries;
+        start = section.next;
+    }
+    return found;
+}
+
+// The last entry line of those in `entries` with this key, without its line end.
+std::optional<Span> lastEntry(std::string_view text, Span entries, std::string_view key)
+{
+    std::optional<Span> found;
+    for (std::size_t start = entries.begin; start < entries.end;) {
+        const std::size_t end = text.find(kLineEnd, start);
+        if (hasKey(text.substr(start, end - start), key))
+            found = Span { start, end };
+        start = end + kLineEnd.size();
+    }
+    return found;
+}
+
 } // namespace
 
-void IniDocument::parse(std::string_view bytes)
+bool IniDocument::parse(std::string_view bytes, std::size_t maxSize)
 {
-    sections_.clear();
+    text_.clear();
+    if (bytes.starts_with(kUtf8ByteOrderMark))
+        bytes.remove_prefix(kUtf8ByteOrderMark.size());
+    // The written form is at most twice as long as the bytes plus two ("[]" alone becomes
+    // "[]\r\n\r\n"), and never longer than maxSize. Reserved whole, with room for a few entries
+    // written later, it is never copied while it grows; pages never filled take no memory.
+    constexpr std::size_t kRoomForLaterEntries = 1024;
+    text_.reserve(std::min(maxSize, 2 * bytes.size() + 2) + kRoomForLaterEntries);
 
-    const auto takeLine = [this](std::string_view raw) {
+    bool inSection = false;
+    bool fits = true;
+    const auto append = [&](std::initializer_list<std::string_view> parts) {
+        std::size_t length = 0;
+        for (const auto part : parts)
+            length += part.size();
+        fits = fits && length <= maxSize - text_.size();
+        if (!fits)
+            return;
+        for (const auto part : parts)
+            text_ += part;
+    };
+    const auto takeLine = [&](std::string_view raw) {
         const std::string_view line = trimmed(raw);
         if (line.empty() || line.front() == ';')
             return;
         if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
-            sections_.push_back(
-                Section { std::string(trimmed(line.substr(1, line.size() - 2))), {} });
+            // The empty line that ends the section before.
+            if (inSection)
+                append({ kLineEnd });
+            append({ "[", trimmed(line.substr(1, line.size() - 2)), "]", kLineEnd });
+            inSection = true;
             return;
         }
-        if (sections_.empty())
+        if (!inSection)
             return;
         const auto equals = line.find('=');
-        if (equals == std::string_view::npos) {
-            sections_.back().entries.emplace_back(line);
-            return;
-        }
-        std::string entry(trimmed(line.substr(0, equals)));
-        entry.push_back('=');
-        entry.append(trimmed(line.substr(equals + 1)));
-        sections_.back().entries.push_back(std::move(entry));
+        if (equals == std::string_view::npos)
+            append({ line, kLineEnd });
+        else
+            append({ trimmed(line.substr(0, equals)), "=", trimmed(line.substr(equals + 1)),
+                kLineEnd });
     };
 
     std::size_t start = 0;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
+    for (std::size_t i = 0; i < bytes.size() && fits; ++i) {
         const char c = bytes[i];
         if (c != '\r' && c != '\n')
             continue;
@@ -176,67 +251,79 @@ void IniDocument::parse(std::string_view bytes)
     }
     if (start < bytes.size())
         takeLine(bytes.substr(start));
-}
-
-const IniDocument::Section* IniDocument::findSection(std::string_view name) const
-{
-    for (auto it = sections_.rbegin(); it != sections_.rend(); ++it) {
-        if (equalIgnoringCase(it->name, name))
-            return &*it;
-    }
-    return nullptr;
-}
-
-IniDocument::Section* IniDocument::findSection(std::string_view name)
-{
-    return const_cast<Section*>(std::as_const(*this).findSection(name));
+    if (inSection)
+        append({ kLineEnd });
+    if (!fits)
+        text_.clear();
+    return fits;
 }
 
 std::int32_t IniDocument::readInteger(
     std::string_view section, std::string_view key, std::int32_t fallback) const
 {
-    const Section* found = findSection(section);
-    if (!found)
+    const auto entries = lastSection(text_, section);
+    if (!entries)
         return fallback;
-    for (auto it = found->entries.rbegin(); it != found->entries.rend(); ++it) {
-        if (hasKey(*it, key)) {
-            const std::string_view entry = *it;
-            return parseInteger(entry.substr(entry.find('=') + 1)).value_or(fallback);
-        }
-    }
-    return fallback;
+    const auto entry = lastEntry(text_, *entries, key);
+    if (!entry)
+        return fallback;
+    const std::string_view line = std::string_view(text_).substr(entry->begin, entry->size());
+    return parseInteger(line.substr(line.find('=') + 1)).value_or(fallback);
 }
 
 void IniDocument::writeInteger(std::string_view section, std::string_view key, std::int32_t value)
 {
-    Section* target = findSection(section);
-    if (!target) {
-        sections_.push_back(Section { std::string(section), {} });
-        target = &sections_.back();
+    const std::string entry = formatEntry(key, value);
+    const auto entries = lastSection(text_, section);
+    if (!entries) {
+        text_ += '[';
+        text_ += section;
+        text_ += ']';
+        text_ += kLineEnd;
+        text_ += entry;
+        text_ += kLineEnd;
+        text_ += kLineEnd;
+        return;
     }
-    for (auto it = target->entries.rbegin(); it != target->entries.rend(); ++it) {
-        if (hasKey(*it, key)) {
-            *it = formatEntry(key, value);
-            return;
-        }
+    if (const auto old = lastEntry(text_, *entries, key)) {
+        text_.replace(old->begin, old->size(), entry);
+        return;
     }
-    target->entries.push_back(formatEntry(key, value));
+    text_.insert(entries->end, std::string(entry) + std::string(kLineEnd));
 }
 
-std::string IniDocument::serialise() const
+std::size_t IniDocument::sizeWithLongest(std::span<const IniKey> keys) const
 {
-    std::string out;
-    for (const Section& section : sections_) {
-        out += '[';
-        out += section.name;
-        out += "]\r\n";
-        for (const std::string& entry : section.entries) {
-            out += entry;
-            out += "\r\n";
+    const auto sameSection
+        = [](const IniKey& a, const IniKey& b) { return equalIgnoringCase(a.section, b.section); };
+    const auto sameKey = [&](const IniKey& a, const IniKey& b) {
+        return sameSection(a, b) && equalIgnoringCase(a.key, b.key);
+    };
+
+    std::size_t size = text_.size();
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        const IniKey& key = keys[i];
+        const auto earlier = keys.first(i);
+        // Written already, at its longest, for an earlier one of the list.
+        if (std::any_of(earlier.begin(), earlier.end(),
+                [&](const IniKey& other) { return sameKey(other, key); }))
+            continue;
+        const std::size_t longest = key.key.size() + 1 + kLongestInteger + kLineEnd.size();
+        const auto entries = lastSection(text_, key.section);
+        if (!entries) {
+            // "[name]", its line end and the empty line after it, unless an earlier key of the
+            // list added the section.
+            if (std::none_of(earlier.begin(), earlier.end(),
+                    [&](const IniKey& other) { return sameSection(other, key); }))
+                size += key.section.size() + 2 + 2 * kLineEnd.size();
+            size += longest;
+            continue;
         }
-        out += "\r\n";
+        if (const auto old = lastEntry(text_, *entries, key.key))
+            size -= old->size() + kLineEnd.size();
+        size += longest;
     }
-    return out;
+    return size;
 }
 
 } // namespace tonalyx::app

@@ -1,19 +1,31 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace tonalyx::app {
+
+// Where one integer lives in an INI document.
+struct IniKey {
+    std::string_view section;
+    std::string_view key;
+};
 
 // An INI-style document held in memory: sections of "key=value" entries, looked up without
 // regard to letter case and written back whole. Texts are 8-bit bytes, carried through unchanged;
 // comments and blank lines are not kept.
+//
+// The document is held in the very form it is written in, one string, so that a large file costs
+// its own size once and not a string per line.
 class IniDocument {
 public:
-    // Parses the bytes of a file, replacing what was held.
-    void parse(std::string_view bytes);
+    // Parses the bytes of a file, replacing what was held. A UTF-8 byte-order mark at the start is
+    // an editor's, not part of the text, and is skipped. False, with nothing held, when the
+    // written form would be longer than `maxSize` bytes.
+    bool parse(std::string_view bytes, std::size_t maxSize = SIZE_MAX);
 
     // The integer of the last `key` in the last `section` of that name (both without regard to
     // letter case), or `fallback` when either is missing or the value is not a valid integer.
@@ -25,18 +37,15 @@ public:
     void writeInteger(std::string_view section, std::string_view key, std::int32_t value);
 
     // The whole document as it is written: CR LF line ends, an empty line after each section.
-    std::string serialise() const;
+    const std::string& serialise() const { return text_; }
+
+    // The length of the written form once every one of `keys` has been written with an integer
+    // of the longest form ("-2147483648"). Writing those keys again, with any values, never makes
+    // the document longer than this, and never changes this.
+    std::size_t sizeWithLongest(std::span<const IniKey> keys) const;
 
 private:
-    struct Section {
-        std::string name;
-        std::vector<std::string> entries; // "key=value", or a line without "=" as it stood
-    };
-
-    const Section* findSection(std::string_view name) const;
-    Section* findSection(std::string_view name);
-
-    std::vector<Section> sections_;
+    std::string text_;
 };
 
 } // namespace tonalyx::app

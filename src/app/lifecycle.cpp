@@ -6,23 +6,27 @@
 #include "platform.h"
 #include "selection/previewer.h"
 #include "selection/readouts.h"
+#include "settings_location.h"
 #include "ui/main_window.h"
 #include "window_placement.h"
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <utility>
 
 namespace tonalyx::app {
 
 namespace {
 constexpr std::chrono::milliseconds kGsResetSettleTime { 100 };
 
-QList<QRect> availableScreenAreas()
+Screens screens()
 {
-    QList<QRect> areas;
-    for (const QScreen* screen : QGuiApplication::screens())
-        areas.append(screen->availableGeometry());
-    return areas;
+    Screens found;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        found.availableAreas.append(screen->availableGeometry());
+        found.desktop |= screen->geometry();
+    }
+    return found;
 }
 } // namespace
 
@@ -42,14 +46,16 @@ void Lifecycle::startUp()
     if (device_.count == 0)
         platform_.showMessage(messages::noDevice());
 
-    settings_.emplace(SettingsFile::pathBesideExecutable(platform_.executablePath()));
-    if (settings_->load() == SettingsFile::LoadResult::Unreadable) {
-        keepUnreadableFile_ = true;
-        platform_.showError(messages::cannotReadFile(settings_->path()));
+    const SettingsLocation location
+        = locateSettings(platform_.executablePath(), platform_.configurationHome());
+    settings_.emplace(location.written);
+    if (settings_->load(location.read) == SettingsFile::LoadResult::Unreadable) {
+        keepUnreadableFile_ = location.read == location.written;
+        platform_.showError(messages::cannotReadFile(location.read));
     }
     placeWindow();
 
-    device_.number = settings_->readInteger("Dev", "Dev_num", 0);
+    device_.number = settings_->readInteger(setting::kDeviceNumber, 0);
     // A negative number is passed on as it is: the open refuses it and says so.
     if (device_.number >= device_.count)
         device_.number = 0;
@@ -66,33 +72,54 @@ void Lifecycle::startUp()
 void Lifecycle::placeWindow()
 {
     const QRect defaults = kDefaultWindowPlacement;
-    QRect saved;
-    saved.setHeight(settings_->readInteger("window", "height", defaults.height()));
-    saved.setWidth(settings_->readInteger("window", "width", defaults.width()));
-    saved.moveTop(settings_->readInteger("window", "top", defaults.top()));
-    saved.moveLeft(settings_->readInteger("window", "left", defaults.left()));
-    window_.setOuterGeometry(reachablePlacement(saved, availableScreenAreas()));
+    const SavedPlacement saved { settings_->readInteger(setting::kWindowLeft, defaults.left()),
+        settings_->readInteger(setting::kWindowTop, defaults.top()),
+        settings_->readInteger(setting::kWindowWidth, defaults.width()),
+        settings_->readInteger(setting::kWindowHeight, defaults.height()) };
+    window_.setOuterGeometry(reachablePlacement(saved, screens(), window_.minimumSizeHint()));
 }
 
-bool Lifecycle::shutDown()
+bool Lifecycle::shutDown(Ending ending)
 {
     port_.close();
     if (!settings_)
         return true;
 
     const QRect outer = window_.outerGeometry();
-    settings_->writeInteger("window", "Height", outer.height());
-    settings_->writeInteger("window", "Width", outer.width());
-    settings_->writeInteger("window", "Top", outer.top());
-    settings_->writeInteger("window", "Left", outer.left());
-    settings_->writeInteger("dev", "dev_num", device_.number);
+    settings_->writeInteger(setting::kWindowHeight, outer.height());
+    settings_->writeInteger(setting::kWindowWidth, outer.width());
+    settings_->writeInteger(setting::kWindowTop, outer.top());
+    settings_->writeInteger(setting::kWindowLeft, outer.left());
+    settings_->writeInteger(setting::kDeviceNumber, device_.number);
 
-    if (!keepUnreadableFile_ && !settings_->save()) {
-        platform_.showError(messages::cannotWriteFile(settings_->path()));
-        return false;
+    if (!keepUnreadableFile_) {
+        switch (settings_->save()) {
+        case SettingsFile::SaveResult::Written:
+            break;
+        case SettingsFile::SaveResult::ReadOnly:
+            platform_.printNotice(messages::notSavedReadOnly(settings_->path()));
+            break;
+        case SettingsFile::SaveResult::Failed:
+            if (!endAfterFailedSave(ending))
+                return false;
+            break;
+        }
     }
     settings_.reset();
     return true;
+}
+
+bool Lifecycle::endAfterFailedSave(Ending ending)
+{
+    const std::filesystem::path path = settings_->path();
+    if (ending == Ending::BySignal) {
+        platform_.printNotice(messages::notSavedCannotWrite(path));
+        return true;
+    }
+    const bool firstFailure = !std::exchange(saveFailedBefore_, true);
+    // The box runs an event loop of its own, in which a signal may run the whole shut-down.
+    platform_.showError(messages::cannotWriteFile(path));
+    return !firstFailure || !settings_;
 }
 
 } // namespace tonalyx::app

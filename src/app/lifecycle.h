@@ -27,16 +27,26 @@ public:
     Lifecycle(midi::MidiOutPort& port, CurrentDevice& device, ui::MainWindow& window,
         selection::Previewer& previewer, selection::Readouts& readouts, Platform& platform);
 
+    // Who ends the program: a person closing the window, who sees a box and may put a problem
+    // right, or the system (a logout, a closed terminal), with no one to answer a box.
+    enum class Ending { ByWindow, BySignal };
+
     // Runs once, before the window is first shown. Every step runs whatever the earlier ones found;
     // problems are reported in boxes and start-up goes on.
     void startUp();
-    // The window's close handler: closes the device and writes the settings. False when they
-    // could not be written: the close is abandoned and the window stays. Called again, it repeats
-    // the whole shut-down.
-    bool shutDown();
+    // Closes the device and writes the settings; true when the program may end. A file whose
+    // permissions forbid writing is left as it is, and a line on the standard error says so.
+    // When the file cannot be written, a close of the window shows a box and is abandoned the
+    // first time, so that the user may put it right and close again; the next such close ends
+    // after its box, so that nothing can keep the window open for good. A signal never shows a
+    // box: a line on the standard error says the settings were not saved, and the program ends.
+    // Called again, it repeats the whole shut-down.
+    bool shutDown(Ending ending);
 
 private:
     void placeWindow();
+    // After a save that failed: whether the program may end anyway.
+    bool endAfterFailedSave(Ending ending);
 
     midi::MidiOutPort& port_;
     CurrentDevice& device_;
@@ -49,6 +59,7 @@ private:
     // A settings file that is there but could not be read is left as it is rather than replaced by
     // one written from defaults.
     bool keepUnreadableFile_ = false;
+    bool saveFailedBefore_ = false;
 };
 
 } // namespace tonalyx::app

@@ -3,6 +3,7 @@
 #include "key_repeat.h"
 #include "midi/system_devices.h"
 #include "qt_platform.h"
+#include "termination_signals.h"
 #include "version.h"
 
 #include <QApplication>
@@ -23,5 +24,11 @@ int main(int argc, char* argv[])
     tonalyx::app::Application app(*devices, platform);
     app.start();
     app.window().show();
+    // Until here a signal ends the program at once, as there is nothing yet to keep; from here
+    // on it ends it the way a close of the window does.
+    const tonalyx::app::TerminationSignals endOnSignal([&app] {
+        app.shutDownForSignal();
+        QCoreApplication::exit(EXIT_SUCCESS);
+    });
     return QApplication::exec();
 }

@@ -3,7 +3,7 @@
 #include <QString>
 #include <filesystem>
 
-// The texts of the boxes the program shows. They are the program's own and fixed.
+// The texts the program shows in its boxes, which are its own and fixed, and prints.
 namespace tonalyx::app::messages {
 
 inline QString noDevice()
@@ -23,6 +23,20 @@ inline QString cannotReadFile(const std::filesystem::path& file)
 inline QString cannotWriteFile(const std::filesystem::path& file)
 {
     return QStringLiteral("ファイル %1 を作成できません.")
+        .arg(QString::fromStdString(file.string()));
+}
+
+// Lines on the standard error: said where no box may be answered, in English like the rest of
+// what the program prints there.
+inline QString notSavedReadOnly(const std::filesystem::path& file)
+{
+    return QStringLiteral("tonalyx: the settings were not saved: %1 is read-only")
+        .arg(QString::fromStdString(file.string()));
+}
+
+inline QString notSavedCannotWrite(const std::filesystem::path& file)
+{
+    return QStringLiteral("tonalyx: the settings were not saved: %1 cannot be written")
         .arg(QString::fromStdString(file.string()));
 }
 

@@ -17,9 +17,15 @@ public:
     virtual void showMessage(const QString& text) = 0;
     // A modal box with an error icon and one OK button.
     virtual void showError(const QString& text) = 0;
+    // One line on the standard error, for what must be said where no one may be there to
+    // answer a box: at a logout, or when a terminal closes.
+    virtual void printNotice(const QString& line) = 0;
     // Blocks the user-interface thread.
     virtual void sleep(std::chrono::milliseconds duration) = 0;
+    // The executable's path as the file system spells it, byte for byte.
     virtual std::filesystem::path executablePath() const = 0;
+    // The user's configuration folder (see configurationHomeFrom); empty when there is none.
+    virtual std::filesystem::path configurationHome() const = 0;
 };
 
 // The caption of the program's boxes: the executable's file name cut at its first full stop,

@@ -1,8 +1,13 @@
 #include "qt_platform.h"
 
+#include "settings_location.h"
+
 #include <QCoreApplication>
+#include <QFile>
 #include <QMessageBox>
 #include <QThread>
+#include <cstdio>
+#include <cstdlib>
 
 namespace tonalyx::app {
 
@@ -31,9 +36,25 @@ void QtPlatform::sleep(std::chrono::milliseconds duration)
     QThread::msleep(static_cast<unsigned long>(duration.count()));
 }
 
+void QtPlatform::printNotice(const QString& line)
+{
+    std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+}
+
 std::filesystem::path QtPlatform::executablePath() const
 {
-    return QCoreApplication::applicationFilePath().toStdString();
+    // The kernel's link holds the path as bytes; a QString would lose every byte of a name that
+    // is not valid in the locale's encoding.
+    std::error_code error;
+    auto path = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error)
+        path = QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString();
+    return path;
+}
+
+std::filesystem::path QtPlatform::configurationHome() const
+{
+    return configurationHomeFrom(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
 }
 
 } // namespace tonalyx::app

@@ -9,8 +9,10 @@ class QtPlatform final : public Platform {
 public:
     void showMessage(const QString& text) override;
     void showError(const QString& text) override;
+    void printNotice(const QString& line) override;
     void sleep(std::chrono::milliseconds duration) override;
     std::filesystem::path executablePath() const override;
+    std::filesystem::path configurationHome() const override;
 };
 
 } // namespace tonalyx::app

@@ -2,17 +2,38 @@
 
 #include "whole_file.h"
 
+#include <cerrno>
+#include <sys/stat.h>
+
 namespace tonalyx::app {
+
+namespace {
+
+// Folders made for settings are private, as the XDG Base Directory Specification asks.
+void makeMissingFolders(const std::filesystem::path& folder)
+{
+    struct stat status { };
+    if (folder.empty() || ::stat(folder.c_str(), &status) == 0 || errno != ENOENT)
+        return;
+    makeMissingFolders(folder.parent_path());
+    ::mkdir(folder.c_str(), 0700);
+}
+
+} // namespace
 
 std::filesystem::path SettingsFile::pathBesideExecutable(const std::filesystem::path& executable)
 {
-    std::string text = executable.native();
-    const auto slash = text.rfind('/');
+    const std::string& name = executable.native();
+    const auto slash = name.rfind('/');
     const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-    const auto dot = text.rfind('.');
+    const auto dot = name.rfind('.');
+    std::string text = name;
     if (dot != std::string::npos && dot >= nameStart)
         text.erase(dot);
     text += ".ini";
+    // An executable called "tonalyx.ini" keeps its own name, and its settings go beside it.
+    if (text == name)
+        text += ".ini";
     return std::filesystem::path(std::move(text));
 }
 
@@ -20,15 +41,23 @@ SettingsFile::SettingsFile(std::filesystem::path path)
     : path_(std::move(path))
 { }
 
-SettingsFile::LoadResult SettingsFile::load()
+SettingsFile::LoadResult SettingsFile::load(const std::filesystem::path& source)
 {
-    auto read = readWholeFile(path_, kMaxFileSize);
-    document_.parse(read.bytes);
-    return read.result;
+    const auto read = readWholeFile(source, kMaxFileSize);
+    if (read.result != LoadResult::Loaded) {
+        document_.parse({});
+        return read.result;
+    }
+    if (!document_.parse(read.bytes, kMaxFileSize) || sizeWithLongestSettings() > kMaxFileSize) {
+        document_.parse({});
+        return LoadResult::Unreadable;
+    }
+    return LoadResult::Loaded;
 }
 
-bool SettingsFile::save() const
+SettingsFile::SaveResult SettingsFile::save() const
 {
+    makeMissingFolders(path_.parent_path());
     return replaceWholeFile(path_, document_.serialise());
 }
 

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <optional>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace tonalyx::app {
 
@@ -41,20 +43,6 @@ int openRetrying(const char* path, int flags)
     return fd;
 }
 
-bool writeAll(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
 bool syncRetrying(int fd)
 {
     int result;
@@ -64,8 +52,8 @@ bool syncRetrying(int fd)
     return result == 0;
 }
 
-// The temporary file's name until it has been renamed into place; removed again on any failure
-// so a refused save leaves the folder as it found it.
+// A file of the save's own beside the one it saves, a temporary file or a copy: removed again
+// unless it is kept, so that a refused save leaves the folder as it found it.
 class TemporaryName {
 public:
     explicit TemporaryName(std::string name)
@@ -83,11 +71,177 @@ public:
     const char* c_str() const { return name_.c_str(); }
     void take() { owned_ = true; }
     void keep() { owned_ = false; }
+    void remove()
+    {
+        ::unlink(name_.c_str());
+        owned_ = false;
+    }
 
 private:
     std::string name_;
     bool owned_ = false;
 };
+
+// The file a save should give its bytes to. A chain of links is followed to the file it ends at,
+// so that a link (as dotfile managers make them) stays a link. A chain that ends at nothing
+// counts as no file yet, and the file goes in the first link's place. Nothing when the chain
+// cannot be followed to its end: a loop, or a folder on its way that cannot be searched.
+std::optional<std::filesystem::path> fileBehindLinks(const std::filesystem::path& path)
+{
+    // The kernel's own limit on links in one path.
+    constexpr int kMaxLinks = 40;
+    std::filesystem::path current = path;
+    for (int links = 0; links <= kMaxLinks; ++links) {
+        struct stat status { };
+        if (::lstat(current.c_str(), &status) != 0)
+            return errno == ENOENT ? std::optional(path) : std::nullopt;
+        if (!S_ISLNK(status.st_mode))
+            return current;
+        std::error_code error;
+        const std::filesystem::path target = std::filesystem::read_symlink(current, error);
+        if (error)
+            return std::nullopt;
+        current = target.is_absolute() ? target : current.parent_path() / target;
+    }
+    return std::nullopt;
+}
+
+std::filesystem::path folderOf(const std::filesystem::path& file)
+{
+    std::filesystem::path folder = file.parent_path();
+    return folder.empty() ? std::filesystem::path(".") : folder;
+}
+
+TemporaryName temporaryNameBeside(const std::filesystem::path& file)
+{
+    return TemporaryName((folderOf(file) / ("." + file.filename().native() + ".XXXXXX")).native());
+}
+
+// Makes a rename or an unlink in the folder durable. What it follows has already happened, so a
+// failure here cannot be undone and is not reported.
+void syncFolderOf(const std::filesystem::path& file)
+{
+    FileDescriptor folder(openRetrying(folderOf(file).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() >= 0)
+        syncRetrying(folder.get());
+}
+
+bool writeAllAt(int fd, std::string_view bytes, off_t offset)
+{
+    while (!bytes.empty()) {
+        const ssize_t written = ::pwrite(fd, bytes.data(), bytes.size(), offset);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+        offset += written;
+    }
+    return true;
+}
+
+// Copies the whole of one file over the start of another; the length copied, or nothing.
+std::optional<off_t> copyContents(int from, int to)
+{
+    std::vector<char> buffer(64 * 1024);
+    off_t offset = 0;
+    for (;;) {
+        const ssize_t got = ::pread(from, buffer.data(), buffer.size(), offset);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return std::nullopt;
+        }
+        if (got == 0)
+            return offset;
+        if (!writeAllAt(to, { buffer.data(), static_cast<std::size_t>(got) }, offset))
+            return std::nullopt;
+        offset += got;
+    }
+}
+
+bool writeWholeAt(int fd, std::string_view bytes)
+{
+    return writeAllAt(fd, bytes, 0) && ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0
+        && syncRetrying(fd);
+}
+
+// For a file that must stay the same file: the other names of a hard link, or an owner this user
+// cannot give a new file, go with its inode. Its old contents are copied beside it and flushed to
+// the disk first; if writing the new ones fails they are put back, and the copy is only kept when
+// even that fails, as the one whole copy of the old file.
+WriteResult rewriteInPlace(const std::filesystem::path& file, std::string_view bytes)
+{
+    FileDescriptor target(openRetrying(file.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
+    if (target.get() < 0)
+        return errno == EACCES || errno == EPERM ? WriteResult::ReadOnly : WriteResult::Failed;
+
+    TemporaryName copyName = temporaryNameBeside(file);
+    FileDescriptor copy(::mkostemp(copyName.buffer(), O_CLOEXEC));
+    if (copy.get() < 0)
+        return WriteResult::Failed;
+    copyName.take();
+    const auto oldLength = copyContents(target.get(), copy.get());
+    if (!oldLength || !syncRetrying(copy.get()))
+        return WriteResult::Failed;
+
+    if (writeWholeAt(target.get(), bytes)) {
+        copyName.remove();
+        syncFolderOf(file);
+        return WriteResult::Written;
+    }
+    const bool restored = copyContents(copy.get(), target.get()) == oldLength
+        && ::ftruncate(target.get(), *oldLength) == 0 && syncRetrying(target.get());
+    if (!restored)
+        copyName.keep();
+    return WriteResult::Failed;
+}
+
+enum class Renamed { Yes, No, OwnerCannotBeKept };
+
+// The usual way: a new file in the same folder, flushed to the disk, then renamed over the old
+// one, with the old one's owner and permissions.
+Renamed replaceByRename(
+    const std::filesystem::path& file, const struct stat* old, std::string_view bytes)
+{
+    TemporaryName temporary = temporaryNameBeside(file);
+    FileDescriptor fd(::mkostemp(temporary.buffer(), O_CLOEXEC));
+    if (fd.get() < 0)
+        return Renamed::No;
+    temporary.take();
+
+    if (!writeAllAt(fd.get(), bytes, 0))
+        return Renamed::No;
+
+    // A first file gets the usual permissions of a document rather than mkstemp's private 0600.
+    mode_t mode = 0644;
+    if (old) {
+        struct stat made { };
+        if (::fstat(fd.get(), &made) != 0)
+            return Renamed::No;
+        if ((made.st_uid != old->st_uid || made.st_gid != old->st_gid)
+            && ::fchown(fd.get(), old->st_uid, old->st_gid) != 0)
+            return Renamed::OwnerCannotBeKept;
+        mode = old->st_mode & 07777;
+    }
+    // After the owner, which would clear the set-id bits.
+    if (::fchmod(fd.get(), mode) != 0)
+        return Renamed::No;
+
+    if (!syncRetrying(fd.get()))
+        return Renamed::No;
+    // On Linux the descriptor is released even when close reports EINTR, and fsync has
+    // already surfaced any write-back error, so only other failures count.
+    if (::close(fd.release()) != 0 && errno != EINTR)
+        return Renamed::No;
+
+    if (::rename(temporary.c_str(), file.c_str()) != 0)
+        return Renamed::No;
+    temporary.keep();
+    syncFolderOf(file);
+    return Renamed::Yes;
+}
 
 } // namespace
 
@@ -135,50 +289,34 @@ WholeFile readWholeFile(const std::filesystem::path& path, std::uintmax_t maxByt
     }
 }
 
-bool replaceWholeFile(const std::filesystem::path& path, std::string_view bytes)
+WriteResult replaceWholeFile(const std::filesystem::path& path, std::string_view bytes)
 {
     try {
-        std::filesystem::path folder = path.parent_path();
-        if (folder.empty())
-            folder = ".";
-        TemporaryName temporary((folder / ("." + path.filename().native() + ".XXXXXX")).native());
+        const auto file = fileBehindLinks(path);
+        if (!file)
+            return WriteResult::Failed;
 
-        FileDescriptor file(::mkostemp(temporary.buffer(), O_CLOEXEC));
-        if (file.get() < 0)
-            return false;
-        temporary.take();
-
-        if (!writeAll(file.get(), bytes))
-            return false;
-
-        // The replacement should be as accessible as what it replaces; a first file gets the
-        // usual permissions of a document rather than mkstemp's private 0600.
-        mode_t mode = 0644;
         struct stat old { };
-        if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode))
-            mode = old.st_mode & 07777;
-        if (::fchmod(file.get(), mode) != 0)
-            return false;
+        const bool regular = ::stat(file->c_str(), &old) == 0 && S_ISREG(old.st_mode);
+        // Its permissions are the owner's say; the folder's would let a rename pass them by. A
+        // read-only file system is no one's choice, and fails below like a full disk.
+        if (regular && ::faccessat(AT_FDCWD, file->c_str(), W_OK, AT_EACCESS) != 0
+            && (errno == EACCES || errno == EPERM))
+            return WriteResult::ReadOnly;
+        if (regular && old.st_nlink > 1)
+            return rewriteInPlace(*file, bytes);
 
-        if (!syncRetrying(file.get()))
-            return false;
-        // On Linux the descriptor is released even when close reports EINTR, and fsync has
-        // already surfaced any write-back error, so only other failures count.
-        if (::close(file.release()) != 0 && errno != EINTR)
-            return false;
-
-        if (::rename(temporary.c_str(), path.c_str()) != 0)
-            return false;
-        temporary.keep();
-
-        // Makes the rename itself durable. The new file is already in place, so a failure here
-        // cannot be undone and is not reported.
-        FileDescriptor directory(openRetrying(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (directory.get() >= 0)
-            syncRetrying(directory.get());
-        return true;
+        switch (replaceByRename(*file, regular ? &old : nullptr, bytes)) {
+        case Renamed::Yes:
+            return WriteResult::Written;
+        case Renamed::No:
+            return WriteResult::Failed;
+        case Renamed::OwnerCannotBeKept:
+            return rewriteInPlace(*file, bytes);
+        }
+        return WriteResult::Failed;
     } catch (...) {
-        return false;
+        return WriteResult::Failed;
     }
 }
 

@@ -23,9 +23,20 @@ struct WholeFile {
 // file's place is refused), and never holds more than `maxBytes` + 1 bytes of it.
 WholeFile readWholeFile(const std::filesystem::path& path, std::uintmax_t maxBytes);
 
-// Replaces the file atomically: a temporary file in the same folder, flushed to the disk, then
-// renamed over the old one, with the old one's permissions. False when it could not be written;
-// the old file is then intact and no temporary file is left behind.
-bool replaceWholeFile(const std::filesystem::path& path, std::string_view bytes);
+enum class WriteResult {
+    Written,
+    ReadOnly, // the file is there and its permissions keep this user from writing it: left alone
+    Failed, // could not be written; the old file is intact
+};
+
+// Gives the file these bytes, whole. Usually a temporary file in the same folder is flushed to
+// the disk and renamed over the old one, with the old one's owner and permissions, so that a
+// crash or a full disk never leaves half a file. A link is followed and the file it names is
+// replaced in its own folder, so the link stays; a link to nothing counts as no file yet and the
+// file is written in the link's place. A file with other hard links, or with an owner this user
+// cannot give a new file, is rewritten in place instead, with a copy of its old contents flushed
+// to the disk first and put back if the writing fails. Failed leaves the old file intact and no
+// temporary file behind.
+WriteResult replaceWholeFile(const std::filesystem::path& path, std::string_view bytes);
 
 } // namespace tonalyx::app

@@ -4,18 +4,44 @@
 
 namespace tonalyx::app {
 
-QRect reachablePlacement(const QRect& saved, const QList<QRect>& availableAreas)
+namespace {
+
+// Between the least and the most, in 64 bits; the least wins where the two cross.
+std::int64_t held(std::int64_t value, std::int64_t least, std::int64_t most)
 {
-    if (availableAreas.isEmpty())
-        return saved;
-    // A degenerate saved size still has a corner that should be on some screen.
-    const QRect probe(
-        saved.topLeft(), QSize(std::max(saved.width(), 1), std::max(saved.height(), 1)));
-    const bool visible = std::any_of(availableAreas.begin(), availableAreas.end(),
-        [&](const QRect& area) { return area.intersects(probe); });
+    return std::max(least, std::min(value, most));
+}
+
+// Whether [start, start + length) meets [areaStart, areaStart + areaLength), in 64 bits so that no
+// sum can overflow.
+bool overlaps(
+    std::int64_t start, std::int64_t length, std::int64_t areaStart, std::int64_t areaLength)
+{
+    return start < areaStart + areaLength && areaStart < start + length;
+}
+
+} // namespace
+
+QRect reachablePlacement(const SavedPlacement& saved, const Screens& screens, QSize smallest)
+{
+    // Without a screen nothing can be reached; the default at least is a rectangle of sense.
+    if (screens.availableAreas.isEmpty())
+        return kDefaultWindowPlacement;
+
+    const auto width = static_cast<int>(
+        held(saved.width, std::max(smallest.width(), 1), screens.desktop.width()));
+    const auto height = static_cast<int>(
+        held(saved.height, std::max(smallest.height(), 1), screens.desktop.height()));
+    const bool visible = std::any_of(
+        screens.availableAreas.begin(), screens.availableAreas.end(), [&](const QRect& area) {
+            return overlaps(saved.left, width, area.left(), area.width())
+                && overlaps(saved.top, height, area.top(), area.height());
+        });
+    // A visible window starts less than its own size before a screen's edge, so its far edge
+    // cannot overflow either.
     if (visible)
-        return saved;
-    return { kDefaultWindowPlacement.topLeft(), saved.size() };
+        return { saved.left, saved.top, width, height };
+    return { kDefaultWindowPlacement.topLeft(), QSize(width, height) };
 }
 
 } // namespace tonalyx::app

@@ -20,7 +20,7 @@ int main(int argc, char* argv[])
     std::fflush(stdout);
     for (unsigned long i = 0;; ++i) {
         settings.parse(contents[i % 2]);
-        if (!settings.save()) {
+        if (settings.save() != tonalyx::app::SettingsFile::SaveResult::Written) {
             std::fprintf(stderr, "settings_writer: save failed\n");
             return 1;
         }

@@ -1,7 +1,9 @@
 #include "running_program.h"
 #include "ui/preview_button.h"
 
+#include <QGuiApplication>
 #include <QLineEdit>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <filesystem>
@@ -185,6 +187,65 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&run.window()));
         QVERIFY(run.window().close());
         QCOMPARE(QByteArray::fromStdString(readFile(run.settingsPath())), written);
+    }
+
+    // Any four numbers leave a window that can be seen and closed: its size held between the
+    // window's smallest and the whole desktop, its place as read where that can be reached.
+    void savedGeometryIsKeptWithinReach_data()
+    {
+        QTest::addColumn<QByteArray>("saved"); // the [window] section's lines
+        QTest::addColumn<QRect>("restored");
+        // The scroll area's own least size: its frame, and both scroll bars working.
+        const QSize least = ui::MainWindow().minimumSizeHint();
+        const QSize desktop = QGuiApplication::primaryScreen()->virtualGeometry().size();
+        const QPoint home(193, 159);
+        QTest::newRow("in range, as read")
+            << QByteArray("Left=10\nTop=20\nWidth=300\nHeight=200") << QRect(10, 20, 300, 200);
+        QTest::newRow("no size") << QByteArray("Width=0\nHeight=0") << QRect(home, least);
+        QTest::newRow("one pixel") << QByteArray("Width=1\nHeight=1") << QRect(home, least);
+        QTest::newRow("negative size") << QByteArray("Width=-5\nHeight=-5") << QRect(home, least);
+        QTest::newRow("larger than the desktop")
+            << QByteArray("Width=32767\nHeight=32767") << QRect(home, desktop);
+        QTest::newRow("all at the largest integer")
+            << QByteArray("Left=2147483647\nTop=2147483647\nWidth=2147483647\nHeight=2147483647")
+            << QRect(home, desktop);
+        QTest::newRow("all at the smallest integer") << QByteArray(
+            "Left=-2147483648\nTop=-2147483648\nWidth=-2147483648\n"
+            "Height=-2147483648") << QRect(home, least);
+        QTest::newRow("top at the largest integer")
+            << QByteArray("Top=2147483647") << QRect(193, 159, 679, 526);
+        QTest::newRow("left at the smallest integer")
+            << QByteArray("Left=-2147483648") << QRect(193, 159, 679, 526);
+        QTest::newRow("widest, partly off the left edge")
+            << QByteArray("Left=-100\nWidth=0x7fffffff") << QRect(-100, 159, desktop.width(), 526);
+        QTest::newRow("one pixel still on the screen")
+            << QByteArray("Left=-678\nTop=-525") << QRect(-678, -525, 679, 526);
+        QTest::newRow("wholly off by one pixel")
+            << QByteArray("Left=-679\nTop=-525") << QRect(193, 159, 679, 526);
+    }
+    void savedGeometryIsKeptWithinReach()
+    {
+        QFETCH(QByteArray, saved);
+        QFETCH(QRect, restored);
+
+        Run run({ "Synth" });
+        writeFile(run.settingsPath(), "[window]\n" + saved.toStdString() + "\n");
+        run.app->start();
+        auto& window = run.window();
+        QCOMPARE(window.outerGeometry(), restored);
+
+        // The close writes what the window really is.
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QRect shown = window.outerGeometry();
+        QVERIFY(window.close());
+        app::SettingsFile written(run.settingsPath());
+        QCOMPARE(written.load(), app::SettingsFile::LoadResult::Loaded);
+        QCOMPARE(QRect(written.readInteger("window", "Left", -1),
+                     written.readInteger("window", "Top", -1),
+                     written.readInteger("window", "Width", -1),
+                     written.readInteger("window", "Height", -1)),
+            shown);
     }
 
     void unreadableFileIsReportedAndLeftAlone()

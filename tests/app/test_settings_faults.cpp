@@ -194,11 +194,11 @@ private slots:
         clock.start();
         for (int i = 0; i < 3; ++i) {
             timing.parse(large.toStdString());
-            QVERIFY(timing.save());
+            QCOMPARE(timing.save(), app::SettingsFile::SaveResult::Written);
         }
         const auto spread = std::max<std::int64_t>(clock.nsecsElapsed() / 1000, 1000);
         timing.parse(small.toStdString());
-        QVERIFY(timing.save());
+        QCOMPARE(timing.save(), app::SettingsFile::SaveResult::Written);
 
         std::uint64_t foundSmall = 0;
         std::uint64_t foundLarge = 0;

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <sys/stat.h>
@@ -52,11 +53,13 @@ const QByteArray kFresh = "[window]\r\n" + kWindowWritten + "\r\n[dev]\r\ndev_nu
 
 enum class Obstacle { Missing, DanglingSymlink, Directory, NoPermission, Fifo, TooLarge, Largest };
 enum class SaveObstacle { ParentIsFile, TargetIsFolder, ReadOnlyFolder };
+enum class Content { FourByteEntries, EmptySections, OneLongEntry };
 
 } // namespace
 
 Q_DECLARE_METATYPE(Obstacle)
 Q_DECLARE_METATYPE(SaveObstacle)
+Q_DECLARE_METATYPE(Content)
 Q_DECLARE_METATYPE(SettingsFile::LoadResult)
 
 class TestSettingsFile : public QObject {
@@ -79,6 +82,11 @@ private slots:
                                                << "/x/.ini";
         QTest::newRow("relative") << "prog.exe"
                                   << "prog.ini";
+        // Replacing the extension would name the executable itself.
+        QTest::newRow("named like its settings") << "/x/tonalyx.ini"
+                                                 << "/x/tonalyx.ini.ini";
+        QTest::newRow("named like settings alone") << "/x/.ini"
+                                                   << "/x/.ini.ini";
     }
     void pathBesideExecutable()
     {
@@ -176,6 +184,12 @@ private slots:
             << QByteArray("h=9\r\n[w]\r\n") << QByteArray("w") << QByteArray("h") << kFallback;
         QTest::newRow("indented comment")
             << QByteArray("[w]\r\n  ;h=9\r\n") << QByteArray("w") << QByteArray("h") << kFallback;
+        // An editor's UTF-8 byte-order mark before the first section.
+        QTest::newRow("byte-order mark")
+            << QByteArray("\xef\xbb\xbf[w]\r\nh=5\r\n") << QByteArray("w") << QByteArray("h") << 5;
+        QTest::newRow("byte-order mark only at the start")
+            << QByteArray("[w]\r\n\xef\xbb\xbfh=5\r\n") << QByteArray("w") << QByteArray("h")
+            << kFallback;
     }
     void lookup()
     {
@@ -199,7 +213,7 @@ private slots:
         QCOMPARE(settings.load(), SettingsFile::LoadResult::Missing);
         QCOMPARE(QByteArray::fromStdString(settings.serialise()), QByteArray());
         writeShutDownValues(settings);
-        QVERIFY(settings.save());
+        QCOMPARE(settings.save(), SettingsFile::SaveResult::Written);
         QCOMPARE(readFile(path), kFresh);
         QCOMPARE(entriesOf(dir.path()), QStringList { "settings.ini" });
         struct stat status { };
@@ -246,6 +260,9 @@ private slots:
             << QByteArray("[x]\r\n  just words \r\n[dev]\r\n=\r\n")
             << "[x]\r\njust words\r\n\r\n[dev]\r\n=\r\ndev_num=0\r\n\r\n[window]\r\n"
                 + kWindowWritten + "\r\n";
+        QTest::newRow("byte-order mark not written back")
+            << QByteArray("\xef\xbb\xbf[x]\r\na=1\r\n")
+            << "[x]\r\na=1\r\n\r\n[window]\r\n" + kWindowWritten + "\r\n[dev]\r\ndev_num=0\r\n\r\n";
         QTest::newRow("NUL and 0xFF carried through")
             << bytes("[\xff\0x]\r\na\0b=c\0\xff d\r\n\xff\0\xfe\r\n")
             << bytes("[\xff\0x]\r\na\0b=c\0\xff d\r\n\xff\0\xfe\r\n\r\n[window]\r\n")
@@ -261,7 +278,7 @@ private slots:
         SettingsFile settings(path.toStdString());
         QCOMPARE(settings.load(), SettingsFile::LoadResult::Loaded);
         writeShutDownValues(settings);
-        QVERIFY(settings.save());
+        QCOMPARE(settings.save(), SettingsFile::SaveResult::Written);
         QCOMPARE(readFile(path), after);
         QCOMPARE(entriesOf(dir.path()), QStringList { "settings.ini" });
     }
@@ -336,6 +353,64 @@ private slots:
             QCOMPARE(QByteArray::fromStdString(settings.serialise()), QByteArray());
     }
 
+    // Whatever a start accepts, the close writes back in a form the next start reads, even with
+    // every setting at its longest, although the written form can be twice as long.
+    void writtenFileIsReadBack_data()
+    {
+        QTest::addColumn<Content>("content");
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<SettingsFile::LoadResult>("expected");
+        using R = SettingsFile::LoadResult;
+        const qint64 always = SettingsFile::kAlwaysReadSize;
+        QTest::newRow("16 MiB of four-byte entries")
+            << Content::FourByteEntries << always << R::Loaded;
+        QTest::newRow("16 MiB of empty sections") << Content::EmptySections << always << R::Loaded;
+        // Already in the written form, where the program's settings at their longest add 116
+        // bytes: the largest file that still fits once written, and one byte more.
+        const qint64 largest = SettingsFile::kMaxFileSize - 116;
+        QTest::newRow("largest that fits once written")
+            << Content::OneLongEntry << largest << R::Loaded;
+        QTest::newRow("one byte more") << Content::OneLongEntry << largest + 1 << R::Unreadable;
+    }
+    void writtenFileIsReadBack()
+    {
+        QFETCH(Content, content);
+        QFETCH(qint64, size);
+        QFETCH(SettingsFile::LoadResult, expected);
+        QByteArray bytes;
+        switch (content) {
+        case Content::FourByteEntries:
+            bytes = "[s]\n" + QByteArray("a=b\n").repeated(int(size / 4 - 1));
+            break;
+        case Content::EmptySections:
+            bytes = QByteArray("[]\n").repeated(int(size / 3)) + QByteArray(int(size % 3), '\n');
+            break;
+        case Content::OneLongEntry:
+            bytes = "[s]\r\nk=" + QByteArray(int(size - 11), 'x') + "\r\n\r\n";
+            break;
+        }
+        QCOMPARE(bytes.size(), size);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("settings.ini");
+        writeFile(path, bytes);
+
+        SettingsFile settings(path.toStdString());
+        QCOMPARE(settings.load(), expected);
+        if (expected != SettingsFile::LoadResult::Loaded)
+            return;
+        for (const auto& key : tonalyx::app::setting::kAll)
+            settings.writeInteger(key, INT32_MIN);
+        QCOMPARE(settings.save(), SettingsFile::SaveResult::Written);
+        const qint64 written = QFileInfo(path).size();
+        qInfo("%lld bytes read, %lld written", static_cast<long long>(size),
+            static_cast<long long>(written));
+
+        SettingsFile next(path.toStdString());
+        QCOMPARE(next.load(), SettingsFile::LoadResult::Loaded);
+        for (const auto& key : tonalyx::app::setting::kAll)
+            QCOMPARE(next.readInteger(key, 0), INT32_MIN);
+    }
+
     void savePermissions_data()
     {
         QTest::addColumn<int>("oldMode");
@@ -353,7 +428,7 @@ private slots:
         QCOMPARE(::chmod(native.constData(), static_cast<mode_t>(oldMode)), 0);
         SettingsFile settings(path.toStdString());
         QCOMPARE(settings.load(), SettingsFile::LoadResult::Loaded);
-        QVERIFY(settings.save());
+        QCOMPARE(settings.save(), SettingsFile::SaveResult::Written);
         struct stat status { };
         QCOMPARE(::stat(native.constData(), &status), 0);
         QCOMPARE(static_cast<int>(status.st_mode & 07777), oldMode);
@@ -402,7 +477,7 @@ private slots:
         {
             // Root writes into any folder unless its capabilities are lowered.
             const tonalyx::testing::PermissionsApply permissions;
-            saved = settings.save();
+            saved = settings.save() == SettingsFile::SaveResult::Written;
         }
         if (obstacle == SaveObstacle::ReadOnlyFolder)
             ::chmod(QFile::encodeName(folder).constData(), 0755);

@@ -1,11 +1,14 @@
-// libFuzzer target for the settings file: arbitrary bytes are read the way start-up reads them,
-// the values of a shut-down are written, and the written file is read back.
+// libFuzzer target for the settings file: arbitrary bytes are read from the disk the way start-up
+// reads them, the values of a shut-down are written, and the written file is read back.
 //
 // Properties, each ending the run with a report when broken:
 // - reading never crashes, hangs or trips a sanitizer, whatever the bytes;
 // - every value read after a write is the value written, before and after a trip through the
 //   file on disk;
-// - writing the same values again gives the same bytes, so a second shut-down changes nothing.
+// - writing the same values again gives the same bytes, so a second shut-down changes nothing;
+// - what is written can be read: the written form never outgrows the size by which start-up
+//   accepted the file, writing never changes that size, and the next start reads the written
+//   file without refusing it.
 
 #include "app/settings_file.h"
 
@@ -114,16 +117,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // Start-up: read the file and every integer of the program.
     const std::string path = settingsPath();
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        require(out.good(), "the input could not be written to the disk");
+    }
     SettingsFile settings(path);
-    settings.parse(bytes);
+    require(settings.load() == SettingsFile::LoadResult::Loaded, "a small file was refused");
     for (const auto& s : kSettings)
         settings.readInteger(s.readSection, s.readKey, s.fallback);
+    const std::size_t accepted = settings.sizeWithLongestSettings();
 
     // Shut-down: write the values, then read them back from memory.
     for (std::size_t i = 0; i < kSettingCount; ++i)
         settings.writeInteger(kSettings[i].writeSection, kSettings[i].writeKey, written[i]);
     requireValues(settings, written, "a value read after its write differs");
     const std::string first = settings.serialise();
+    require(first.size() <= accepted, "the written form outgrew the size it was accepted by");
+    require(settings.sizeWithLongestSettings() == accepted,
+        "writing changed the size it was accepted by");
 
     // The same values written a second time change nothing.
     for (std::size_t i = 0; i < kSettingCount; ++i)
@@ -132,7 +144,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // Through the disk: the file holds exactly what was serialised, and the next run reads the
     // same values and would write the same bytes again.
-    require(settings.save(), "save failed");
+    require(settings.save() == SettingsFile::SaveResult::Written, "save failed");
     require(readWhole(path) == first, "the file differs from what was serialised");
     SettingsFile next(path);
     require(next.load() == SettingsFile::LoadResult::Loaded, "the written file does not load");

@@ -7,11 +7,11 @@
 namespace tonalyx::testing {
 
 // While it lives, file permissions hold for the calling thread even when it runs as root: the
-// capabilities that let root read, write and search any file are lowered from the thread's
-// effective set, and raised again at the end. Lowering needs no privilege, and raising them
-// again is allowed since they stay in the permitted set. A normal user has neither, so for one
-// the permissions hold anyway. Only this thread changes, which is the one that runs the program
-// in the tests.
+// capabilities that let root read, write and search any file, and give files to other users or
+// change theirs, are lowered from the thread's effective set, and raised again at the end. Lowering
+// needs no privilege, and raising them again is allowed since they stay in the permitted set. A
+// normal user has neither, so for one the permissions hold anyway. Only this thread changes, which
+// is the one that runs the program in the tests.
 class PermissionsApply {
 public:
     PermissionsApply()
@@ -19,7 +19,8 @@ public:
         if (::syscall(SYS_capget, &header_, saved_) != 0)
             return;
         __user_cap_data_struct lowered[2] = { saved_[0], saved_[1] };
-        lowered[0].effective &= ~(CAP_TO_MASK(CAP_DAC_OVERRIDE) | CAP_TO_MASK(CAP_DAC_READ_SEARCH));
+        lowered[0].effective &= ~(CAP_TO_MASK(CAP_DAC_OVERRIDE) | CAP_TO_MASK(CAP_DAC_READ_SEARCH)
+            | CAP_TO_MASK(CAP_CHOWN) | CAP_TO_MASK(CAP_FOWNER));
         lowered_ = ::syscall(SYS_capset, &header_, lowered) == 0;
     }
     ~PermissionsApply()

@@ -8,8 +8,8 @@
 
 namespace tonalyx::testing {
 
-// Platform services that never block: boxes and pauses are recorded, with how many MIDI calls
-// had been made when they happened, so tests can check their place in a sequence.
+// Platform services that never block: boxes, notices and pauses are recorded, pauses with how
+// many MIDI calls had been made when they happened, so tests can check their place in a sequence.
 class RecordingPlatform final : public app::Platform {
 public:
     struct Box {
@@ -23,20 +23,26 @@ public:
         friend bool operator==(const Pause&, const Pause&) = default;
     };
 
+    // The configuration folder is a hidden one beside the executable unless a test moves it.
     RecordingPlatform(std::filesystem::path executable, std::function<std::size_t()> midiCallCount)
-        : executable_(std::move(executable))
+        : configurationFolder(executable.parent_path() / ".config")
+        , executable_(std::move(executable))
         , midiCallCount_(std::move(midiCallCount))
     { }
 
     void showMessage(const QString& text) override { boxes.push_back({ Box::Message, text }); }
     void showError(const QString& text) override { boxes.push_back({ Box::Error, text }); }
+    void printNotice(const QString& line) override { notices.push_back(line); }
     void sleep(std::chrono::milliseconds duration) override
     {
         pauses.push_back({ duration, midiCallCount_() });
     }
     std::filesystem::path executablePath() const override { return executable_; }
+    std::filesystem::path configurationHome() const override { return configurationFolder; }
 
+    std::filesystem::path configurationFolder;
     std::vector<Box> boxes;
+    QStringList notices;
     std::vector<Pause> pauses;
 
 private:

@@ -23,8 +23,10 @@ public:
 
     void showMessage(const QString&) override { }
     void showError(const QString&) override { }
+    void printNotice(const QString&) override { }
     void sleep(std::chrono::milliseconds) override { }
     std::filesystem::path executablePath() const override { return executable_; }
+    std::filesystem::path configurationHome() const override { return {}; }
 
 private:
     std::filesystem::path executable_;

@@ -1,0 +1,331 @@
+// The real program as a process of its own, copied into a folder of the test's: ended by the
+// signals of a logout, a closed terminal and Ctrl+C, and finding its settings file from its own
+// path, whatever bytes that holds. It runs on Qt's offscreen platform and sends to a JACK port of
+// the test's, named in the settings file, so that start-up shows no box that would wait for a
+// click; no PulseAudio server is there for the built-in synth.
+#include "jack_capture.h"
+#include "midi/system_devices.h"
+
+#include <QTest>
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+using namespace tonalyx;
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+std::string readFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return { std::istreambuf_iterator<char>(in), {} };
+}
+
+void writeFile(const fs::path& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// The environment of the test with some variables replaced or removed (an empty value).
+std::vector<std::string> environmentWith(
+    const std::vector<std::pair<std::string, std::string>>& changes)
+{
+    std::vector<std::string> result;
+    for (char** entry = environ; *entry; ++entry) {
+        const std::string text = *entry;
+        const std::string name = text.substr(0, text.find('='));
+        if (std::none_of(changes.begin(), changes.end(),
+                [&](const auto& change) { return change.first == name; }))
+            result.push_back(text);
+    }
+    for (const auto& [name, value] : changes) {
+        if (!value.empty())
+            result.push_back(name + "=" + value);
+    }
+    return result;
+}
+
+// A process started from a path of bytes, which QProcess would have to pass through a QString,
+// with its standard error going to a file. Killed if it is still running at the end.
+class Process {
+public:
+    Process(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
+        const fs::path& workingFolder, const fs::path& errors)
+    {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addchdir_np(&actions, workingFolder.c_str());
+        posix_spawn_file_actions_addopen(
+            &actions, STDERR_FILENO, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        std::vector<char*> argv;
+        for (const auto& argument : arguments)
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        std::vector<char*> envp;
+        for (const auto& variable : environment)
+            envp.push_back(const_cast<char*>(variable.c_str()));
+        envp.push_back(nullptr);
+        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0)
+            pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~Process()
+    {
+        if (pid_ > 0 && !ended_) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+
+    bool started() const { return pid_ > 0; }
+
+    // Waits until the process catches each of the signals, so that they reach its handlers
+    // rather than end it; false if it ends or does not come that far in time.
+    bool waitUntilCatching(std::initializer_list<int> caught)
+    {
+        std::uint64_t wanted = 0;
+        for (const int signal : caught)
+            wanted |= std::uint64_t { 1 } << (signal - 1);
+        for (auto waited = 0ms; waited < 60s; waited += 20ms) {
+            std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+            std::string line;
+            while (std::getline(status, line)) {
+                if (line.starts_with("State:") && line.find('Z') != std::string::npos)
+                    return false;
+                if (line.starts_with("SigCgt:")
+                    && (std::stoull(line.substr(7), nullptr, 16) & wanted) == wanted)
+                    return true;
+            }
+            std::this_thread::sleep_for(20ms);
+        }
+        return false;
+    }
+
+    void send(int signal) { ::kill(pid_, signal); }
+
+    // The wait status once the process has ended, or nothing after a minute.
+    std::optional<int> waitForEnd()
+    {
+        for (auto waited = 0ms; waited < 60s; waited += 20ms) {
+            int status = 0;
+            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+                ended_ = true;
+                return status;
+            }
+            std::this_thread::sleep_for(20ms);
+        }
+        return std::nullopt;
+    }
+
+private:
+    pid_t pid_ = -1;
+    bool ended_ = false;
+};
+
+enum class Home { Unset, XdgConfigHome, HomeOnly };
+enum class Obstacle { None, FolderInTheWay };
+
+} // namespace
+
+Q_DECLARE_METATYPE(Home)
+Q_DECLARE_METATYPE(Obstacle)
+
+class TestProgramProcess : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<testing::JackCapture> capture_;
+    std::int32_t device_ = -1;
+
+    // A hand-written settings file choosing the capture port, and the same as the program
+    // writes it: a save shows.
+    std::string handWritten() const
+    {
+        return "; by hand\n[window]\nleft=40\ntop=30\nwidth=600\nheight=500\n\n[dev]\ndev_num="
+            + std::to_string(device_) + "\n";
+    }
+    std::string saved() const
+    {
+        return "[window]\r\nLeft=40\r\nTop=30\r\nWidth=600\r\nHeight=500\r\n\r\n[dev]\r\ndev_num="
+            + std::to_string(device_) + "\r\n\r\n";
+    }
+
+    // Starts the program's copy at `executable`, with what it may write in `root`; nothing
+    // unless it comes as far as catching the signals.
+    std::unique_ptr<Process> start(const fs::path& executable, const fs::path& root,
+        Home home = Home::Unset, bool asUser = false)
+    {
+        fs::create_directories(root / "runtime");
+        fs::permissions(root / "runtime", fs::perms::owner_all);
+        fs::create_directories(root / "cwd");
+        fs::create_directories(root / "home");
+        const std::vector<std::pair<std::string, std::string>> changes {
+            { "QT_QPA_PLATFORM", "offscreen" },
+            { "XDG_RUNTIME_DIR", root / "runtime" },
+            { "PULSE_SERVER", "unix:" + (root / "no-pulse" / "native").string() },
+            { "HOME", root / "home" },
+            { "XDG_CONFIG_HOME", home == Home::XdgConfigHome ? (root / "config").string() : "" },
+        };
+        std::vector<std::string> arguments { executable };
+        // Root lowered to a user's power over files, for a folder that cannot be written.
+        if (asUser)
+            arguments.insert(arguments.begin(),
+                { "/usr/bin/setpriv",
+                    "--bounding-set=-dac_override,-dac_read_search,-chown,-fowner", "--" });
+        capture_->clear("in");
+        auto process = std::make_unique<Process>(
+            arguments, environmentWith(changes), root / "cwd", root / "stderr.txt");
+        if (!process->started() || !process->waitUntilCatching({ SIGTERM, SIGHUP, SIGINT }))
+            return nullptr;
+        return process;
+    }
+
+    // The GS reset on the capture port: start-up opened the device named in the file.
+    bool openedTheDevice() { return capture_->waitForBytes("in", 11).size() == 1; }
+
+private slots:
+    void initTestCase()
+    {
+        capture_ = std::make_unique<testing::JackCapture>("tonalyx-process-capture");
+        QVERIFY2(capture_->isConnected(), "no JACK server (JACK_DEFAULT_SERVER)");
+        QVERIFY(capture_->addInput("in"));
+        midi::SystemDevicesConfig config;
+        config.clientName = "tonalyx-process-test";
+        const auto devices = midi::makeSystemDeviceList(config);
+        for (std::int32_t device = 0; device < devices->count(); ++device) {
+            if (devices->name(device) == capture_->fullName("in"))
+                device_ = device;
+        }
+        QVERIFY(device_ > 0);
+    }
+
+    // A logout, a closed terminal or Ctrl+C: the settings are written as a close writes them,
+    // and the program ends normally; with none to answer a box, a file that cannot be written
+    // is reported in one line.
+    void signalEndsLikeAClose_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<Obstacle>("obstacle");
+        QTest::newRow("SIGTERM") << SIGTERM << Obstacle::None;
+        QTest::newRow("SIGHUP") << SIGHUP << Obstacle::None;
+        QTest::newRow("SIGINT") << SIGINT << Obstacle::None;
+        QTest::newRow("SIGTERM, a folder in the file's way") << SIGTERM << Obstacle::FolderInTheWay;
+    }
+    void signalEndsLikeAClose()
+    {
+        QFETCH(int, signal);
+        QFETCH(Obstacle, obstacle);
+        QTemporaryDir temporary;
+        const fs::path root = temporary.path().toStdString();
+        const fs::path settings = root / "tonalyx.ini";
+        writeFile(settings, handWritten());
+
+        fs::copy_file(TONALYX_PROGRAM, root / "tonalyx");
+        const auto program = start(root / "tonalyx", root);
+        QVERIFY2(program, readFile(root / "stderr.txt").c_str());
+        QVERIFY(openedTheDevice());
+        if (obstacle == Obstacle::FolderInTheWay) {
+            fs::remove(settings);
+            fs::create_directories(settings / "inside");
+        }
+        program->send(signal);
+        const auto status = program->waitForEnd();
+
+        const std::string errors = readFile(root / "stderr.txt");
+        QVERIFY2(status && WIFEXITED(*status), errors.c_str());
+        QCOMPARE(WEXITSTATUS(*status), 0);
+        if (obstacle == Obstacle::FolderInTheWay) {
+            QVERIFY(fs::is_directory(settings / "inside"));
+            const std::string notice = "tonalyx: the settings were not saved: " + settings.string()
+                + " cannot be written\n";
+            QVERIFY2(errors.find(notice) != std::string::npos, errors.c_str());
+            return;
+        }
+        QCOMPARE(readFile(settings), saved());
+    }
+
+    // The settings file is found from the executable's path as the file system spells it, and
+    // never replaces the executable; when its folder cannot be written, it lives in the user's
+    // configuration folder, found as the XDG Base Directory Specification says.
+    void settingsFileFollowsTheExecutable_data()
+    {
+        QTest::addColumn<QByteArray>("folder");
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<bool>("folderWritable");
+        QTest::addColumn<Home>("home");
+        QTest::addColumn<QByteArray>("written"); // where, in the test's folder
+        QTest::newRow("plain") << QByteArray("bin") << QByteArray("tonalyx") << true << Home::Unset
+                               << QByteArray("bin/tonalyx.ini");
+        QTest::newRow("folder name not UTF-8")
+            << QByteArray("caf\xe9") << QByteArray("tonalyx") << true << Home::Unset
+            << QByteArray("caf\xe9/tonalyx.ini");
+        QTest::newRow("executable named like its settings")
+            << QByteArray("bin") << QByteArray("tonalyx.ini") << true << Home::Unset
+            << QByteArray("bin/tonalyx.ini.ini");
+        QTest::newRow("folder not writable, XDG_CONFIG_HOME set")
+            << QByteArray("bin") << QByteArray("tonalyx") << false << Home::XdgConfigHome
+            << QByteArray("config/tonalyx/tonalyx.ini");
+        QTest::newRow("folder not writable, HOME only")
+            << QByteArray("bin") << QByteArray("tonalyx") << false << Home::HomeOnly
+            << QByteArray("home/.config/tonalyx/tonalyx.ini");
+    }
+    void settingsFileFollowsTheExecutable()
+    {
+        QFETCH(QByteArray, folder);
+        QFETCH(QByteArray, name);
+        QFETCH(bool, folderWritable);
+        QFETCH(Home, home);
+        QFETCH(QByteArray, written);
+        QTemporaryDir temporary;
+        const fs::path root = temporary.path().toStdString();
+        const fs::path bin = root / folder.toStdString();
+        const fs::path executable = bin / name.toStdString();
+        fs::create_directories(bin);
+        fs::copy_file(TONALYX_PROGRAM, executable);
+        // The file beside the program is read in every case, as a system-wide install's defaults.
+        const fs::path besideFile
+            = bin / (name.endsWith(".ini") ? "tonalyx.ini.ini" : "tonalyx.ini");
+        writeFile(besideFile, handWritten());
+        if (!folderWritable)
+            fs::permissions(bin, fs::perms(0555));
+        // Removed here, as QTemporaryDir cannot name a folder whose name is not UTF-8.
+        const auto remove = qScopeGuard([&] {
+            fs::permissions(bin, fs::perms(0755));
+            std::error_code ignored;
+            fs::remove_all(bin, ignored);
+        });
+
+        const auto program = start(executable, root, home, !folderWritable);
+        QVERIFY2(program, readFile(root / "stderr.txt").c_str());
+        QVERIFY(openedTheDevice());
+        program->send(SIGTERM);
+        const auto status = program->waitForEnd();
+        QVERIFY2(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0,
+            readFile(root / "stderr.txt").c_str());
+
+        QCOMPARE(readFile(root / written.toStdString()), saved());
+        // Nothing else was written: not the executable, nor the working folder.
+        QVERIFY(readFile(executable) == readFile(TONALYX_PROGRAM));
+        QVERIFY(fs::is_empty(root / "cwd"));
+        if (!folderWritable)
+            QCOMPARE(readFile(besideFile), handWritten());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestProgramProcess)
+#include "test_program_process.moc"
