@@ -52,6 +52,8 @@ private:
 private slots:
     void init()
     {
+        // What a failed case left behind goes first, the program before the devices it uses.
+        cleanup();
         capture_ = std::make_unique<testing::JackCapture>("tonalyx-switch-test");
         QVERIFY2(
             capture_->isConnected(), "no JACK server: the jack fixture should have started one");
