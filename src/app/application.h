@@ -4,6 +4,7 @@
 #include "device_commands.h"
 #include "lifecycle.h"
 #include "midi/midi_out_port.h"
+#include "selection/held_notes.h"
 #include "selection/previewer.h"
 #include "ui/main_window.h"
 #include "window_readouts.h"
@@ -41,7 +42,8 @@ private:
     CurrentDevice device_;
     ui::MainWindow window_;
     WindowReadouts readouts_ { window_ };
-    selection::Previewer previewer_ { port_, readouts_ };
+    selection::HeldNotes heldNotes_;
+    selection::Previewer previewer_ { port_, readouts_, heldNotes_ };
     Lifecycle lifecycle_;
     DeviceCommands deviceCommands_;
 };

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <span>
 
-// Every message the program sends, as the bytes that go on the wire. Channel messages all go out
+// Every message the program makes, as the bytes that go on the wire. Channel messages all go out
 // on MIDI channel 1.
 namespace tonalyx::midi {
 
@@ -71,6 +71,12 @@ constexpr ShortMessage noteOn(std::int32_t note)
 constexpr ShortMessage noteOff(std::int32_t note)
 {
     return detail::message(detail::kNoteOn, note, 0);
+}
+
+// Releases a held sustain pedal.
+constexpr ShortMessage sustainOff()
+{
+    return detail::message(detail::kControlChange, detail::kSustainController, 0);
 }
 
 // Roland GS reset: data set to address 40 00 7F, value 00, checksum 41.

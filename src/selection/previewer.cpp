@@ -1,6 +1,7 @@
 #include "previewer.h"
 
 #include "catalogue/tone_catalogue.h"
+#include "held_notes.h"
 #include "midi/midi_out_port.h"
 #include "readouts.h"
 
@@ -8,9 +9,10 @@
 
 namespace tonalyx::selection {
 
-Previewer::Previewer(midi::MidiOutPort& port, Readouts& readouts)
+Previewer::Previewer(midi::MidiOutPort& port, Readouts& readouts, HeldNotes& held)
     : port_(port)
     , readouts_(readouts)
+    , held_(held)
 { }
 
 void Previewer::programMouseDown(std::int32_t program)
@@ -88,6 +90,18 @@ void Previewer::setOctaveShift(std::int32_t shift)
     state_.octaveShift = shift;
 }
 
+void Previewer::selectFromInput(std::int32_t program, std::int32_t bank)
+{
+    port_.send(midi::bankSelectMsb(state_.currentBank));
+    port_.send(midi::programChange(program));
+    state_.currentProgram = program;
+    state_.currentBank = bank;
+    port_.send(midi::bankSelectMsb(bank));
+    port_.send(midi::bankSelectLsb());
+    port_.send(midi::programChange(program));
+    refreshReadouts();
+}
+
 void Previewer::selectFirstProgramAndBank()
 {
     state_.currentProgram = 0;
@@ -96,12 +110,18 @@ void Previewer::selectFirstProgramAndBank()
 
 void Previewer::sendNoteOn()
 {
-    port_.send(midi::noteOn(previewNote(state_)));
+    const auto note = previewNote(state_);
+    held_.previewStarted(note);
+    port_.send(midi::noteOn(note));
 }
 
+// A note the MIDI input still holds sounds on; the input's own release ends it.
 void Previewer::sendNoteOff()
 {
-    port_.send(midi::noteOff(previewNote(state_)));
+    const auto note = previewNote(state_);
+    held_.previewEnded();
+    if (!held_.inputHolds(note))
+        port_.send(midi::noteOff(note));
 }
 
 void Previewer::refreshReadouts()

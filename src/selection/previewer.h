@@ -10,6 +10,7 @@ class MidiOutPort;
 
 namespace tonalyx::selection {
 
+class HeldNotes;
 class Readouts;
 
 // Turns presses and releases of the program buttons, bank buttons and keyboard keys into MIDI
@@ -17,7 +18,7 @@ class Readouts;
 // to back, and refreshes the readouts last.
 class Previewer {
 public:
-    Previewer(midi::MidiOutPort& port, Readouts& readouts);
+    Previewer(midi::MidiOutPort& port, Readouts& readouts, HeldNotes& held);
 
     const SelectionState& state() const { return state_; }
 
@@ -43,6 +44,10 @@ public:
     // The octave buttons set the shift; nothing sounds until the next preview.
     void setOctaveShift(std::int32_t shift);
 
+    // A Program Change from the MIDI input, with the bank its Bank Select chose: the same bytes
+    // as a press of the program button and then of the bank button, without their notes.
+    void selectFromInput(std::int32_t program, std::int32_t bank);
+
     // After a device switch the new device starts at program 0, bank 0. The readouts keep
     // showing the earlier selection until the next button press.
     void selectFirstProgramAndBank();
@@ -57,6 +62,7 @@ private:
 
     midi::MidiOutPort& port_;
     Readouts& readouts_;
+    HeldNotes& held_;
     SelectionState state_;
 };
 

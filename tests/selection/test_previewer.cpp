@@ -1,6 +1,9 @@
-// The selection logic on its own, without the window: gestures in, wire bytes and readouts out.
+// The selection logic on its own, without the window: gestures and the MIDI input's messages in,
+// wire bytes and readouts out.
 #include "midi/midi_out_port.h"
 #include "recording_backend.h"
+#include "selection/held_notes.h"
+#include "selection/midi_thru.h"
 #include "selection/previewer.h"
 #include "selection/readouts.h"
 
@@ -29,13 +32,35 @@ public:
     QStringList shown;
 };
 
-// Runs one gesture written as "what value", e.g. "programDown 4" or "keyUp".
-void perform(selection::Previewer& previewer, const QString& gesture)
+// The selection logic on one recorded device, with a MIDI input playing into it.
+struct Selection {
+    testing::RecordedDevices devices { { "Synth" } };
+    midi::MidiOutPort port { devices.list() };
+    RecordedReadouts shown;
+    selection::HeldNotes held;
+    selection::Previewer previewer { port, shown, held };
+    selection::MidiThru thru { port, previewer, held };
+
+    Selection() { port.open(0); }
+};
+
+// Runs one gesture written as "what value…", e.g. "programDown 4", "keyUp" or "input 91 3C 40"
+// (a message arriving at the MIDI input, in hexadecimal).
+void perform(Selection& selection, const QString& gesture)
 {
+    auto& previewer = selection.previewer;
     const QStringList words = gesture.split(QLatin1Char(' '));
     const int value = words.size() > 1 ? words[1].toInt() : 0;
     const QString& what = words[0];
-    if (what == "programDown")
+    if (what == "input") {
+        midi::ShortMessage message;
+        for (qsizetype i = 1; i < words.size(); ++i)
+            message.data[std::size_t(i - 1)] = std::uint8_t(words[i].toUInt(nullptr, 16));
+        message.size = std::uint8_t(words.size() - 1);
+        selection.thru.receive(message);
+    } else if (what == "releaseInput")
+        selection.thru.releaseHeld();
+    else if (what == "programDown")
         previewer.programMouseDown(value);
     else if (what == "programKey")
         previewer.programKeyDown(value);
@@ -100,21 +125,58 @@ private slots:
                    { 0xB0, 32, 0 }, { 0xC0, 4 }, { 0x90, 60, 127 }, { 0xB0, 0, 0 }, { 0xC0, 0 },
                    { 0x90, 60, 127 } }
             << QStringList { "5", "8", "Detuned EP 1" };
+
+        // The MIDI input: any channel sounds on channel 1, in the selected tone.
+        QTest::newRow("input notes, pressures, bend and controllers on channel 1")
+            << QStringList { "input 93 40 64", "input A3 40 10", "input D3 20", "input E3 00 50",
+                   "input B3 01 7F", "input 83 40 30" }
+            << Messages { { 0x90, 0x40, 0x64 }, { 0xA0, 0x40, 0x10 }, { 0xD0, 0x20 },
+                   { 0xE0, 0x00, 0x50 }, { 0xB0, 0x01, 0x7F }, { 0x80, 0x40, 0x30 } }
+            << QStringList {};
+        // Bank Select and Program Change from the input select as the two buttons would.
+        QTest::newRow("input bank and program select with the buttons' bytes, no note")
+            << QStringList { "input B5 00 08", "input B5 20 01", "input C5 04" }
+            << Messages { { 0xB0, 0, 0 }, { 0xC0, 4 }, { 0xB0, 0, 8 }, { 0xB0, 32, 0 },
+                   { 0xC0, 4 } }
+            << QStringList { "5", "8", "Detuned EP 1" };
+        QTest::newRow("input program change alone keeps the bank")
+            << QStringList { "bankDown 8", "input C0 04" }
+            << Messages { { 0xB0, 0, 8 }, { 0xB0, 32, 0 }, { 0xC0, 0 }, { 0x90, 60, 127 },
+                   { 0xB0, 0, 8 }, { 0xC0, 4 }, { 0xB0, 0, 8 }, { 0xB0, 32, 0 }, { 0xC0, 4 } }
+            << QStringList { "5", "8", "Detuned EP 1" };
+        // Neither ends a note that the other still holds.
+        QTest::newRow("preview release keeps the input's note")
+            << QStringList { "input 90 3C 50", "programDown 0", "buttonUp", "input 90 3C 00" }
+            << Messages { { 0x90, 60, 0x50 }, { 0xB0, 0, 0 }, { 0xC0, 0 }, { 0x90, 60, 127 },
+                   { 0x90, 60, 0 } }
+            << QStringList { "1", "0", "piano 1" };
+        QTest::newRow("input release keeps the preview's note")
+            << QStringList { "programDown 0", "input 90 3C 50", "input 80 3C 00", "buttonUp" }
+            << Messages { { 0xB0, 0, 0 }, { 0xC0, 0 }, { 0x90, 60, 127 }, { 0x90, 60, 0x50 },
+                   { 0x90, 60, 0 } }
+            << QStringList { "1", "0", "piano 1" };
+        // Before the device is left: the input's held notes and pedal end, once.
+        QTest::newRow("held input notes and sustain end before a switch")
+            << QStringList { "input 90 3C 50", "input 90 40 50", "input 80 3C 00", "input B0 40 7F",
+                   "releaseInput", "releaseInput" }
+            << Messages { { 0x90, 60, 0x50 }, { 0x90, 64, 0x50 }, { 0x80, 60, 0 },
+                   { 0xB0, 64, 127 }, { 0x90, 64, 0 }, { 0xB0, 64, 0 } }
+            << QStringList {};
+        QTest::newRow("nothing held from the input: nothing sent")
+            << QStringList { "programDown 0", "releaseInput" }
+            << Messages { { 0xB0, 0, 0 }, { 0xC0, 0 }, { 0x90, 60, 127 } }
+            << QStringList { "1", "0", "piano 1" };
     }
     void gesturesSendTheirMessagesAndShowTheSelection()
     {
         QFETCH(QStringList, gestures);
         QFETCH(Messages, sent);
         QFETCH(QStringList, readouts);
-        testing::RecordedDevices devices({ "Synth" });
-        midi::MidiOutPort port(devices.list());
-        QVERIFY(port.open(0));
-        RecordedReadouts shown;
-        selection::Previewer previewer(port, shown);
+        Selection selection;
         for (const auto& gesture : gestures)
-            perform(previewer, gesture);
-        QCOMPARE(devices.recorder().sentMessages(), sent);
-        QCOMPARE(shown.shown, readouts);
+            perform(selection, gesture);
+        QCOMPARE(selection.devices.recorder().sentMessages(), sent);
+        QCOMPARE(selection.shown.shown, readouts);
     }
 };
 

@@ -1,0 +1,74 @@
+#include "input_queue.h"
+
+#include <cstdint>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+namespace tonalyx::midi {
+
+namespace {
+
+// The channel messages an input passes on; the rest of MIDI means nothing to the program.
+std::size_t channelMessageLength(std::uint8_t status)
+{
+    switch (status & 0xF0) {
+    case 0x80:
+    case 0x90:
+    case 0xA0:
+    case 0xB0:
+    case 0xE0:
+        return 3;
+    case 0xC0:
+    case 0xD0:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+InputQueue::InputQueue()
+    : wake_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
+{ }
+
+InputQueue::~InputQueue()
+{
+    if (wake_ >= 0)
+        ::close(wake_);
+}
+
+bool InputQueue::push(MessageBytes message)
+{
+    if (message.empty())
+        return false;
+    const auto length = channelMessageLength(message[0]);
+    if (length == 0 || message.size() != length)
+        return false;
+    for (std::size_t i = 1; i < length; ++i) {
+        if (message[i] >= 0x80)
+            return false;
+    }
+    const auto head = head_.load(std::memory_order_relaxed);
+    if (head - tail_.load(std::memory_order_acquire) >= kCapacity) {
+        overflows_.fetch_add(1, std::memory_order_relaxed);
+        return false;
+    }
+    auto& slot = slots_[head % kCapacity];
+    slot.size = static_cast<std::uint8_t>(length);
+    for (std::size_t i = 0; i < length; ++i)
+        slot.data[i] = message[i];
+    head_.store(head + 1, std::memory_order_release);
+    // A counter, never blocking: at worst the GUI thread wakes once for many messages.
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const auto written = ::write(wake_, &one, sizeof one);
+    return true;
+}
+
+void InputQueue::clearWake()
+{
+    std::uint64_t count = 0;
+    [[maybe_unused]] const auto read = ::read(wake_, &count, sizeof count);
+}
+
+} // namespace tonalyx::midi

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "midi/midi_messages.h"
+
+#include <cstdint>
+#include <optional>
+
+namespace tonalyx::midi {
+class MidiOutPort;
+}
+
+namespace tonalyx::selection {
+
+class HeldNotes;
+class Previewer;
+
+// What a MIDI keyboard connected to the program's input does. Whatever channel it plays on, its
+// notes, pressures, pitch bend and controllers sound on channel 1 of the current device, where the
+// previews play, so they take the selected program and bank. Its Bank Select (controller 0) and
+// Program Change select a tone as the buttons do. Runs on the GUI thread, one message at a time.
+class MidiThru {
+public:
+    MidiThru(midi::MidiOutPort& port, Previewer& previewer, HeldNotes& held);
+
+    // One whole channel message from the input.
+    void receive(const midi::ShortMessage& message);
+
+    // Ends, on the device still open, every note and the sustain held from the input: before a
+    // switch leaves the device and before the program closes. Sends nothing when nothing is held.
+    void releaseHeld();
+
+private:
+    void pass(midi::ShortMessage message);
+
+    midi::MidiOutPort& port_;
+    Previewer& previewer_;
+    HeldNotes& held_;
+    // Set by Bank Select, taken by the next Program Change.
+    std::optional<std::int32_t> pendingBank_;
+    bool sustainHeld_ = false;
+};
+
+} // namespace tonalyx::selection
