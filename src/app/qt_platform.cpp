@@ -1,7 +1,8 @@
 #include "qt_platform.h"
 
+#include "centred_message_box.h"
+
 #include <QCoreApplication>
-#include <QMessageBox>
 #include <QThread>
 
 namespace tonalyx::app {
@@ -9,9 +10,9 @@ namespace tonalyx::app {
 namespace {
 void showBox(QMessageBox::Icon icon, const QString& text, const QString& title)
 {
-    // Without a parent the box is centred on the screen, which is where it belongs: the
-    // boxes of start-up appear before the main window is shown.
-    QMessageBox box(icon, title, text, QMessageBox::Ok);
+    // Centred on the screen, not over the main window: the boxes of start-up appear before the
+    // main window is shown.
+    CentredMessageBox box(icon, title, text);
     box.exec();
 }
 } // namespace
