@@ -1,4 +1,5 @@
 #include "application.h"
+#include "command_line.h"
 #include "display_check.h"
 #include "key_repeat.h"
 #include "midi/system_devices.h"
@@ -10,6 +11,8 @@
 
 int main(int argc, char* argv[])
 {
+    if (const auto status = tonalyx::app::answerInformationOptions(argc, argv))
+        return *status;
     if (!tonalyx::app::prepareWindowSystem())
         return EXIT_FAILURE;
     QApplication application(argc, argv);
