@@ -10,7 +10,9 @@ build="${TONALYX_PACKAGE_BUILD_DIR:-$root/build-package}"
 "$root/scripts/setup.sh" package
 
 if [ ! -f "$build/build.ninja" ]; then
-  # The flags are taken once, at the first configuration, as for any CMake build folder.
+  # The flags are taken once, at the first configuration, as for any CMake build folder. Every
+  # hardening feature: immediate binding as well, so that the whole offset table is read-only.
+  export DEB_BUILD_MAINT_OPTIONS="hardening=+all"
   CXXFLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
     LDFLAGS="$(dpkg-buildflags --get LDFLAGS)" \
     cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=None -DBUILD_TESTING=OFF \
