@@ -23,7 +23,7 @@ if ! dpkg-query -W -f='${Status}' vmpk 2>/dev/null | grep -q "install ok install
   "${sudo[@]}" apt-get -o DPkg::Lock::Timeout=600 update -qq
   "${sudo[@]}" apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends vmpk
 fi
-TONALYX_BUILD_DIR="$build" "$root/scripts/setup.sh"
+TONALYX_BUILD_DIR="$build" "$root/scripts/setup.sh" test
 if [ ! -x "$build/bin/bench_press_to_wire" ]; then
   echo "bench: the benchmarks were not built (is libbenchmark-dev installed? TONALYX_BENCHMARKS?)" >&2
   exit 1

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Sets up and builds, then starts the program.
+# Installs what building and running the program needs, builds the program alone (into build/,
+# or TONALYX_BUILD_DIR), then starts it with the arguments given.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-"$root/scripts/setup.sh"
+"$root/scripts/setup.sh" run
 exec "${TONALYX_BUILD_DIR:-$root/build}/bin/tonalyx" "$@"

@@ -1,22 +1,48 @@
 #!/usr/bin/env bash
-# Installs what the build and the tests need (Debian packages only), then configures and builds.
-# Safe to run again: it installs only what is missing and the build is incremental.
+# Installs the Debian packages that one purpose needs (only those missing), then configures and
+# builds for it. Safe to run again: it installs only what is missing and the build is incremental.
+#   scripts/setup.sh run        build and run the program: configures build/ without the tests
+#                               and benchmarks if it is new, and builds the program alone
+#   scripts/setup.sh test       everything the tests, the sanitizer run, the fuzzer and the
+#                               end-to-end and package tests need: builds everything in build/
+#   scripts/setup.sh package    what scripts/package.sh needs; builds nothing
+# TONALYX_BUILD_DIR moves the build folder; TONALYX_CMAKE_ARGS adds options to its first
+# configuration.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${TONALYX_BUILD_DIR:-$root/build}"
+purpose="${1:-run}"
 
-packages=(
+# To build the program, and what it needs at run time besides the libraries it links.
+run_packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev libx11-dev libbenchmark-dev
-  fonts-ipafont-gothic
-  librtmidi-dev libfluidsynth-dev libjack-jackd2-dev libpulse-dev
-  fluid-soundfont-gm fluid-soundfont-gs
+  qt6-base-dev libx11-dev librtmidi-dev libfluidsynth-dev libjack-jackd2-dev
+  fluid-soundfont-gm fluid-soundfont-gs fonts-ipafont-gothic
+)
+# To make the Debian package: dpkg-shlibdeps finds its dependencies, `file` finds its binaries.
+package_packages=(dpkg-dev file)
+# The tests' servers and tools: JACK and PulseAudio servers, an X display with a window manager
+# and the tools that drive and look at it, the desktop's validators, the manual page checker,
+# QEMU and busybox for the ALSA guest, clang's libFuzzer and sanitizers, Google Benchmark.
+test_packages=(
+  libpulse-dev libbenchmark-dev
   jackd2 pulseaudio pulseaudio-utils procps
+  xvfb xauth x11-utils xdotool wmctrl fluxbox imagemagick
+  appstream desktop-file-utils man-db
   qemu-system-x86 busybox-static
   clang-14 libclang-rt-14-dev
-  xvfb xauth x11-utils xdotool wmctrl fluxbox imagemagick appstream desktop-file-utils
 )
+
+case "$purpose" in
+run) packages=("${run_packages[@]}") ;;
+test) packages=("${run_packages[@]}" "${package_packages[@]}" "${test_packages[@]}") ;;
+package) packages=("${run_packages[@]}" "${package_packages[@]}") ;;
+*)
+  echo "usage: $0 run|test|package" >&2
+  exit 2
+  ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do
@@ -35,7 +61,26 @@ if ((${#missing[@]})); then
     "${missing[@]}"
 fi
 
-if [ ! -f "$build/build.ninja" ]; then
-  cmake -S "$root" -B "$build" -G Ninja ${TONALYX_CMAKE_ARGS:-}
-fi
-cmake --build "$build"
+# Whether the build folder is configured with its tests.
+with_tests() { grep -q '^BUILD_TESTING:BOOL=ON$' "$build/CMakeCache.txt" 2>/dev/null; }
+
+case "$purpose" in
+run)
+  # A folder configured for the tests builds the program just as well.
+  if [ ! -f "$build/build.ninja" ]; then
+    cmake -S "$root" -B "$build" -G Ninja -DBUILD_TESTING=OFF -DTONALYX_BENCHMARKS=OFF \
+      ${TONALYX_CMAKE_ARGS:-}
+  fi
+  cmake --build "$build" --target tonalyx
+  ;;
+test)
+  if [ ! -f "$build/build.ninja" ]; then
+    cmake -S "$root" -B "$build" -G Ninja ${TONALYX_CMAKE_ARGS:-}
+  elif ! with_tests; then
+    # A folder that the run script configured: add the tests, and let the benchmarks be built
+    # now that Google Benchmark is there.
+    cmake "$build" -DBUILD_TESTING=ON -UTONALYX_BENCHMARKS
+  fi
+  cmake --build "$build"
+  ;;
+esac

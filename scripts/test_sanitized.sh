@@ -12,7 +12,7 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${TONALYX_SANITIZE_BUILD_DIR:-$root/build-sanitize}"
 
-TONALYX_BUILD_DIR="$build" TONALYX_CMAKE_ARGS="-DTONALYX_SANITIZE=ON" "$root/scripts/setup.sh"
+TONALYX_BUILD_DIR="$build" TONALYX_CMAKE_ARGS="-DTONALYX_SANITIZE=ON" "$root/scripts/setup.sh" test
 
 # Set here rather than in the build, so that the processes the tests start (writers killed on
 # purpose, JACK clients) run under the same options. No leak is suppressed: the whole suite,

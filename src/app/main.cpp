@@ -1,9 +1,12 @@
 #include "application.h"
+#include "command_line.h"
 #include "display_check.h"
 #include "key_repeat.h"
+#include "midi/builtin/sound_font_folder.h"
 #include "midi/system_devices.h"
 #include "qt_platform.h"
 #include "termination_signals.h"
+#include "user_sound_fonts.h"
 #include "version.h"
 
 #include <QApplication>
@@ -11,6 +14,8 @@
 
 int main(int argc, char* argv[])
 {
+    if (const auto status = tonalyx::app::answerInformationOptions(argc, argv))
+        return *status;
     if (!tonalyx::app::prepareWindowSystem())
         return EXIT_FAILURE;
     QApplication application(argc, argv);
@@ -20,7 +25,10 @@ int main(int argc, char* argv[])
     QApplication::setApplicationVersion(QString::fromLatin1(tonalyx::kProductVersion));
 
     tonalyx::app::QtPlatform platform;
-    const auto devices = tonalyx::midi::makeSystemDeviceList();
+    tonalyx::midi::SystemDevicesConfig devicesConfig;
+    devicesConfig.builtInSynth.extraSoundFonts
+        = tonalyx::midi::soundFontsIn(tonalyx::app::userSoundFontFolder());
+    const auto devices = tonalyx::midi::makeSystemDeviceList(std::move(devicesConfig));
     tonalyx::app::Application app(*devices, platform);
     app.start();
     app.window().show();

@@ -1,10 +1,10 @@
 #include "qt_platform.h"
 
+#include "centred_message_box.h"
 #include "settings_location.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QMessageBox>
 #include <QThread>
 #include <cstdio>
 #include <cstdlib>
@@ -14,9 +14,9 @@ namespace tonalyx::app {
 namespace {
 void showBox(QMessageBox::Icon icon, const QString& text, const QString& title)
 {
-    // Without a parent the box is centred on the screen, which is where it belongs: the
-    // boxes of start-up appear before the main window is shown.
-    QMessageBox box(icon, title, text, QMessageBox::Ok);
+    // Centred on the screen, not over the main window: the boxes of start-up appear before the
+    // main window is shown.
+    CentredMessageBox box(icon, title, text);
     box.exec();
 }
 } // namespace

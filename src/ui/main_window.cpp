@@ -1,5 +1,6 @@
 #include "main_window.h"
 
+#include "accessible_texts.h"
 #include "fonts.h"
 #include "key_shape.h"
 #include "keyboard_layout.h"
@@ -18,6 +19,8 @@
 namespace tonalyx::ui {
 
 namespace {
+constexpr int kMiddleC = 60;
+
 QRect toRect(const layout::Rect& r)
 {
     return { r.left, r.top, r.width, r.height };
@@ -88,11 +91,16 @@ MainWindow::MainWindow()
     // The keyboard and the titles come first, as the window's first children.
     buildKeyboard();
     const QFont titleFont = windowFont(layout::kTitleLabelFontPixels);
-    for (const auto& title : layout::kReadoutTitles)
-        placeLabel(canvas_, title, titleFont);
+    std::array<QLabel*, layout::kReadoutTitles.size()> titles {};
+    for (std::size_t i = 0; i < titles.size(); ++i)
+        titles[i] = placeLabel(canvas_, layout::kReadoutTitles[i], titleFont);
 
     buildTabs();
     buildCommandsAndReadouts();
+    // A screen reader names each readout by the caption beside it.
+    static_assert(layout::kReadoutTitles.size() == layout::kReadouts.size());
+    for (std::size_t i = 0; i < titles.size(); ++i)
+        titles[i]->setBuddy(readouts_[i]);
     chainTabOrder();
     setOuterGeometry(toRect(layout::kLaidOutWindow));
 }
@@ -107,6 +115,8 @@ void MainWindow::buildKeyboard()
         shape->setGeometry(key.left, layout::kKeyTop,
             black ? layout::kBlackKeyWidth : layout::kWhiteKeyWidth,
             black ? layout::kBlackKeyHeight : layout::kWhiteKeyHeight);
+        shape->setAccessibleName(accessible::noteName(kMiddleC + key.offset));
+        shape->setAccessibleDescription(QString::fromUtf8(accessible::kKeyDescription));
         keys_[i] = { shape, key.offset };
     }
 }
@@ -123,9 +133,18 @@ void MainWindow::buildTabs()
     }
 
     programButtons_ = placeButtonGrid(tabSheets_[0], 1, 1);
-    for (std::size_t i = 0; i < programButtons_.size(); ++i)
-        programButtons_[i]->setToolTip(QString::fromUtf8(kProgramHints[i]));
+    for (std::size_t i = 0; i < programButtons_.size(); ++i) {
+        auto* button = programButtons_[i];
+        button->setToolTip(QString::fromUtf8(kProgramHints[i]));
+        button->setAccessibleName(accessible::programButtonName(static_cast<int>(i) + 1));
+        button->setAccessibleDescription(QString::fromUtf8(accessible::kProgramButtonDescription));
+    }
     bankButtons_ = placeButtonGrid(tabSheets_[1], 129, 0);
+    for (std::size_t i = 0; i < bankButtons_.size(); ++i) {
+        auto* button = bankButtons_[i];
+        button->setAccessibleName(accessible::bankButtonName(static_cast<int>(i)));
+        button->setAccessibleDescription(QString::fromUtf8(accessible::kBankButtonDescription));
+    }
 
     // The version page's own font is bold; each of its labels sets its size and colour.
     auto* versionPage = tabSheets_[2];
@@ -142,16 +161,22 @@ void MainWindow::buildTabs()
 
 void MainWindow::buildCommandsAndReadouts()
 {
+    static_assert(accessible::kCommandButtons.size() == layout::kCommandButtons.size());
+    static_assert(accessible::kReadoutDescriptions.size() == layout::kReadouts.size());
     for (std::size_t i = 0; i < layout::kCommandButtons.size(); ++i) {
         const auto& control = layout::kCommandButtons[i];
         auto* button = place<QPushButton>(canvas_, control);
         button->setText(QString::fromUtf8(control.caption));
         button->setAutoDefault(false);
+        button->setAccessibleName(QString::fromUtf8(accessible::kCommandButtons[i].name));
+        button->setAccessibleDescription(
+            QString::fromUtf8(accessible::kCommandButtons[i].description));
         commandButtons_[i] = button;
     }
     for (std::size_t i = 0; i < layout::kReadouts.size(); ++i) {
         auto* field = place<QLineEdit>(canvas_, layout::kReadouts[i]);
         field->setReadOnly(true);
+        field->setAccessibleDescription(QString::fromUtf8(accessible::kReadoutDescriptions[i]));
         readouts_[i] = field;
     }
 }

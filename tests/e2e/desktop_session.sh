@@ -5,13 +5,18 @@
 # button, uses the octave and GS buttons and closes the window through the window manager. Every
 # byte the program sends is captured on the JACK port and must be exactly what those actions
 # mean; the window's screenshot and the settings file written on closing are checked too.
-#   desktop_session.sh PREFIX DISPLAY-FIXTURE-DIR JACK-SERVER DEVICE-NUMBER-TOOL WORK-DIR
+#   desktop_session.sh PREFIX DISPLAY-FIXTURE-DIR JACK-SERVER DEVICE-NUMBER-TOOL WORK-DIR [ROOT]
+# With ROOT, the program is a package unpacked into ROOT, as a user meets one installed: PREFIX
+# lies inside ROOT and the menu entry names the program as installed, without ROOT; the
+# program's folder cannot be written, so its settings are kept in
+# $XDG_CONFIG_HOME/tonalyx/tonalyx.ini, XDG_CONFIG_HOME being a folder of WORK-DIR.
 set -u
 prefix="$1"
 display_dir="$2"
 jack_server="$3"
 device_number_tool="$4"
 work="$5"
+package_root="${6:-}"
 
 rm -rf "$work"
 mkdir -p "$work/runtime" "$work/home"
@@ -31,7 +36,14 @@ export LSAN_OPTIONS="suppressions=$here/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}
 
 capture_client=tonalyx-e2e-capture
 capture_port="$capture_client:input"
-settings="$prefix/bin/tonalyx.ini"
+if [ -n "$package_root" ]; then
+  export XDG_CONFIG_HOME="$work/config"
+  settings="$XDG_CONFIG_HOME/tonalyx/tonalyx.ini"
+  mkdir -p "${settings%/*}"
+else
+  unset XDG_CONFIG_HOME
+  settings="$prefix/bin/tonalyx.ini"
+fi
 capture_pid=
 program_pid=
 
@@ -98,9 +110,17 @@ printf '[window]\nheight=%d\nwidth=%d\ntop=%d\nleft=%d\n\n[dev]\ndev_num=%d\n' \
 entry="$prefix/share/applications/example.tonalyx.Tonalyx.desktop"
 command_line="$(sed -n 's/^Exec=//p' "$entry")"
 [ -n "$command_line" ] || fail "no Exec line in $entry"
+launcher=
+if [ -n "$package_root" ]; then
+  [ "${command_line:0:1}" = / ] || fail "the menu entry's program '$command_line' is not a full path"
+  command_line="$package_root$command_line"
+  # Root may write anywhere; a user may not write the program's folder. So root starts the program
+  # without the capabilities that let it pass over permissions, as a user would.
+  if [ "$(id -u)" -eq 0 ]; then launcher="setpriv --bounding-set -dac_override,-dac_read_search --"; fi
+fi
 # The value's own escapes first (a doubled backslash is one), then the quoting of the command
 # line, which follows the shell's double quotes.
-eval "exec ${command_line//\\\\/\\}" >"$work/program.log" 2>&1 &
+eval "exec $launcher ${command_line//\\\\/\\}" >"$work/program.log" 2>&1 &
 program_pid=$!
 
 window="$(timeout 20 xdotool search --sync --onlyvisible --name '^Tonalyx$' | head -n 1)"
@@ -209,15 +229,15 @@ program_pid=
 
 # The window was neither moved nor resized and the device not changed, so the settings file holds
 # the same values, in the program's own form, and replaced the old one without leaving anything
-# beside it.
+# beside it or beside the program.
 printf '[window]\r\nHeight=%d\r\nWidth=%d\r\nTop=%d\r\nLeft=%d\r\n\r\n[dev]\r\ndev_num=%d\r\n\r\n' \
   "$height" "$width" "$top" "$left" "$device" >"$work/settings-expected.ini"
 cmp -s "$work/settings-expected.ini" "$settings" ||
   fail "the settings file reads: $(od -c "$settings"), expected: $(od -c "$work/settings-expected.ini")"
-for file in "$prefix/bin"/* "$prefix/bin"/.[!.]*; do
-  case "${file##*/}" in
-  tonalyx | tonalyx.ini | '*' | '.[!.]*') ;;
-  *) fail "a file was left beside the program: $file" ;;
+for file in "$prefix/bin"/* "$prefix/bin"/.[!.]* "${settings%/*}"/* "${settings%/*}"/.[!.]*; do
+  case "$file" in
+  "$prefix/bin/tonalyx" | "$settings" | */'*' | */'.[!.]*') ;;
+  *) fail "a file was left beside the program or its settings: $file" ;;
   esac
 done
 

@@ -1,10 +1,15 @@
+#include "app/user_sound_fonts.h"
 #include "builtin_synth_peer.h"
+#include "midi/builtin/sound_font_folder.h"
 #include "midi/midi_messages.h"
 #include "midi/midi_out_port.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace tonalyx;
 using testing::BuiltInSynthPeer;
@@ -20,6 +25,31 @@ Q_DECLARE_METATYPE(Bytes)
 namespace {
 
 const Bytes kGsReset(midi::GsResetMessage.begin(), midi::GsResetMessage.end());
+
+// While it lives, what the process writes to standard error goes to a file instead.
+class StandardErrorTo {
+public:
+    explicit StandardErrorTo(const QString& file)
+        : saved_(::dup(STDERR_FILENO))
+    {
+        std::fflush(stderr);
+        const int redirected = ::open(
+            QFile::encodeName(file).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        ::dup2(redirected, STDERR_FILENO);
+        ::close(redirected);
+    }
+    ~StandardErrorTo()
+    {
+        std::fflush(stderr);
+        ::dup2(saved_, STDERR_FILENO);
+        ::close(saved_);
+    }
+    StandardErrorTo(const StandardErrorTo&) = delete;
+    StandardErrorTo& operator=(const StandardErrorTo&) = delete;
+
+private:
+    int saved_;
+};
 
 } // namespace
 
@@ -174,6 +204,92 @@ private slots:
         OpenedSynth opened(config);
         QVERIFY(opened.connection == nullptr);
         QVERIFY(BuiltInSynthPeer::synthOf(opened.backend) == nullptr);
+    }
+
+    // The user's own fonts, found where the program looks for them, come after the default
+    // ones, so their presets are heard first; one that cannot be loaded is left out, with a line
+    // on standard error, and the synth opens all the same. Each row is the folder's entries:
+    // "copy" a copy of the GS add-on, which answers bank 1 program 125 as the add-on does,
+    // "broken" text that is no SoundFont, "text" a file of another kind, "folder" a folder.
+    void userSoundFontsAreHeardFirstAndBrokenOnesLeftOut_data()
+    {
+        QTest::addColumn<QStringList>("entries");
+        QTest::addColumn<QString>("answering"); // the file name of the font that sounds
+        QTest::addColumn<QStringList>("leftOut");
+        const QString gs = QStringLiteral("FluidR3_GS.sf2");
+        QTest::newRow("no folder") << QStringList {} << gs << QStringList {};
+        QTest::newRow("a font of one's own")
+            << QStringList { "copy mine.sf2" } << "mine.sf2" << QStringList {};
+        QTest::newRow("the later name is heard first")
+            << QStringList { "copy b.SF3", "copy a.sf2" } << "b.SF3" << QStringList {};
+        QTest::newRow("a broken font is left out") << QStringList { "copy mine.sf2",
+            "broken z.sf2" } << "mine.sf2" << QStringList { "z.sf2" };
+        QTest::newRow("only broken fonts") << QStringList { "broken a.sf2", "broken b.sf3" } << gs
+                                           << QStringList { "a.sf2", "b.sf3" };
+        QTest::newRow("other entries are no fonts")
+            << QStringList { "text readme.txt", "folder more.sf2", "copy mine.sf2.bak" } << gs
+            << QStringList {};
+    }
+    void userSoundFontsAreHeardFirstAndBrokenOnesLeftOut()
+    {
+        QFETCH(QStringList, entries);
+        QFETCH(QString, answering);
+        QFETCH(QStringList, leftOut);
+        QTemporaryDir dataHome;
+        QVERIFY(dataHome.isValid());
+        const QByteArray previous = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome.path()));
+        const auto folder = app::userSoundFontFolder();
+        qputenv("XDG_DATA_HOME", previous);
+        QCOMPARE(QString::fromStdString(folder.string()),
+            dataHome.filePath(QStringLiteral("tonalyx/soundfonts")));
+
+        const QString gsFont = QString::fromStdString(midi::defaultSoundFonts().back());
+        const QDir fonts(QString::fromStdString(folder.string()));
+        if (!entries.isEmpty())
+            QVERIFY(QDir().mkpath(fonts.path()));
+        for (const QString& entry : entries) {
+            const QString kind = entry.section(' ', 0, 0);
+            const QString path = fonts.filePath(entry.section(' ', 1));
+            if (kind == "copy") {
+                QVERIFY(QFile::copy(gsFont, path));
+            } else if (kind == "folder") {
+                QVERIFY(QDir().mkdir(path));
+            } else {
+                QFile file(path);
+                QVERIFY(file.open(QIODevice::WriteOnly));
+                file.write(kind == "broken" ? QByteArray(4096, 'x') : QByteArray("notes\n"));
+            }
+        }
+
+        auto config = testing::offlineSynthConfig();
+        config.extraSoundFonts = midi::soundFontsIn(folder);
+        const QString complaints = dataHome.filePath(QStringLiteral("stderr.txt"));
+        std::optional<OpenedSynth> opened;
+        {
+            const StandardErrorTo redirected(complaints);
+            opened.emplace(config);
+        }
+        QVERIFY(opened->connection);
+        QVERIFY(opened->send({ 0xB0, 0, 1 }));
+        QVERIFY(opened->send({ 0xC0, 125 }));
+        QCOMPARE(BuiltInSynthPeer::presetOn(opened->synth(), 0), (Preset { 1, 125 }));
+        QCOMPARE(QFileInfo(QString::fromStdString(BuiltInSynthPeer::fontOn(opened->synth(), 0)))
+                     .fileName(),
+            answering);
+        QVERIFY(opened->send({ 0x90, 60, 127 }));
+        QVERIFY(renderRms(opened->synth(), 0.3) > kAudible);
+
+        QFile printed(complaints);
+        QVERIFY(printed.open(QIODevice::ReadOnly));
+        const QStringList lines
+            = QString::fromLocal8Bit(printed.readAll()).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), leftOut.size());
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            QVERIFY2(lines[i].startsWith(QStringLiteral("tonalyx: SoundFont %1 left out: ")
+                                             .arg(fonts.filePath(leftOut[i]))),
+                qPrintable(lines[i]));
+        }
     }
 
     void noAudioOutputFailsTheOpenAndKeepsTheFonts()

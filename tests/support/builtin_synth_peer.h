@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace tonalyx::testing {
@@ -48,6 +49,12 @@ struct BuiltInSynthPeer {
         if (preset == nullptr)
             return std::nullopt;
         return Preset { fluid_preset_get_banknum(preset), fluid_preset_get_num(preset) };
+    }
+    // The file of the SoundFont whose preset sounds on a channel, as it was loaded.
+    static std::string fontOn(midi::BuiltInSynth& synth, int channel)
+    {
+        auto* preset = fluid_synth_get_channel_preset(synth.synth_.get(), channel);
+        return preset ? fluid_sfont_get_name(fluid_preset_get_sfont(preset)) : "";
     }
     static int controllerValue(midi::BuiltInSynth& synth, int channel, int controller)
     {

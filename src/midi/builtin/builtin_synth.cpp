@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 
 namespace tonalyx::midi {
 
@@ -60,7 +61,8 @@ BuiltInSynth::BuiltInSynth(FluidSettings settings, FluidSynth synth)
     , synth_(std::move(synth))
 { }
 
-std::optional<BuiltInSynth> BuiltInSynth::load(const std::vector<std::string>& soundFonts)
+std::optional<BuiltInSynth> BuiltInSynth::load(
+    const std::vector<std::string>& soundFonts, const std::vector<std::string>& extraSoundFonts)
 {
     routeFluidSynthLog();
     auto settings = makeSettings();
@@ -72,6 +74,17 @@ std::optional<BuiltInSynth> BuiltInSynth::load(const std::vector<std::string>& s
     for (const auto& path : soundFonts) {
         if (fluid_synth_sfload(synth.get(), path.c_str(), 1) == FLUID_FAILED)
             return std::nullopt;
+    }
+    for (const auto& path : extraSoundFonts) {
+        std::string reason;
+        const bool loaded = [&] {
+            const FluidErrorsHeld held(reason);
+            return fluid_synth_sfload(synth.get(), path.c_str(), 1) != FLUID_FAILED;
+        }();
+        if (!loaded) {
+            std::fprintf(stderr, "tonalyx: SoundFont %s left out: %s\n", path.c_str(),
+                reason.empty() ? "FluidSynth cannot load it" : reason.c_str());
+        }
     }
     return BuiltInSynth(std::move(settings), std::move(synth));
 }

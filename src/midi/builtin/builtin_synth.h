@@ -25,8 +25,11 @@ std::vector<std::string> defaultSoundFonts();
 // opens and closes, so switching away and back costs no reload.
 class BuiltInSynth {
 public:
-    // A synth with every font loaded, or nothing when a font is missing, unreadable or broken.
-    static std::optional<BuiltInSynth> load(const std::vector<std::string>& soundFonts);
+    // A synth with every font of `soundFonts` loaded, or nothing when one of them is missing,
+    // unreadable or broken. Then the `extraSoundFonts`, in order, so that FluidSynth searches
+    // them first: one that cannot be loaded is left out, with one line on standard error.
+    static std::optional<BuiltInSynth> load(const std::vector<std::string>& soundFonts,
+        const std::vector<std::string>& extraSoundFonts = {});
 
     // Starts the first audio driver of `drivers` that works; false if none does.
     bool startAudio(const std::vector<std::string>& drivers);

@@ -44,7 +44,7 @@ std::unique_ptr<MidiConnection> BuiltInSynthBackend::open(const std::string& ide
     if (identity != kIdentity || open_)
         return nullptr;
     if (!synth_) {
-        synth_ = BuiltInSynth::load(config_.soundFonts);
+        synth_ = BuiltInSynth::load(config_.soundFonts, config_.extraSoundFonts);
         if (!synth_)
             return nullptr;
     }

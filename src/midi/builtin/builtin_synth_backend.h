@@ -15,7 +15,11 @@ struct BuiltInSynthPeer;
 namespace tonalyx::midi {
 
 struct BuiltInSynthConfig {
+    // Every one of these must load for the synth to open.
     std::vector<std::string> soundFonts = defaultSoundFonts();
+    // Loaded after them, in this order, so that their presets are found first; one that cannot
+    // be loaded is left out, and the synth opens without it.
+    std::vector<std::string> extraSoundFonts;
     // Tried in order when the synth opens. An empty list opens it without any audio output, for
     // rendering its sound by hand.
     std::vector<std::string> audioDrivers = defaultAudioDrivers();

@@ -1,0 +1,27 @@
+#include "accessible_texts.h"
+
+#include "program_hints.h"
+
+namespace tonalyx::ui::accessible {
+
+QString programButtonName(int program)
+{
+    return QStringLiteral("プログラム %1 %2")
+        .arg(program)
+        .arg(QString::fromUtf8(kProgramHints.at(static_cast<std::size_t>(program - 1))));
+}
+
+QString bankButtonName(int bank)
+{
+    return QStringLiteral("バンク %1").arg(bank);
+}
+
+QString noteName(int note)
+{
+    static constexpr std::array<const char*, 12> kPitchClasses { "C", "C#", "D", "D#", "E", "F",
+        "F#", "G", "G#", "A", "A#", "B" };
+    return QString::fromLatin1(kPitchClasses.at(static_cast<std::size_t>(note % 12)))
+        + QString::number(note / 12 - 1);
+}
+
+} // namespace tonalyx::ui::accessible
