@@ -29,6 +29,7 @@ public:
     void showError(const QString& text) override;
     void printNotice(const QString& line) override;
     void sleep(std::chrono::milliseconds) override { }
+    void after(std::chrono::milliseconds, std::function<void()> then) override { then(); }
     std::filesystem::path executablePath() const override { return executable_; }
     // None: the settings stay in the benchmark's folder.
     std::filesystem::path configurationHome() const override { return {}; }

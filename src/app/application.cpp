@@ -10,14 +10,14 @@ namespace tonalyx::app {
 
 Application::Application(midi::DeviceList& devices, Platform& platform)
     : port_(devices)
-    , lifecycle_(port_, device_, window_, previewer_, readouts_, platform)
+    , lifecycle_(port_, device_, window_, previewer_, readouts_, gate_, platform)
     , deviceCommands_(port_, device_, previewer_, readouts_, platform)
 {
     window_.setCloseHandler([this] { return lifecycle_.shutDown(Lifecycle::Ending::ByWindow); });
     QObject::connect(&window_.deviceSwitchButton(), &QPushButton::clicked, &window_,
-        [this] { deviceCommands_.switchToNextDevice(); });
+        [this] { pass([this] { deviceCommands_.switchToNextDevice(); }); });
     QObject::connect(&window_.gsResetButton(), &QPushButton::clicked, &window_,
-        [this] { deviceCommands_.sendGsReset(); });
+        [this] { pass([this] { deviceCommands_.sendGsReset(); }); });
     bindButtonGrids();
     bindKeyboard();
 }
@@ -40,13 +40,13 @@ void Application::bindButtonGrids()
             const auto value = static_cast<std::int32_t>(i);
             auto* button = grid[i];
             QObject::connect(button, &ui::PreviewButton::mouseDown, &window_,
-                [this, mouseDown, value] { (previewer_.*mouseDown)(value); });
+                [this, mouseDown, value] { pass([=, this] { (previewer_.*mouseDown)(value); }); });
             QObject::connect(button, &ui::PreviewButton::keyDown, &window_,
-                [this, keyDown, value] { (previewer_.*keyDown)(value); });
+                [this, keyDown, value] { pass([=, this] { (previewer_.*keyDown)(value); }); });
             QObject::connect(button, &ui::PreviewButton::mouseUp, &window_,
-                [this] { previewer_.buttonMouseUp(); });
-            QObject::connect(
-                button, &ui::PreviewButton::keyUp, &window_, [this] { previewer_.buttonKeyUp(); });
+                [this] { pass([this] { previewer_.buttonMouseUp(); }); });
+            QObject::connect(button, &ui::PreviewButton::keyUp, &window_,
+                [this] { pass([this] { previewer_.buttonKeyUp(); }); });
         }
     };
     using selection::Previewer;
@@ -59,9 +59,9 @@ void Application::bindKeyboard()
     for (const auto& key : window_.keys()) {
         const std::int32_t offset = key.offset;
         QObject::connect(key.shape, &ui::KeyShape::mouseDown, &window_,
-            [this, offset] { previewer_.keyMouseDown(offset); });
-        QObject::connect(
-            key.shape, &ui::KeyShape::mouseUp, &window_, [this] { previewer_.keyMouseUp(); });
+            [this, offset] { pass([=, this] { previewer_.keyMouseDown(offset); }); });
+        QObject::connect(key.shape, &ui::KeyShape::mouseUp, &window_,
+            [this] { pass([this] { previewer_.keyMouseUp(); }); });
     }
     const std::array<std::pair<QPushButton*, std::int32_t>, 3> octaves { {
         { &window_.octaveDownButton(), -1 },
@@ -70,7 +70,7 @@ void Application::bindKeyboard()
     } };
     for (const auto& [button, shift] : octaves) {
         QObject::connect(button, &QPushButton::clicked, &window_,
-            [this, shift = shift] { previewer_.setOctaveShift(shift); });
+            [this, shift = shift] { pass([=, this] { previewer_.setOctaveShift(shift); }); });
     }
 }
 

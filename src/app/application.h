@@ -2,6 +2,7 @@
 
 #include "current_device.h"
 #include "device_commands.h"
+#include "input_gate.h"
 #include "lifecycle.h"
 #include "midi/midi_out_port.h"
 #include "selection/held_notes.h"
@@ -37,6 +38,10 @@ private:
 
     void bindButtonGrids();
     void bindKeyboard();
+    template <typename Action> void pass(Action&& action)
+    {
+        gate_.pass(std::forward<Action>(action));
+    }
 
     midi::MidiOutPort port_;
     CurrentDevice device_;
@@ -44,6 +49,8 @@ private:
     WindowReadouts readouts_ { window_ };
     selection::HeldNotes heldNotes_;
     selection::Previewer previewer_ { port_, readouts_, heldNotes_ };
+    // Everything the window's controls ask for goes through here.
+    InputGate gate_;
     Lifecycle lifecycle_;
     DeviceCommands deviceCommands_;
 };

@@ -1,6 +1,7 @@
 #include "lifecycle.h"
 
 #include "current_device.h"
+#include "input_gate.h"
 #include "messages.h"
 #include "midi/midi_out_port.h"
 #include "platform.h"
@@ -31,12 +32,14 @@ Screens screens()
 } // namespace
 
 Lifecycle::Lifecycle(midi::MidiOutPort& port, CurrentDevice& device, ui::MainWindow& window,
-    selection::Previewer& previewer, selection::Readouts& readouts, Platform& platform)
+    selection::Previewer& previewer, selection::Readouts& readouts, InputGate& gate,
+    Platform& platform)
     : port_(port)
     , device_(device)
     , window_(window)
     , previewer_(previewer)
     , readouts_(readouts)
+    , gate_(gate)
     , platform_(platform)
 { }
 
@@ -63,7 +66,8 @@ void Lifecycle::startUp()
     if (!port_.open(device_.number))
         platform_.showMessage(messages::cannotOpenDevice());
     port_.sendGsReset();
-    platform_.sleep(kGsResetSettleTime);
+    // The device settles while the window appears; nothing the user does reaches it until then.
+    gate_.closeFor(platform_, kGsResetSettleTime);
 
     readouts_.showDeviceName(port_.deviceName(device_.number));
     previewer_.refreshReadouts();

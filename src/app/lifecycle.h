@@ -17,6 +17,7 @@ class MainWindow;
 
 namespace tonalyx::app {
 
+class InputGate;
 class Platform;
 struct CurrentDevice;
 
@@ -25,7 +26,8 @@ struct CurrentDevice;
 class Lifecycle {
 public:
     Lifecycle(midi::MidiOutPort& port, CurrentDevice& device, ui::MainWindow& window,
-        selection::Previewer& previewer, selection::Readouts& readouts, Platform& platform);
+        selection::Previewer& previewer, selection::Readouts& readouts, InputGate& gate,
+        Platform& platform);
 
     // Who ends the program: a person closing the window, who sees a box and may put a problem
     // right, or the system (a logout, a closed terminal), with no one to answer a box.
@@ -53,6 +55,7 @@ private:
     ui::MainWindow& window_;
     selection::Previewer& previewer_;
     selection::Readouts& readouts_;
+    InputGate& gate_;
     Platform& platform_;
     // Held from start-up until the settings have been written at shut-down.
     std::optional<SettingsFile> settings_;

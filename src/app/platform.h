@@ -3,6 +3,7 @@
 #include <QString>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 
 namespace tonalyx::app {
 
@@ -22,6 +23,8 @@ public:
     virtual void printNotice(const QString& line) = 0;
     // Blocks the user-interface thread.
     virtual void sleep(std::chrono::milliseconds duration) = 0;
+    // Runs `then` on the user-interface thread once `delay` has passed, without blocking it.
+    virtual void after(std::chrono::milliseconds delay, std::function<void()> then) = 0;
     // The executable's path as the file system spells it, byte for byte.
     virtual std::filesystem::path executablePath() const = 0;
     // The user's configuration folder (see configurationHomeFrom); empty when there is none.

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QThread>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 
@@ -34,6 +35,11 @@ void QtPlatform::showError(const QString& text)
 void QtPlatform::sleep(std::chrono::milliseconds duration)
 {
     QThread::msleep(static_cast<unsigned long>(duration.count()));
+}
+
+void QtPlatform::after(std::chrono::milliseconds delay, std::function<void()> then)
+{
+    QTimer::singleShot(delay, std::move(then));
 }
 
 void QtPlatform::printNotice(const QString& line)

@@ -11,6 +11,7 @@ public:
     void showError(const QString& text) override;
     void printNotice(const QString& line) override;
     void sleep(std::chrono::milliseconds duration) override;
+    void after(std::chrono::milliseconds delay, std::function<void()> then) override;
     std::filesystem::path executablePath() const override;
     std::filesystem::path configurationHome() const override;
 };

@@ -247,6 +247,7 @@ private slots:
                 }
             }
             run.app->start();
+            run.platform.letTimePass();
         }
 
         const std::vector<Box> boxes = errorBox ? std::vector<Box> { { Box::Error,
@@ -340,6 +341,7 @@ private slots:
             [&] { return devices.recorder().calls().size(); });
         app::Application application(devices.list(), platform);
         application.start();
+        platform.letTimePass();
         QTest::mouseClick(&application.window().deviceSwitchButton(), Qt::LeftButton);
 
         const QString text = application.window().deviceReadout().text();

@@ -229,6 +229,7 @@ private slots:
             settings.write("[dev]\r\ndev_num=" + QByteArray::number(firstDevice) + "\r\n");
         }
         application.start();
+        platform.letTimePass();
         auto& window = application.window();
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -328,6 +329,7 @@ private slots:
         if (broken == BrokenFont::NoReadPermission && QFile(font).open(QIODevice::ReadOnly))
             QSKIP("this user reads files whatever their permissions say");
         application.start();
+        platform.letTimePass();
         auto& window = application.window();
         QCOMPARE(devices.list().count(), 1);
         QVERIFY((platform.boxes == std::vector<Box> { { Box::Message, kCannotOpen } }));

@@ -56,6 +56,7 @@ const QString kCannotOpen = QStringLiteral("ＭＩＤＩデバイスが開けま
 } // namespace
 
 Q_DECLARE_METATYPE(std::vector<Box>)
+Q_DECLARE_METATYPE(std::vector<testing::Bytes>)
 
 class TestLifecycle : public QObject {
     Q_OBJECT
@@ -89,6 +90,42 @@ private slots:
         QVERIFY(window.close());
         QCOMPARE(run.callKinds().back(), CallKind::Close);
         QCOMPARE(readFile(run.settingsPath()), kFreshFile);
+    }
+
+    // The device settles for 100 ms after the GS reset while the window is already up: what the
+    // user does meanwhile reaches the device only after that, whole and in order.
+    void inputDuringTheSettleTimeIsDeliveredAfterIt_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<std::vector<testing::Bytes>>("delivered");
+        QTest::newRow("program button click")
+            << "Button5"
+            << std::vector<testing::Bytes> { { 0xB0, 0, 0 }, { 0xC0, 4 }, { 0x90, 60, 127 },
+                   { 0x90, 60, 0 } };
+        QTest::newRow("key of the keyboard")
+            << "Shape41"
+            << std::vector<testing::Bytes> { { 0xB0, 0, 0 }, { 0xC0, 0 }, { 0x90, 61, 127 },
+                   { 0x90, 61, 0 } };
+        QTest::newRow("GS button") << "Button262"
+                                   << std::vector<testing::Bytes> { { 0xF0, 0x41, 0x10, 0x42, 0x12,
+                                          0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7 } };
+    }
+    void inputDuringTheSettleTimeIsDeliveredAfterIt()
+    {
+        QFETCH(QString, control);
+        QFETCH(std::vector<testing::Bytes>, delivered);
+        Run run({ "Synth" });
+        run.app->start();
+        run.window().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&run.window()));
+        run.recorder().clearCalls();
+
+        auto* widget = run.window().findChild<QWidget*>(control);
+        QVERIFY(widget);
+        QTest::mouseClick(widget, Qt::LeftButton);
+        QVERIFY(run.recorder().calls().empty());
+        run.platform.letTimePass();
+        QCOMPARE(run.sentMessages(), delivered);
     }
 
     void savedDeviceNumber_data()

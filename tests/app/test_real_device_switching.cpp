@@ -70,6 +70,7 @@ private slots:
             std::filesystem::path(folder_.path().toStdString()) / "tonalyx", [] { return 0; });
         app_ = std::make_unique<app::Application>(*devices_, *platform_);
         app_->start();
+        platform_->letTimePass();
         window().show();
         QVERIFY(QTest::qWaitForWindowExposed(&window()));
 

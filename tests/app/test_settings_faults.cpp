@@ -115,6 +115,7 @@ private slots:
         }
         app::Application application(devices.list(), platform);
         application.start();
+        platform.letTimePass();
         auto& window = application.window();
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));

@@ -162,6 +162,7 @@ private slots:
         const QStringList dotfilesBefore = entriesOf(dotfiles);
 
         runAs(asUser, [&] { run.app->start(); });
+        run.platform.letTimePass();
         auto& window = run.window();
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -237,6 +238,7 @@ private slots:
         });
 
         runAs(true, [&] { run.app->start(); });
+        run.platform.letTimePass();
         auto& window = run.window();
         QCOMPARE(window.outerGeometry().height(), height);
         window.show();

@@ -4,12 +4,15 @@
 
 #include <QStringList>
 #include <functional>
+#include <utility>
 #include <vector>
 
 namespace tonalyx::testing {
 
 // Platform services that never block: boxes, notices and pauses are recorded, pauses with how
 // many MIDI calls had been made when they happened, so tests can check their place in a sequence.
+// A pause that does not block (after) is recorded the same way, and what waits for it runs when
+// the test says the time has passed.
 class RecordingPlatform final : public app::Platform {
 public:
     struct Box {
@@ -37,6 +40,17 @@ public:
     {
         pauses.push_back({ duration, midiCallCount_() });
     }
+    void after(std::chrono::milliseconds delay, std::function<void()> then) override
+    {
+        pauses.push_back({ delay, midiCallCount_() });
+        waiting_.push_back(std::move(then));
+    }
+    // Lets the time of every pause begun with after() pass.
+    void letTimePass()
+    {
+        for (auto waiting = std::exchange(waiting_, {}); auto& then : waiting)
+            then();
+    }
     std::filesystem::path executablePath() const override { return executable_; }
     std::filesystem::path configurationHome() const override { return configurationFolder; }
 
@@ -48,6 +62,7 @@ public:
 private:
     std::filesystem::path executable_;
     std::function<std::size_t()> midiCallCount_;
+    std::vector<std::function<void()>> waiting_;
 };
 
 } // namespace tonalyx::testing

@@ -22,6 +22,7 @@ struct RunningProgram {
         : RunningProgram(std::move(names), NotStarted {})
     {
         app->start();
+        platform.letTimePass();
         window().show();
         window().activateWindow();
         ready = QTest::qWaitForWindowActive(&window());

@@ -25,6 +25,7 @@ public:
     void showError(const QString&) override { }
     void printNotice(const QString&) override { }
     void sleep(std::chrono::milliseconds) override { }
+    void after(std::chrono::milliseconds, std::function<void()> then) override { then(); }
     std::filesystem::path executablePath() const override { return executable_; }
     std::filesystem::path configurationHome() const override { return {}; }
 
