@@ -32,6 +32,7 @@ private:
     friend struct testing::ApplicationPeer;
 
     void bindButtonGrids();
+    void bindToneList();
     void bindKeyboard();
 
     midi::MidiOutPort port_;

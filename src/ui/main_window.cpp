@@ -1,10 +1,10 @@
 #include "main_window.h"
 
+#include "catalogue/program_hints.h"
 #include "fonts.h"
 #include "key_shape.h"
 #include "keyboard_layout.h"
 #include "preview_button.h"
-#include "program_hints.h"
 #include "window_layout.h"
 
 #include <QCloseEvent>
@@ -124,7 +124,7 @@ void MainWindow::buildTabs()
 
     programButtons_ = placeButtonGrid(tabSheets_[0], 1, 1);
     for (std::size_t i = 0; i < programButtons_.size(); ++i)
-        programButtons_[i]->setToolTip(QString::fromUtf8(kProgramHints[i]));
+        programButtons_[i]->setToolTip(QString::fromUtf8(catalogue::kProgramHints[i]));
     bankButtons_ = placeButtonGrid(tabSheets_[1], 129, 0);
 
     // The version page's own font is bold; each of its labels sets its size and colour.
@@ -137,6 +137,7 @@ void MainWindow::buildTabs()
         palette.setColor(QPalette::WindowText, colourOf(versionLabel.colour));
         label->setPalette(palette);
     }
+    toneFinder_ = placeToneFinder(tabSheets_[3]);
     pageControl_->setCurrentIndex(0);
 }
 
@@ -158,7 +159,13 @@ void MainWindow::buildCommandsAndReadouts()
 
 void MainWindow::chainTabOrder()
 {
+    // After the tab control and everything on its pages. Linked from the tab control itself, Qt
+    // would put the next control right after the last page control that takes focus, ahead of
+    // that control's own parts (the finder list's viewport stands in for the list), and Shift+Tab
+    // would then come back to the list from the second command button.
     QWidget* previous = pageControl_;
+    while (pageControl_->isAncestorOf(previous->nextInFocusChain()))
+        previous = previous->nextInFocusChain();
     for (auto* button : commandButtons_) {
         setTabOrder(previous, button);
         previous = button;
