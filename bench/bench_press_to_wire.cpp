@@ -160,6 +160,7 @@ int main(int argc, char** argv)
         { "Button5", bench::Gesture::Mouse, "PressToWire/mouse/Button5" },
         { "Button137", bench::Gesture::Mouse, "PressToWire/mouse/Button137" },
         { "Shape41", bench::Gesture::Mouse, "PressToWire/mouse/Shape41" },
+        { "FinderList", bench::Gesture::Mouse, "PressToWire/mouse/FinderList" },
         { "Button5", bench::Gesture::Key, "PressToWire/key/Button5" },
         { "Button137", bench::Gesture::Key, "PressToWire/key/Button137" },
     };
