@@ -5,6 +5,7 @@
 #include "heap_counter.h"
 #include "shown_program.h"
 
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <array>
 #include <benchmark/benchmark.h>
@@ -118,7 +119,9 @@ void pressAndRelease(benchmark::State& state, WireRecorder& recorder, bench::Sho
     }
     if (gesture == bench::Gesture::Key)
         bench::focus(control);
-    const bench::ArrivalMark mark(control);
+    // An item view takes its mouse events through its viewport.
+    auto* area = qobject_cast<QAbstractScrollArea*>(control);
+    const bench::ArrivalMark mark(area != nullptr ? area->viewport() : control);
     Direction down, up;
     down.reserve(static_cast<std::size_t>(state.max_iterations));
     up.reserve(static_cast<std::size_t>(state.max_iterations));
@@ -160,6 +163,7 @@ int main(int argc, char** argv)
         { "Button5", bench::Gesture::Mouse, "PressToWire/mouse/Button5" },
         { "Button137", bench::Gesture::Mouse, "PressToWire/mouse/Button137" },
         { "Shape41", bench::Gesture::Mouse, "PressToWire/mouse/Shape41" },
+        { "FinderList", bench::Gesture::Mouse, "PressToWire/mouse/FinderList" },
         { "Button5", bench::Gesture::Key, "PressToWire/key/Button5" },
         { "Button137", bench::Gesture::Key, "PressToWire/key/Button137" },
     };

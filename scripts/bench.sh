@@ -74,6 +74,7 @@ benchmark press_through_jack env JACK_DEFAULT_SERVER="$jack_name"
 benchmark press_to_sound env JACK_DEFAULT_SERVER="$absent" PULSE_SERVER="$pulse"
 benchmark builtin_synth env JACK_DEFAULT_SERVER="$absent"
 benchmark settings_growth env
+benchmark tone_search env JACK_DEFAULT_SERVER="$absent"
 echo "bench: start-up, memory and idle CPU"
 (unset QT_QPA_PLATFORM
   JACK_DEFAULT_SERVER="$jack_name" PULSE_SERVER="$pulse" \

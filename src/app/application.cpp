@@ -2,6 +2,7 @@
 
 #include "ui/key_shape.h"
 #include "ui/preview_button.h"
+#include "ui/tone_list_view.h"
 
 #include <QPushButton>
 #include <array>
@@ -19,6 +20,7 @@ Application::Application(midi::DeviceList& devices, Platform& platform)
     QObject::connect(&window_.gsResetButton(), &QPushButton::clicked, &window_,
         [this] { pass([this] { deviceCommands_.sendGsReset(); }); });
     bindButtonGrids();
+    bindToneList();
     bindKeyboard();
 }
 
@@ -52,6 +54,18 @@ void Application::bindButtonGrids()
     using selection::Previewer;
     bind(window_.programButtons(), &Previewer::programMouseDown, &Previewer::programKeyDown);
     bind(window_.bankButtons(), &Previewer::bankMouseDown, &Previewer::bankKeyDown);
+}
+
+void Application::bindToneList()
+{
+    auto* list = &window_.toneList();
+    QObject::connect(list, &ui::ToneListView::mouseDown, &window_,
+        [this](int program, int bank) { previewer_.toneMouseDown(program, bank); });
+    QObject::connect(list, &ui::ToneListView::keyDown, &window_,
+        [this](int program, int bank) { previewer_.toneKeyDown(program, bank); });
+    QObject::connect(
+        list, &ui::ToneListView::mouseUp, &window_, [this] { previewer_.toneMouseUp(); });
+    QObject::connect(list, &ui::ToneListView::keyUp, &window_, [this] { previewer_.toneKeyUp(); });
 }
 
 void Application::bindKeyboard()

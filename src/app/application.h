@@ -37,6 +37,7 @@ private:
     friend struct testing::ApplicationPeer;
 
     void bindButtonGrids();
+    void bindToneList();
     void bindKeyboard();
     template <typename Action> void pass(Action&& action)
     {

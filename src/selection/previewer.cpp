@@ -72,6 +72,40 @@ void Previewer::buttonKeyUp()
     state_.keyHeld = false;
 }
 
+void Previewer::toneMouseDown(std::int32_t program, std::int32_t bank)
+{
+    selectTone(program, bank);
+    refreshReadouts();
+}
+
+void Previewer::toneKeyDown(std::int32_t program, std::int32_t bank)
+{
+    // Unlike a button, a held key on the list moves on to the next row, and every row sounds;
+    // ending the row before first leaves one note sounding, never a pile of them.
+    if (state_.keyHeld)
+        sendNoteOff();
+    selectTone(program, bank);
+    state_.keyHeld = true;
+    refreshReadouts();
+}
+
+void Previewer::selectTone(std::int32_t program, std::int32_t bank)
+{
+    state_.currentProgram = program;
+    selectBank(bank);
+}
+
+void Previewer::toneMouseUp()
+{
+    sendNoteOff();
+}
+
+void Previewer::toneKeyUp()
+{
+    sendNoteOff();
+    state_.keyHeld = false;
+}
+
 void Previewer::keyMouseDown(std::int32_t offset)
 {
     port_.send(midi::bankSelectMsb(state_.currentBank));

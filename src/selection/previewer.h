@@ -35,6 +35,14 @@ public:
     void buttonMouseUp();
     void buttonKeyUp();
 
+    // Rows of the tone finder's list, each with its program (0 to 127) and bank. A row selects
+    // both at once and sends them with the bank's LSB, as a bank button does. A key moves from
+    // row to row while it is held, and each row sounds in turn: the row before ends first.
+    void toneMouseDown(std::int32_t program, std::int32_t bank);
+    void toneKeyDown(std::int32_t program, std::int32_t bank);
+    void toneMouseUp();
+    void toneKeyUp();
+
     // Keys of the on-screen keyboard, with their offset from middle C. They play the current
     // program and bank and leave the readouts alone; the key pressed last sets the pitch of
     // every preview.
@@ -57,6 +65,7 @@ public:
 
 private:
     void selectBank(std::int32_t bank);
+    void selectTone(std::int32_t program, std::int32_t bank);
     void sendNoteOn();
     void sendNoteOff();
 

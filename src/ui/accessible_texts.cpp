@@ -1,6 +1,6 @@
 #include "accessible_texts.h"
 
-#include "program_hints.h"
+#include "catalogue/program_hints.h"
 
 namespace tonalyx::ui::accessible {
 
@@ -8,7 +8,7 @@ QString programButtonName(int program)
 {
     return QStringLiteral("プログラム %1 %2")
         .arg(program)
-        .arg(QString::fromUtf8(kProgramHints.at(static_cast<std::size_t>(program - 1))));
+        .arg(QString::fromUtf8(catalogue::kProgramHints.at(static_cast<std::size_t>(program - 1))));
 }
 
 QString bankButtonName(int bank)

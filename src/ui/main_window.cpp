@@ -1,11 +1,11 @@
 #include "main_window.h"
 
 #include "accessible_texts.h"
+#include "catalogue/program_hints.h"
 #include "fonts.h"
 #include "key_shape.h"
 #include "keyboard_layout.h"
 #include "preview_button.h"
-#include "program_hints.h"
 #include "window_layout.h"
 
 #include <QCloseEvent>
@@ -135,7 +135,7 @@ void MainWindow::buildTabs()
     programButtons_ = placeButtonGrid(tabSheets_[0], 1, 1);
     for (std::size_t i = 0; i < programButtons_.size(); ++i) {
         auto* button = programButtons_[i];
-        button->setToolTip(QString::fromUtf8(kProgramHints[i]));
+        button->setToolTip(QString::fromUtf8(catalogue::kProgramHints[i]));
         button->setAccessibleName(accessible::programButtonName(static_cast<int>(i) + 1));
         button->setAccessibleDescription(QString::fromUtf8(accessible::kProgramButtonDescription));
     }
@@ -156,6 +156,7 @@ void MainWindow::buildTabs()
         palette.setColor(QPalette::WindowText, colourOf(versionLabel.colour));
         label->setPalette(palette);
     }
+    toneFinder_ = placeToneFinder(tabSheets_[3]);
     pageControl_->setCurrentIndex(0);
 }
 
@@ -183,7 +184,13 @@ void MainWindow::buildCommandsAndReadouts()
 
 void MainWindow::chainTabOrder()
 {
+    // After the tab control and everything on its pages. Linked from the tab control itself, Qt
+    // would put the next control right after the last page control that takes focus, ahead of
+    // that control's own parts (the finder list's viewport stands in for the list), and Shift+Tab
+    // would then come back to the list from the second command button.
     QWidget* previous = pageControl_;
+    while (pageControl_->isAncestorOf(previous->nextInFocusChain()))
+        previous = previous->nextInFocusChain();
     for (auto* button : commandButtons_) {
         setTabOrder(previous, button);
         previous = button;

@@ -2,6 +2,7 @@
 
 #include "button_grid.h"
 #include "outer_frame.h"
+#include "tone_finder.h"
 
 #include <QRect>
 #include <QScrollArea>
@@ -15,6 +16,7 @@ class QTabWidget;
 namespace tonalyx::ui {
 
 class KeyShape;
+class ToneListView;
 
 // The main window: a fixed pixel layout on a canvas that scrolls when the window is smaller than
 // its controls. It holds no program logic; the owner reacts to its buttons and its close.
@@ -43,6 +45,9 @@ public:
     const ButtonGrid& programButtons() const { return programButtons_; }
     // Bank buttons 0 to 127 on the second page, in bank order.
     const ButtonGrid& bankButtons() const { return bankButtons_; }
+    // The search field and the list of matching tones on the fourth page.
+    QLineEdit& toneSearchField() { return *toneFinder_.searchField; }
+    ToneListView& toneList() { return *toneFinder_.list; }
     // The keyboard's keys in the order they were created, each with its offset from middle C.
     struct Key {
         KeyShape* shape;
@@ -67,9 +72,10 @@ private:
     // Child widgets are owned by their Qt parents, which all end at this window.
     QWidget* canvas_;
     QTabWidget* pageControl_;
-    std::array<QWidget*, 3> tabSheets_ {};
+    std::array<QWidget*, 4> tabSheets_ {};
     ButtonGrid programButtons_ {};
     ButtonGrid bankButtons_ {};
+    ToneFinder toneFinder_ {};
     std::array<Key, 56> keys_ {};
     std::array<QPushButton*, 5> commandButtons_ {};
     std::array<QLineEdit*, 4> readouts_ {};

@@ -33,10 +33,11 @@ inline constexpr int kVersionPageFontPixels = 27;
 
 inline constexpr Control kPageControl { "PageControl1", { 8, 0, 657, 361 }, "" };
 
-inline constexpr std::array<Control, 3> kTabSheets { {
+inline constexpr std::array<Control, 4> kTabSheets { {
     { "TabSheet1", {}, "プログラムナンバー" },
     { "TabSheet2", {}, "バンクセレクト" },
     { "TabSheet3", {}, "バージョン情報" },
+    { "TabSheet4", {}, "音色検索" },
 } };
 
 // In tab order, which follows the tab control.

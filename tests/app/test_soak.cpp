@@ -8,8 +8,11 @@
 #include "running_program.h"
 #include "ui/key_shape.h"
 #include "ui/preview_button.h"
+#include "ui/tone_list_model.h"
+#include "ui/tone_list_view.h"
 
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
@@ -20,7 +23,9 @@
 #include <fstream>
 #include <malloc.h>
 #include <map>
+#include <optional>
 #include <random>
+#include <set>
 
 #if defined(__SANITIZE_ADDRESS__)
 extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
@@ -116,6 +121,8 @@ public:
         releaseReceiver = nullptr;
         keyReceiver = nullptr;
         doubleClicks = 0;
+        pressedTone.reset();
+        toneListLostFocus = false;
     }
     bool eventFilter(QObject* watched, QEvent* event) override
     {
@@ -124,8 +131,10 @@ public:
             return false;
         switch (event->type()) {
         case QEvent::MouseButtonPress:
-            if (!pressReceiver)
+            if (!pressReceiver) {
                 pressReceiver = watched;
+                notePressedTone(watched, static_cast<QMouseEvent*>(event)->position().toPoint());
+            }
             break;
         case QEvent::MouseButtonDblClick:
             ++doubleClicks;
@@ -139,6 +148,22 @@ public:
             if (!keyReceiver)
                 keyReceiver = watched;
             break;
+        case QEvent::Show:
+            // A scroll bar's context menu runs modally and would hold the run until someone
+            // chose from it; a user would close it, and so does the run, as soon as it can.
+            if (auto* menu = qobject_cast<QMenu*>(watched))
+                QMetaObject::invokeMethod(menu, &QWidget::close, Qt::QueuedConnection);
+            break;
+        case QEvent::FocusOut:
+            toneListLostFocus = toneListLostFocus || watched == toneList;
+            break;
+        case QEvent::Hide:
+            // The offscreen platform makes every menu it shows the active window and leaves
+            // none active once it is gone; on a real display the program's window stays active.
+            if (qobject_cast<QMenu*>(watched) && mainWindow)
+                QMetaObject::invokeMethod(
+                    mainWindow, [w = mainWindow] { w->activateWindow(); }, Qt::QueuedConnection);
+            break;
         default:
             break;
         }
@@ -149,6 +174,25 @@ public:
     QObject* releaseReceiver = nullptr;
     QObject* keyReceiver = nullptr;
     int doubleClicks = 0;
+    // The finder's list, and the program (as sent) and bank of the row a press landed on, read
+    // before the list acts on the press (it may scroll).
+    ui::ToneListView* toneList = nullptr;
+    QWidget* mainWindow = nullptr;
+    std::optional<std::pair<std::int32_t, std::int32_t>> pressedTone;
+    // Whether the list lost the focus: to another widget, to a menu that opened, or with the page.
+    bool toneListLostFocus = false;
+
+private:
+    void notePressedTone(QObject* watched, QPoint at)
+    {
+        if (!toneList || watched != toneList->viewport())
+            return;
+        const QModelIndex index = toneList->indexAt(at);
+        if (!index.isValid())
+            return;
+        const auto& tone = toneList->toneModel().toneAt(index.row());
+        pressedTone = { tone.program - 1, tone.bank };
+    }
 };
 
 // One injected input event, as the model needs to know it.
@@ -156,6 +200,7 @@ struct Event {
     enum Kind { MousePress, MouseRelease, MouseMove, KeyPress, KeyRepeat, KeyRelease } kind;
     Qt::Key key = Qt::Key_unknown;
     QString description;
+    Qt::MouseButton button = Qt::NoButton;
 };
 
 bool movesFocus(Qt::Key key)
@@ -179,10 +224,18 @@ private:
     std::vector<Qt::Key> heldKeys_;
     QWidget* pressedOn_ = nullptr;
     QPoint pressedAt_;
+    // The finder's list: the mouse buttons whose press sounded a row, the key whose press sounds
+    // one now (0 for none), and the current row before each event.
+    ui::ToneListView* toneList_ = nullptr;
+    std::set<Qt::MouseButton> listButtons_;
+    int listKey_ = 0;
+    bool toneRowSounded_ = false;
+    int listRowBefore_ = -1;
 
     // What the run did, so that a run that never reached some part of the program shows.
     struct Tally {
-        std::uint64_t buttonPreviews = 0; // program or bank buttons that sounded
+        std::uint64_t buttonPreviews = 0; // program or bank buttons, or finder rows, that sounded
+        std::uint64_t finderPreviews = 0; // of which finder rows
         std::uint64_t keyboardNotes = 0; // notes of the on-screen keyboard
         std::uint64_t noteEnds = 0;
         std::uint64_t opens = 0;
@@ -241,11 +294,11 @@ private:
 
     Qt::Key randomKey()
     {
-        const Qt::Key keys[]
-            = { Qt::Key_A, Qt::Key_Z, Qt::Key_Space, Qt::Key_5, Qt::Key_Tab, Qt::Key_Backtab };
-        const int weights[] = { 30, 20, 25, 15, 7, 3 };
+        const Qt::Key keys[] = { Qt::Key_A, Qt::Key_Z, Qt::Key_Space, Qt::Key_5, Qt::Key_Tab,
+            Qt::Key_Backtab, Qt::Key_Down, Qt::Key_Return, Qt::Key_Backspace };
+        const int weights[] = { 25, 15, 20, 12, 7, 3, 8, 4, 6 };
         int roll = pick(100);
-        for (int i = 0; i < 6; ++i) {
+        for (int i = 0; i < 9; ++i) {
             if (roll < weights[i])
                 return keys[i];
             roll -= weights[i];
@@ -261,6 +314,8 @@ private:
             target = &window();
         const QString text = key == Qt::Key_Space ? QStringLiteral(" ")
             : key == Qt::Key_Tab                  ? QStringLiteral("\t")
+            : key == Qt::Key_Return               ? QStringLiteral("\r")
+            : key == Qt::Key_Backspace            ? QStringLiteral("\b")
             : key == Qt::Key_Backtab              ? QString()
             : QTest::keyToAscii(key) == 0         ? QString()
                                           : QString(QChar::fromLatin1(QTest::keyToAscii(key)));
@@ -283,8 +338,10 @@ private:
             heldButtons_.push_back(button);
             pressedOn_ = widget;
             pressedAt_ = at;
-            return { Event::MousePress, {},
+            Event pressed { Event::MousePress, {},
                 QStringLiteral("mouse %1 down on %2").arg(button).arg(widget->objectName()) };
+            pressed.button = button;
+            return pressed;
         }
         if (roll < 58 && !heldButtons_.empty()) {
             const auto index = static_cast<std::size_t>(pick(int(heldButtons_.size())));
@@ -293,13 +350,17 @@ private:
             // Mostly where it was pressed; sometimes after a drag elsewhere.
             if (chance(70)) {
                 QTest::mouseRelease(pressedOn_, button, {}, pressedAt_);
-                return { Event::MouseRelease, {},
+                Event released { Event::MouseRelease, {},
                     QStringLiteral("mouse %1 up where pressed").arg(button) };
+                released.button = button;
+                return released;
             }
             const auto [widget, at] = randomPlace();
             QTest::mouseRelease(widget, button, {}, at);
-            return { Event::MouseRelease, {},
+            Event released { Event::MouseRelease, {},
                 QStringLiteral("mouse %1 up on %2").arg(button).arg(widget->objectName()) };
+            released.button = button;
+            return released;
         }
         if (roll < 68) {
             const auto [widget, at] = randomPlace();
@@ -327,10 +388,29 @@ private:
         return { Event::KeyRelease, key, QStringLiteral("key %1 up").arg(key) };
     }
 
-    // The short messages an event must send, from the selection before it and the widget it
+    // The short messages an event must send: first the end of a finder row that a key on the
+    // list sounds, when the event takes the focus from the list (the key's release would go
+    // elsewhere, or to a menu), then what the event itself sends.
+    Messages expectedMessages(const Event& event, const selection::SelectionState& before)
+    {
+        toneRowSounded_ = false;
+        selection::SelectionState state = before;
+        Messages sent;
+        if (listKey_ != 0 && recorder_.toneListLostFocus) {
+            sent.push_back({ 0x90, static_cast<std::uint8_t>(selection::previewNote(before)), 0 });
+            listKey_ = 0;
+            state.keyHeld = false;
+            model_.keyHeld = false;
+        }
+        const Messages own = eventMessages(event, state);
+        sent.insert(sent.end(), own.begin(), own.end());
+        return sent;
+    }
+
+    // The short messages an event sends itself, from the selection before it and the widget it
     // reached: the program's rules for previews, written out once more. Everything else the
     // window offers (tabs, readouts, octave, GS and device buttons) sends no short message.
-    Messages expectedMessages(const Event& event, const selection::SelectionState& before)
+    Messages eventMessages(const Event& event, const selection::SelectionState& before)
     {
         selection::SelectionState& after = model_;
         const auto note = [](const selection::SelectionState& s, std::uint8_t velocity) {
@@ -342,11 +422,29 @@ private:
             return Messages { { 0xB0, 0x00, byte(bank) }, { 0xB0, 0x20, 0x00 },
                 { 0xC0, byte(before.currentProgram) }, note(after, 0x7F) };
         };
+        // A finder row: its bank with the LSB, its program and the note, after ending the note
+        // of the row before when a held key moves on.
+        const auto tonePreview = [&](std::pair<std::int32_t, std::int32_t> tone, bool endFirst) {
+            toneRowSounded_ = true;
+            Messages messages;
+            if (endFirst)
+                messages.push_back(note(before, 0x00));
+            after.currentProgram = tone.first;
+            after.currentBank = tone.second;
+            messages.insert(messages.end(),
+                { { 0xB0, 0x00, byte(tone.second) }, { 0xB0, 0x20, 0x00 },
+                    { 0xC0, byte(tone.first) }, note(after, 0x7F) });
+            return messages;
+        };
         const QObject* pressed = recorder_.pressReceiver;
         const QObject* released = recorder_.releaseReceiver;
         const QObject* keyed = recorder_.keyReceiver;
         switch (event.kind) {
         case Event::MousePress:
+            if (recorder_.pressedTone) {
+                listButtons_.insert(event.button);
+                return tonePreview(*recorder_.pressedTone, false);
+            }
             if (programOf_.contains(pressed)) {
                 after.currentProgram = programOf_[pressed];
                 return { { 0xB0, 0x00, byte(before.currentBank) },
@@ -361,12 +459,27 @@ private:
             }
             return {};
         case Event::MouseRelease:
+            if (released == toneList_->viewport() && listButtons_.erase(event.button) > 0)
+                return { note(before, 0x00) };
             if (programOf_.contains(released) || bankOf_.contains(released)
                 || keyOffsetOf_.contains(released))
                 return { note(before, 0x00) };
             return {};
         case Event::KeyPress:
         case Event::KeyRepeat:
+            if (keyed == toneList_ && (event.key == Qt::Key_Down || event.key == Qt::Key_Return)) {
+                // The list's rule: a press on the current row after the key moved it; Enter's
+                // repeats, and a held Down that could not move on, keep the row sounding.
+                const QModelIndex current = toneList_->currentIndex();
+                const bool repeat = event.kind == Event::KeyRepeat;
+                if (!current.isValid() || (repeat && event.key == Qt::Key_Return)
+                    || (repeat && current.row() == listRowBefore_ && listKey_ != 0))
+                    return {};
+                listKey_ = event.key;
+                after.keyHeld = true;
+                const auto& tone = toneList_->toneModel().toneAt(current.row());
+                return tonePreview({ tone.program - 1, tone.bank }, before.keyHeld);
+            }
             if (movesFocus(event.key) || before.keyHeld)
                 return {};
             if (programOf_.contains(keyed)) {
@@ -380,6 +493,11 @@ private:
             }
             return {};
         case Event::KeyRelease:
+            if (keyed == toneList_ && listKey_ != 0 && event.key == listKey_) {
+                listKey_ = 0;
+                after.keyHeld = false;
+                return { note(before, 0x00) };
+            }
             if (!movesFocus(event.key) && (programOf_.contains(keyed) || bankOf_.contains(keyed))) {
                 after.keyHeld = false;
                 return { note(before, 0x00) };
@@ -461,9 +579,10 @@ private:
             = !intended.empty() && intended.back()[0] == 0x90 && intended.back()[2] == 0x7F;
         const QObject* pressed
             = event.kind == Event::MousePress ? recorder_.pressReceiver : recorder_.keyReceiver;
-        const bool buttonSounded
-            = soundedNote && (programOf_.contains(pressed) || bankOf_.contains(pressed));
+        const bool buttonSounded = soundedNote
+            && (programOf_.contains(pressed) || bankOf_.contains(pressed) || toneRowSounded_);
         tally_.buttonPreviews += buttonSounded;
+        tally_.finderPreviews += soundedNote && toneRowSounded_;
         tally_.keyboardNotes += soundedNote && !buttonSounded;
         if (buttonSounded) {
             const QStringList was = shownReadouts_;
@@ -504,6 +623,9 @@ private slots:
         }
         for (const auto& key : window().keys())
             keyOffsetOf_[key.shape] = key.offset;
+        toneList_ = &window().toneList();
+        recorder_.toneList = toneList_;
+        recorder_.mainWindow = &window();
         const std::pair<QPushButton*, std::int32_t> octaves[]
             = { { &window().octaveDownButton(), -1 }, { &window().octaveNoneButton(), 0 },
                   { &window().octaveUpButton(), +1 } };
@@ -534,6 +656,7 @@ private slots:
         std::size_t residentAtTenth = 0;
         for (std::uint64_t i = 1; i <= events; ++i) {
             recorder_.reset();
+            listRowBefore_ = toneList_->currentIndex().row();
             const selection::SelectionState before = model_;
             const Event event = injectRandomEvent();
             checkAfterEvent(event, before, i);
@@ -551,9 +674,11 @@ private slots:
         }
 
         std::fprintf(stderr,
-            "soak: %llu button previews, %llu keyboard notes, %llu note ends, %llu opens, "
-            "%llu refused opens, %llu GS resets, %llu keyHeld changes, %llu readout changes\n",
+            "soak: %llu button previews (%llu finder rows), %llu keyboard notes, %llu note ends, "
+            "%llu opens, %llu refused opens, %llu GS resets, %llu keyHeld changes, %llu readout "
+            "changes\n",
             static_cast<unsigned long long>(tally_.buttonPreviews),
+            static_cast<unsigned long long>(tally_.finderPreviews),
             static_cast<unsigned long long>(tally_.keyboardNotes),
             static_cast<unsigned long long>(tally_.noteEnds),
             static_cast<unsigned long long>(tally_.opens),
@@ -563,9 +688,9 @@ private slots:
             static_cast<unsigned long long>(tally_.readoutChanges));
         // A few thousand events reach every part; fewer might by chance miss one.
         if (events >= 5000) {
-            for (const auto count : { tally_.buttonPreviews, tally_.keyboardNotes, tally_.noteEnds,
-                     tally_.opens, tally_.refusedOpens, tally_.gsResets, tally_.keyHeldChanges,
-                     tally_.readoutChanges })
+            for (const auto count : { tally_.buttonPreviews, tally_.finderPreviews,
+                     tally_.keyboardNotes, tally_.noteEnds, tally_.opens, tally_.refusedOpens,
+                     tally_.gsResets, tally_.keyHeldChanges, tally_.readoutChanges })
                 QVERIFY(count > 0);
         }
 

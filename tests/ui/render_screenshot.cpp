@@ -1,12 +1,16 @@
-// Renders the main window, as it looks right after start-up, into a PNG file.
-// Usage: tonalyx_screenshot <output.png>
+// Renders the main window, as it looks right after start-up, into a PNG file; or, with --finder,
+// its tone finder page with TEXT typed into the search field and the first tone found pressed.
+// Usage: tonalyx_screenshot <output.png> [--finder TEXT]
 
 #include "app/application.h"
 #include "app/platform.h"
 #include "recording_backend.h"
+#include "ui/tone_list_view.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QPixmap>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
@@ -33,12 +37,30 @@ private:
     std::filesystem::path executable_;
 };
 
+// Turns to the finder's page, types `text` into its field and presses and releases the first
+// row, so that the readouts show the tone.
+void showFinder(tonalyx::ui::MainWindow& window, const QString& text)
+{
+    window.pageControl().setCurrentIndex(3);
+    auto& field = window.toneSearchField();
+    field.setFocus(Qt::OtherFocusReason);
+    QTest::keyClicks(&field, text);
+    auto& list = window.toneList();
+    if (list.model()->rowCount() > 0) {
+        const QPoint first = list.visualRect(list.model()->index(0, 2)).center();
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, first);
+    }
+    QApplication::processEvents();
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s <output.png>\n", argc > 0 ? argv[0] : "tonalyx_screenshot");
+    const bool finder = argc == 4 && QByteArray(argv[2]) == "--finder";
+    if (argc != 2 && !finder) {
+        std::fprintf(stderr, "usage: %s <output.png> [--finder TEXT]\n",
+            argc > 0 ? argv[0] : "tonalyx_screenshot");
         return 2;
     }
     // The picture must not depend on whether a display happens to be there.
@@ -62,6 +84,8 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "the window was never exposed\n");
         return 1;
     }
+    if (finder)
+        showFinder(window, QString::fromLocal8Bit(argv[3]));
     const QString output = QString::fromLocal8Bit(argv[1]);
     if (!window.grab().save(output, "PNG")) {
         std::fprintf(stderr, "cannot write %s\n", argv[1]);

@@ -1,11 +1,14 @@
 #include "ui/main_window.h"
+#include "ui/tone_list_view.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QHeaderView>
 #include <QIcon>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -181,9 +184,10 @@ private slots:
         auto* tabs = control<QTabWidget>(QStringLiteral("PageControl1"));
         QVERIFY(tabs);
         const QStringList names { QStringLiteral("TabSheet1"), QStringLiteral("TabSheet2"),
-            QStringLiteral("TabSheet3") };
+            QStringLiteral("TabSheet3"), QStringLiteral("TabSheet4") };
         const QStringList captions { QStringLiteral("プログラムナンバー"),
-            QStringLiteral("バンクセレクト"), QStringLiteral("バージョン情報") };
+            QStringLiteral("バンクセレクト"), QStringLiteral("バージョン情報"),
+            QStringLiteral("音色検索") };
         QCOMPARE(tabs->count(), names.size());
         for (int i = 0; i < tabs->count(); ++i) {
             QCOMPARE(tabs->widget(i)->objectName(), names[i]);
@@ -286,6 +290,11 @@ private slots:
         QTest::newRow("bank page, tab") << 1 << int(Qt::Key_Tab) << bankPage;
         QTest::newRow("version page, tab") << 2 << int(Qt::Key_Tab) << fixed;
         QTest::newRow("version page, shift+tab") << 2 << int(Qt::Key_Backtab) << backwards(fixed);
+        const QStringList finderPage
+            = QStringList { QStringLiteral("FinderEdit"), QStringLiteral("FinderList") } + fixed;
+        QTest::newRow("finder page, tab") << 3 << int(Qt::Key_Tab) << finderPage;
+        QTest::newRow("finder page, shift+tab")
+            << 3 << int(Qt::Key_Backtab) << backwards(finderPage);
     }
     void tabVisitsControlsInOrder()
     {
@@ -303,6 +312,94 @@ private slots:
             actual.append(focusedControl());
         }
         QCOMPARE(actual, visited);
+    }
+
+    // The finder's field and list lie inside their page, in the window's font, and the list
+    // starts with every tone in program and bank order.
+    void finderFitsItsPage()
+    {
+        auto* tabs = control<QTabWidget>(QStringLiteral("PageControl1"));
+        QVERIFY(tabs);
+        tabs->setCurrentIndex(3);
+        QVERIFY(showAndActivate());
+        QWidget* page = control(QStringLiteral("TabSheet4"));
+        QVERIFY(page);
+        QCOMPARE(tabs->currentWidget(), page);
+        const QRect pageOnCanvas(page->mapTo(window_->widget(), QPoint(0, 0)), page->size());
+        QVERIFY(QRect(8, 0, 657, 361).contains(pageOnCanvas));
+
+        for (const QString& name : { QStringLiteral("FinderEdit"), QStringLiteral("FinderList") }) {
+            QWidget* widget = control(name);
+            QVERIFY(widget);
+            QCOMPARE(widget->parentWidget(), page);
+            QVERIFY(widget->isVisible());
+            QVERIFY2(page->rect().contains(widget->geometry()), qPrintable(name));
+            QCOMPARE(widget->font(), window_->font());
+        }
+        auto* list = control<tonalyx::ui::ToneListView>(QStringLiteral("FinderList"));
+        QVERIFY(list);
+        const QAbstractItemModel* model = list->model();
+        QCOMPARE(model->rowCount(), 899);
+        QCOMPARE(model->columnCount(), 3);
+        const auto row = [model](int r) {
+            return QStringList { model->index(r, 0).data().toString(),
+                model->index(r, 1).data().toString(), model->index(r, 2).data().toString() };
+        };
+        QCOMPARE(row(0), (QStringList { "1", "0", "piano 1" }));
+        QCOMPARE(row(1), (QStringList { "1", "8", "Piano 1w" }));
+        QCOMPARE(row(898), (QStringList { "128", "127", "Jungle Tune" }));
+        // All three columns show without scrolling sideways.
+        QVERIFY(list->header()->length() <= list->viewport()->width());
+    }
+
+    // The list follows the field on every keystroke, whether the text comes as keys or from an
+    // input method.
+    void finderListsWhatIsTyped_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("throughInputMethod");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<QString>("firstName");
+        QTest::newRow("keys") << "strings" << false << 34 << "Strings";
+        QTest::newRow("keys, capitals") << "SLOW STRINGS" << false << 3 << "Slow Strings";
+        QTest::newRow("full-width") << "ｓｔｒｉｎｇｓ" << true << 34 << "Strings";
+        QTest::newRow("Japanese") << "バイオリン" << true << 4 << "Violin";
+        QTest::newRow("number") << "４１" << true << 4 << "Violin";
+        QTest::newRow("nothing matches") << "zzz" << false << 0 << "";
+    }
+    void finderListsWhatIsTyped()
+    {
+        QFETCH(QString, typed);
+        QFETCH(bool, throughInputMethod);
+        QFETCH(int, rows);
+        QFETCH(QString, firstName);
+        control<QTabWidget>(QStringLiteral("PageControl1"))->setCurrentIndex(3);
+        QVERIFY(showAndActivate());
+        auto* field = control<QLineEdit>(QStringLiteral("FinderEdit"));
+        auto* list = control<tonalyx::ui::ToneListView>(QStringLiteral("FinderList"));
+        QVERIFY(field && list);
+        field->setFocus(Qt::TabFocusReason);
+
+        if (throughInputMethod) {
+            QInputMethodEvent commit;
+            commit.setCommitString(typed);
+            QApplication::sendEvent(field, &commit);
+        } else {
+            // Each keystroke narrows the list at once: never more rows after a key than before.
+            int before = list->model()->rowCount();
+            for (const QChar c : typed) {
+                QTest::keyClicks(field, QString(c));
+                QVERIFY(list->model()->rowCount() <= before);
+                before = list->model()->rowCount();
+            }
+        }
+        QCOMPARE(field->text(), typed);
+        QCOMPARE(list->model()->rowCount(), rows);
+        if (rows > 0)
+            QCOMPARE(list->model()->index(0, 2).data().toString(), firstName);
+
+        field->clear();
+        QCOMPARE(list->model()->rowCount(), 899);
     }
 
     // Keys that edit a normal field leave a read-only one as it is.

@@ -2,10 +2,11 @@
 
 #include <array>
 
-namespace tonalyx::ui {
+namespace tonalyx::catalogue {
 
 // The hint of each program button, by program as shown (index 0 is program 1): the instrument
-// of the General MIDI list in Japanese, spelt as it has always been shown.
+// of the General MIDI list in Japanese, spelt as it has always been shown. The tone finder
+// searches them too.
 inline constexpr std::array<const char*, 128> kProgramHints {
     // column 1
     "グラウンドピアノ",
@@ -153,4 +154,4 @@ inline constexpr std::array<const char*, 128> kProgramHints {
     "銃声",
 };
 
-} // namespace tonalyx::ui
+} // namespace tonalyx::catalogue

@@ -1,0 +1,20 @@
+#pragma once
+
+class QLineEdit;
+class QWidget;
+
+namespace tonalyx::ui {
+
+class ToneListView;
+
+// The tone finder's page: a search field above the list of the tones that match it. The list
+// follows the field on every keystroke; typing never sounds.
+struct ToneFinder {
+    QLineEdit* searchField;
+    ToneListView* list;
+};
+
+// Creates the finder's controls on `page`, filling it, named "FinderEdit" and "FinderList".
+ToneFinder placeToneFinder(QWidget* page);
+
+} // namespace tonalyx::ui

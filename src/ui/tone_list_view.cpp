@@ -1,0 +1,125 @@
+#include "tone_list_view.h"
+
+#include "tone_list_model.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+namespace tonalyx::ui {
+
+namespace {
+bool movesCurrentRow(int key)
+{
+    switch (key) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isEnter(int key)
+{
+    return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
+} // namespace
+
+ToneListView::ToneListView(QWidget* parent)
+    : QTreeView(parent)
+    , model_(new ToneListModel(this))
+{
+    setModel(model_);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setAllColumnsShowFocus(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    header()->setSectionsMovable(false);
+    header()->setStretchLastSection(true);
+}
+
+void ToneListView::mousePressEvent(QMouseEvent* event)
+{
+    const QModelIndex index = indexAt(event->position().toPoint());
+    if (index.isValid()) {
+        pressedOnRow_ |= event->button();
+        const auto& tone = model_->toneAt(index.row());
+        emit mouseDown(tone.program - 1, tone.bank);
+    }
+    QTreeView::mousePressEvent(event);
+}
+
+void ToneListView::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (pressedOnRow_.testFlag(event->button())) {
+        pressedOnRow_.setFlag(event->button(), false);
+        emit mouseUp();
+    }
+    QTreeView::mouseReleaseEvent(event);
+}
+
+// An item view takes the second press of a double click for activation, not for a press; here it
+// previews again, as the buttons do.
+void ToneListView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    mousePressEvent(event);
+}
+
+void ToneListView::keyPressEvent(QKeyEvent* event)
+{
+    const int key = event->key();
+    if (isEnter(key)) {
+        if (!event->isAutoRepeat())
+            pressCurrentRow(key);
+        event->accept();
+        return;
+    }
+    if (!movesCurrentRow(key)) {
+        QTreeView::keyPressEvent(event);
+        return;
+    }
+    const QModelIndex before = currentIndex();
+    QTreeView::keyPressEvent(event);
+    // A held key that cannot move on (the list's end) keeps its row sounding.
+    if (event->isAutoRepeat() && currentIndex() == before && soundingKey_ != 0)
+        return;
+    pressCurrentRow(key);
+}
+
+void ToneListView::pressCurrentRow(int key)
+{
+    const QModelIndex current = currentIndex();
+    if (!current.isValid())
+        return;
+    soundingKey_ = key;
+    const auto& tone = model_->toneAt(current.row());
+    emit keyDown(tone.program - 1, tone.bank);
+}
+
+void ToneListView::keyReleaseEvent(QKeyEvent* event)
+{
+    if (!event->isAutoRepeat() && soundingKey_ != 0 && event->key() == soundingKey_) {
+        soundingKey_ = 0;
+        emit keyUp();
+    }
+    QTreeView::keyReleaseEvent(event);
+}
+
+void ToneListView::focusOutEvent(QFocusEvent* event)
+{
+    if (soundingKey_ != 0) {
+        soundingKey_ = 0;
+        emit keyUp();
+    }
+    QTreeView::focusOutEvent(event);
+}
+
+} // namespace tonalyx::ui
