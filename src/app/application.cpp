@@ -59,13 +59,16 @@ void Application::bindButtonGrids()
 void Application::bindToneList()
 {
     auto* list = &window_.toneList();
-    QObject::connect(list, &ui::ToneListView::mouseDown, &window_,
-        [this](int program, int bank) { previewer_.toneMouseDown(program, bank); });
-    QObject::connect(list, &ui::ToneListView::keyDown, &window_,
-        [this](int program, int bank) { previewer_.toneKeyDown(program, bank); });
-    QObject::connect(
-        list, &ui::ToneListView::mouseUp, &window_, [this] { previewer_.toneMouseUp(); });
-    QObject::connect(list, &ui::ToneListView::keyUp, &window_, [this] { previewer_.toneKeyUp(); });
+    QObject::connect(list, &ui::ToneListView::mouseDown, &window_, [this](int program, int bank) {
+        pass([=, this] { previewer_.toneMouseDown(program, bank); });
+    });
+    QObject::connect(list, &ui::ToneListView::keyDown, &window_, [this](int program, int bank) {
+        pass([=, this] { previewer_.toneKeyDown(program, bank); });
+    });
+    QObject::connect(list, &ui::ToneListView::mouseUp, &window_,
+        [this] { pass([this] { previewer_.toneMouseUp(); }); });
+    QObject::connect(list, &ui::ToneListView::keyUp, &window_,
+        [this] { pass([this] { previewer_.toneKeyUp(); }); });
 }
 
 void Application::bindKeyboard()

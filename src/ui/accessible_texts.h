@@ -30,6 +30,12 @@ inline constexpr std::array<const char*, 4> kReadoutDescriptions {
     "選んでいる音色のGS名",
 };
 
+// The tone finder's two controls.
+inline constexpr Text kFinderField { "音色検索",
+    "音色名・楽器名・プログラムナンバーで音色を探します。言葉をいくつでも空白で区切れます" };
+inline constexpr Text kFinderList { "見つかった音色",
+    "押している間、または上下のキーで選んでいる間、その音色を試聴します" };
+
 inline constexpr char kProgramButtonDescription[] = "押している間、この音色を試聴します";
 inline constexpr char kBankButtonDescription[]
     = "押している間、今のプログラムのこのバンクを試聴します";

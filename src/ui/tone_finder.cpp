@@ -1,5 +1,6 @@
 #include "tone_finder.h"
 
+#include "accessible_texts.h"
 #include "tone_list_model.h"
 #include "tone_list_view.h"
 
@@ -13,6 +14,10 @@ namespace {
 // The number columns hold at most three digits under their captions.
 constexpr int kNumberColumnWidth = 72;
 constexpr int kMargin = 8;
+// A search needs a few words at most. Without a bound the field would take 32,767 characters, and
+// every keystroke would keep its own step to undo, so a field typed into for long enough would
+// only ever grow.
+constexpr int kLongestSearch = 64;
 } // namespace
 
 ToneFinder placeToneFinder(QWidget* page)
@@ -21,9 +26,14 @@ ToneFinder placeToneFinder(QWidget* page)
     searchField->setObjectName(QStringLiteral("FinderEdit"));
     searchField->setPlaceholderText(QStringLiteral("音色名・楽器・プログラムナンバーで検索"));
     searchField->setClearButtonEnabled(true);
+    searchField->setMaxLength(kLongestSearch);
+    searchField->setAccessibleName(QString::fromUtf8(accessible::kFinderField.name));
+    searchField->setAccessibleDescription(QString::fromUtf8(accessible::kFinderField.description));
 
     auto* list = new ToneListView(page);
     list->setObjectName(QStringLiteral("FinderList"));
+    list->setAccessibleName(QString::fromUtf8(accessible::kFinderList.name));
+    list->setAccessibleDescription(QString::fromUtf8(accessible::kFinderList.description));
     list->header()->resizeSection(ToneListModel::ProgramColumn, kNumberColumnWidth);
     list->header()->resizeSection(ToneListModel::BankColumn, kNumberColumnWidth);
 

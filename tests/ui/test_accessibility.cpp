@@ -1,9 +1,9 @@
 #include "ui/key_shape.h"
 #include "ui/main_window.h"
 
-#include <QPushButton>
 #include <QAccessible>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 
 using tonalyx::ui::KeyShape;
@@ -87,7 +87,9 @@ private slots:
             controls.append(key);
         for (auto* field : window.findChildren<QLineEdit*>())
             controls.append(field);
-        QCOMPARE(controls.size(), 128 + 128 + 5 + 56 + 4);
+        controls.append(window.findChild<QWidget*>(QStringLiteral("FinderList")));
+        // Buttons, keys, command buttons, readouts, and the tone finder's field and list.
+        QCOMPARE(controls.size(), 128 + 128 + 5 + 56 + 4 + 2);
 
         QSet<QString> names;
         for (auto* control : controls) {
