@@ -1,10 +1,12 @@
 #include "application.h"
 
+#include "midi/input/input_queue.h"
 #include "ui/key_shape.h"
 #include "ui/preview_button.h"
 #include "ui/tone_list_view.h"
 
 #include <QPushButton>
+#include <QSocketNotifier>
 #include <array>
 
 namespace tonalyx::app {
@@ -14,14 +16,23 @@ Application::Application(midi::DeviceList& devices, Platform& platform)
     , lifecycle_(port_, device_, window_, previewer_, readouts_, gate_, platform)
     , deviceCommands_(port_, device_, previewer_, readouts_, platform)
 {
-    window_.setCloseHandler([this] { return lifecycle_.shutDown(Lifecycle::Ending::ByWindow); });
-    QObject::connect(&window_.deviceSwitchButton(), &QPushButton::clicked, &window_,
-        [this] { pass([this] { deviceCommands_.switchToNextDevice(); }); });
+    window_.setCloseHandler([this] {
+        thru_.releaseHeld();
+        return lifecycle_.shutDown(Lifecycle::Ending::ByWindow);
+    });
+    // Keys still held on a MIDI keyboard end on the device being left, before it is closed.
+    QObject::connect(&window_.deviceSwitchButton(), &QPushButton::clicked, &window_, [this] {
+        pass([this] {
+            thru_.releaseHeld();
+            deviceCommands_.switchToNextDevice();
+        });
+    });
     QObject::connect(&window_.gsResetButton(), &QPushButton::clicked, &window_,
         [this] { pass([this] { deviceCommands_.sendGsReset(); }); });
     bindButtonGrids();
     bindToneList();
     bindKeyboard();
+    listenToInputs(devices);
 }
 
 void Application::start()
@@ -31,6 +42,7 @@ void Application::start()
 
 void Application::shutDownForSignal()
 {
+    thru_.releaseHeld();
     lifecycle_.shutDown(Lifecycle::Ending::BySignal);
 }
 
@@ -88,6 +100,21 @@ void Application::bindKeyboard()
     for (const auto& [button, shift] : octaves) {
         QObject::connect(button, &QPushButton::clicked, &window_,
             [this, shift = shift] { pass([=, this] { previewer_.setOctaveShift(shift); }); });
+    }
+}
+
+// Messages from the MIDI keyboards wake the GUI thread, which plays them in the order they came,
+// held back like any press while the device settles.
+void Application::listenToInputs(midi::DeviceList& devices)
+{
+    for (auto* queue : devices.inputs()) {
+        auto* notifier
+            = new QSocketNotifier(queue->wakeDescriptor(), QSocketNotifier::Read, &window_);
+        QObject::connect(notifier, &QSocketNotifier::activated, &window_, [this, queue] {
+            queue->drain([this](const midi::ShortMessage& message) {
+                pass([this, message] { thru_.receive(message); });
+            });
+        });
     }
 }
 

@@ -6,6 +6,7 @@
 #include "lifecycle.h"
 #include "midi/midi_out_port.h"
 #include "selection/held_notes.h"
+#include "selection/midi_thru.h"
 #include "selection/previewer.h"
 #include "ui/main_window.h"
 #include "window_readouts.h"
@@ -39,6 +40,7 @@ private:
     void bindButtonGrids();
     void bindToneList();
     void bindKeyboard();
+    void listenToInputs(midi::DeviceList& devices);
     template <typename Action> void pass(Action&& action)
     {
         gate_.pass(std::forward<Action>(action));
@@ -50,7 +52,8 @@ private:
     WindowReadouts readouts_ { window_ };
     selection::HeldNotes heldNotes_;
     selection::Previewer previewer_ { port_, readouts_, heldNotes_ };
-    // Everything the window's controls ask for goes through here.
+    selection::MidiThru thru_ { port_, previewer_, heldNotes_ };
+    // Everything the window's controls and the MIDI keyboards ask for goes through here.
     InputGate gate_;
     Lifecycle lifecycle_;
     DeviceCommands deviceCommands_;

@@ -42,6 +42,16 @@ std::string DeviceList::name(std::int32_t device)
     return found != nullptr ? found->name : std::string();
 }
 
+std::vector<InputQueue*> DeviceList::inputs() const
+{
+    std::vector<InputQueue*> queues;
+    for (const auto& backend : backends_) {
+        if (auto* queue = backend->input())
+            queues.push_back(queue);
+    }
+    return queues;
+}
+
 std::unique_ptr<MidiConnection> DeviceList::open(std::int32_t device)
 {
     const auto* found = find(device);

@@ -25,6 +25,8 @@ public:
     std::string name(std::int32_t device);
     // Nothing for a number that names no device, or a port that is gone or refuses.
     std::unique_ptr<MidiConnection> open(std::int32_t device);
+    // The program's input ports, one for each system that has one.
+    std::vector<InputQueue*> inputs() const;
 
 private:
     struct Device {

@@ -31,10 +31,15 @@ public:
     }
 };
 
+class InputQueue;
+
 // One way of reaching synthesisers: the built-in synth, the ALSA sequencer, a JACK server.
 class MidiBackend {
 public:
     virtual ~MidiBackend() = default;
+    // Where the messages of the program's own input port on this system arrive, for the whole
+    // run; nothing for a system without one.
+    virtual InputQueue* input() { return nullptr; }
     // The ports this backend offers now, in the order a user should see them.
     virtual std::vector<MidiPort> ports() = 0;
     // Nothing when the port is gone or refuses to be opened.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "midi/device_list.h"
+#include "midi/input/input_queue.h"
 #include "midi/midi_backend.h"
 
 #include <cstdint>
@@ -14,7 +15,7 @@ namespace tonalyx::testing {
 using Bytes = std::vector<std::uint8_t>;
 
 // A backend whose ports record every open, message and close in order, with the device's number
-// and the bytes, and can be told which opens fail.
+// and the bytes, and can be told which opens fail. Its input is a queue the test plays into.
 class RecordingBackend final : public midi::MidiBackend {
 public:
     enum class CallKind { Open, Send, Close };
@@ -41,6 +42,10 @@ public:
     // Every message sent to any device, in order.
     std::vector<Bytes> sentMessages() const;
 
+    // What a MIDI keyboard connected to the program's input would send.
+    void play(const Bytes& message) { input_.push(message); }
+    midi::InputQueue* input() override { return &input_; }
+
     std::vector<midi::MidiPort> ports() override;
     std::unique_ptr<midi::MidiConnection> open(const std::string& identity) override;
 
@@ -50,6 +55,7 @@ private:
     std::vector<std::string> names_;
     std::set<std::int32_t> failingOpens_;
     std::vector<Call> calls_;
+    midi::InputQueue input_;
 };
 
 // The program's devices, all on one recording backend.
