@@ -83,7 +83,8 @@ void openAndReset(benchmark::State& state, bench::TimedMidiCapture& capture,
         figures.opensWithXrun += xruns > 0;
         if (!opened) {
             ++figures.failedOpens;
-            std::fprintf(stderr, "open %zu failed\n", figures.opens);
+            std::fprintf(stderr, "open %zu failed after %.1f ms\n", figures.opens,
+                std::chrono::duration<double, std::milli>(openEnd - start).count());
             continue;
         }
         figures.openTime.add(openEnd - start);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fluid_handles.h"
+#include "midi/jack/jack_calls.h"
 #include "midi/midi_messages.h"
 
 #include <array>
@@ -28,8 +29,9 @@ public:
     // A synth with every font loaded, or nothing when a font is missing, unreadable or broken.
     static std::optional<BuiltInSynth> load(const std::vector<std::string>& soundFonts);
 
-    // Starts the first audio driver of `drivers` that works; false if none does.
-    bool startAudio(const std::vector<std::string>& drivers);
+    // Starts the first audio driver of `drivers` that works; false if none does. Whether a JACK
+    // server answers is asked on the `jack` thread.
+    bool startAudio(const std::vector<std::string>& drivers, JackCalls& jack);
     // Silences the synth, then stops its audio, so nothing sounds on when it starts again.
     void stopAudio();
 
