@@ -31,6 +31,7 @@ constexpr auto kArrivalWait = std::chrono::milliseconds(1000);
 struct Figures {
     std::size_t opens = 0;
     std::size_t failedOpens = 0;
+    std::size_t failedOpensWithXrun = 0;
     std::size_t arrived = 0;
     std::size_t lostWithXrun = 0;
     std::size_t lostWithoutXrun = 0;
@@ -83,8 +84,10 @@ void openAndReset(benchmark::State& state, bench::TimedMidiCapture& capture,
         figures.opensWithXrun += xruns > 0;
         if (!opened) {
             ++figures.failedOpens;
-            std::fprintf(stderr, "open %zu failed after %.1f ms\n", figures.opens,
-                std::chrono::duration<double, std::milli>(openEnd - start).count());
+            figures.failedOpensWithXrun += xruns > 0;
+            std::fprintf(stderr, "open %zu failed after %.1f ms, with %llu xrun(s)\n",
+                figures.opens, std::chrono::duration<double, std::milli>(openEnd - start).count(),
+                static_cast<unsigned long long>(xruns));
             continue;
         }
         figures.openTime.add(openEnd - start);
@@ -101,6 +104,7 @@ void openAndReset(benchmark::State& state, bench::TimedMidiCapture& capture,
     }
     state.counters["opens"] = double(figures.opens);
     state.counters["failed_opens"] = double(figures.failedOpens);
+    state.counters["failed_opens_with_xrun"] = double(figures.failedOpensWithXrun);
     state.counters["arrived"] = double(figures.arrived);
     state.counters["lost_with_xrun"] = double(figures.lostWithXrun);
     state.counters["lost_without_xrun"] = double(figures.lostWithoutXrun);

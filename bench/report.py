@@ -481,8 +481,8 @@ the figures before the fix, are in [reliability.md](reliability.md#the-first-mes
 | {opens} | {arrived} | {int(fm['lost_with_xrun'])} | {int(fm['lost_without_xrun'])} | {int(fm['failed_opens'])} | {int(fm['opens_with_xrun'])} | {us(fm.get('open_p50_us'))} | {us(fm.get('open_p99_us'))} | {us(fm.get('open_max_us'))} | {us(fm['close_p50_us'])} | {us(fm['close_p99_us'])} |
 
 An open returns once the program's process thread has seen a period with the connection in
-effect; it waits a second at most for a server that runs its periods, and gives up after 0.4 s
-without a period (a stopped server). A close returns at once: the port is taken down on the
+effect; it waits a second at most for a server that runs its periods, and gives up after half a
+second without a period (a stopped server). A close returns at once: the port is taken down on the
 thread that talks to the server.
 """)
 

@@ -19,8 +19,8 @@ namespace tonalyx::midi {
 // holds a lock of the whole process across every client open and close meanwhile. So they are
 // all made here, one after the other, and whoever asks waits a bounded time for the answer. A
 // call its caller gave up on, or one queued without a caller that runs past its deadline, is
-// stuck: it finishes here in the background, and until it has, new calls are refused at once
-// instead of queueing behind it.
+// stuck: it finishes here in the background. Until it has, whoever asks should refuse at once
+// instead of queueing behind it, unless it knows the server is still running.
 class JackCalls {
 public:
     using Clock = std::chrono::steady_clock;
@@ -35,9 +35,9 @@ public:
 
     // Runs `call` here, after the calls queued before it, and waits until `deadline` for its
     // result, or until `hopeless` says it is not worth waiting any longer (it is asked every few
-    // milliseconds, on the waiting thread). Nothing, at once, when a call is stuck; nothing when
-    // the call has not ended in time. A call given up before it started never runs; one given
-    // up while it ran hands its result to `abandon` when it ends, to undo whatever it did.
+    // milliseconds, on the waiting thread). Nothing when the call has not ended in time. A call
+    // given up before it started never runs; one given up while it ran hands its result to
+    // `abandon` when it ends, to undo whatever it did.
     template <class Result>
     std::optional<Result> run(Clock::time_point deadline, std::function<Result()> call,
         std::function<void(Result&)> abandon = {}, std::function<bool()> hopeless = {});
@@ -45,6 +45,7 @@ public:
     // Queues `call` without waiting for it; past `deadline` it counts as stuck.
     void post(Clock::time_point deadline, std::function<void()> call);
 
+    // A call is stuck: see above.
     bool stuck() const;
 
 private:
@@ -67,8 +68,6 @@ std::optional<Result> JackCalls::run(Clock::time_point deadline, std::function<R
         std::optional<Result> result;
         Waited waited = std::make_shared<std::atomic<bool>>(true);
     };
-    if (stuck())
-        return std::nullopt;
     auto handoff = std::make_shared<Handoff>();
     const bool queued = enqueue(
         deadline, handoff->waited, [handoff, call = std::move(call), abandon = std::move(abandon)] {

@@ -23,10 +23,11 @@ constexpr std::chrono::milliseconds kCloseAllowance { 2000 };
 // server runs; only a stopped server or a machine starved for a whole second takes longer.
 constexpr std::chrono::milliseconds kPeriodInFlightWait { 1000 };
 constexpr std::chrono::milliseconds kPoll { 1 };
-// A server that has run no period for this long while an open waits is stopped or gone, not
-// slow: the open gives up without waiting for its deadline. A starved machine delays the
-// client's periods by a few hundred milliseconds at worst.
-constexpr std::chrono::milliseconds kServerSilence { 400 };
+// A server that has begun no period for this long while an open waits is stopped or gone, not
+// slow: the open gives up without waiting for its deadline. On a starved machine the server
+// begins its periods late by tens of milliseconds, and the program's process thread runs late by
+// a few hundred at worst.
+constexpr std::chrono::milliseconds kServerSilence { 500 };
 
 struct ClientCloser {
     void operator()(jack_client_t* client) const { jack_client_close(client); }
@@ -119,6 +120,8 @@ void JackClient::Core::releaseOutputPort()
 std::unique_ptr<JackClient> JackClient::open(
     std::shared_ptr<JackCalls> calls, const std::string& name, Clock::time_point deadline)
 {
+    if (calls->stuck())
+        return nullptr;
     // A client opened after its caller gave up is closed where it was opened, as its core goes.
     auto core = calls->run<std::shared_ptr<Core>>(deadline, [name]() -> std::shared_ptr<Core> {
         auto core = std::make_shared<Core>();
@@ -146,7 +149,22 @@ std::unique_ptr<JackClient> JackClient::open(
 JackClient::JackClient(std::shared_ptr<JackCalls> calls, std::shared_ptr<Core> core)
     : calls_(std::move(calls))
     , core_(std::move(core))
-{ }
+{
+    serverSilentFor();
+}
+
+JackClient::Clock::duration JackClient::serverSilentFor()
+{
+    // Its frame time at the start of its latest period, read from its shared memory without
+    // waiting, or this client's count of periods run.
+    const ServerHeard now { jack_last_frame_time(core_->client.get()),
+        core_->periodsEnded.load(std::memory_order_acquire) };
+    if (now != heard_) {
+        heard_ = now;
+        heardAt_ = Clock::now();
+    }
+    return Clock::now() - heardAt_;
+}
 
 JackClient::~JackClient()
 {
@@ -210,15 +228,11 @@ JackClient::Opened JackClient::openOutput(const std::string& target, Clock::time
         if (result == OpenResult::Linked)
             core->releaseOutputPort();
     };
-    auto silent
-        = [core = core_, periods = core_->periodsEnded.load(), since = Clock::now()]() mutable {
-              const auto now = core->periodsEnded.load(std::memory_order_acquire);
-              if (now != periods) {
-                  periods = now;
-                  since = Clock::now();
-              }
-              return Clock::now() - since > kServerSilence;
-          };
+    const auto silent = [this] { return serverSilentFor() > kServerSilence; };
+    // Behind a stuck call, an open would wait for as long as the server stays stopped. A server
+    // still running its periods is only slow: the call will end, and the open can wait for it.
+    if (calls_->stuck() && silent())
+        return { OpenResult::TimedOut };
     const auto result = calls_->run<OpenResult>(deadline, open, abandon, silent);
     if (!result)
         return { OpenResult::TimedOut };

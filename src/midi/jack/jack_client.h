@@ -60,11 +60,23 @@ public:
 
 private:
     struct Core;
+    // What was last heard of the server: the frame time at the start of its latest period, and
+    // the periods this client has run.
+    struct ServerHeard {
+        std::uint32_t periodStart = 0;
+        std::uint64_t periodsRun = 0;
+        friend bool operator==(const ServerHeard&, const ServerHeard&) = default;
+    };
+
     JackClient(std::shared_ptr<JackCalls> calls, std::shared_ptr<Core> core);
+    // How long the server has begun no period, as far as the calling thread has seen.
+    Clock::duration serverSilentFor();
 
     std::shared_ptr<JackCalls> calls_;
     std::shared_ptr<Core> core_;
     std::uint32_t lastConnection_ = 0;
+    ServerHeard heard_;
+    Clock::time_point heardAt_ = Clock::now();
 };
 
 } // namespace tonalyx::midi

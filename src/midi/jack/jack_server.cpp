@@ -13,6 +13,8 @@ constexpr std::chrono::milliseconds kProbeWait { 500 };
 
 bool jackServerRunning(JackCalls& calls)
 {
+    if (calls.stuck())
+        return false;
     const auto running = calls.run<bool>(JackCalls::Clock::now() + kProbeWait, [] {
         const QuietJack quiet;
         jack_status_t status {};
