@@ -12,9 +12,10 @@ namespace tonalyx::midi {
 
 // The program's one JACK client, made when the JACK backend is and kept for the whole run. Its
 // process callback moves MIDI between the program and the server: today through the one output
-// port of the open device, registered at each open and unregistered at each close. Everything
-// that waits for the server happens on the JackCalls thread; the calling thread waits a bounded
-// time for it, or not at all.
+// port of the open device, registered at each open and unregistered at each close. A MIDI input
+// belongs here too: a port "in" of the same client, registered on the JackCalls thread and read
+// in the same process callback, beside the output. Everything that waits for the server happens
+// on the JackCalls thread; the calling thread waits a bounded time for it, or not at all.
 class JackClient {
 public:
     using Clock = JackCalls::Clock;
