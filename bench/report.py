@@ -497,6 +497,45 @@ Target: well under a millisecond, so that the list follows the field at once. Sl
 {us(slowest)}.{typed}
 """)
 
+# ---- 8. The first message after an open ---------------------------------------------------
+first_message = benchmarks("first_message").get("FirstMessage/open-then-gs-reset")
+if first_message:
+    fm = first_message
+    loads = [float(v) for v in (results / "first_message.loadavg").read_text().split()] \
+        if (results / "first_message.loadavg").exists() else []
+    load_text = (f"1-minute load average {min(loads):.1f}–{max(loads):.1f} (mean {statistics.mean(loads):.1f})"
+                 if loads else "load average not recorded")
+    opens = int(fm["opens"])
+    arrived = int(fm["arrived"])
+    unexplained = int(fm["lost_without_xrun"]) + int(fm["failed_opens"])
+    summary.append(("8", "First message after an open, machine busy: GS resets lost in periods "
+                    "without an xrun, and failed opens", "0",
+                    f"{int(fm['lost_without_xrun'])} lost, {int(fm['failed_opens'])} failed "
+                    f"({arrived:,} of {opens:,} arrived)", unexplained == 0))
+    summary.append(("8", "Open of a JACK port, machine busy (p50 / p99)", "reported",
+                    f"{us(fm.get('open_p50_us'))} / {us(fm.get('open_p99_us'))}", None))
+    sections.append(f"""## 8. The first message after an open, on a busy machine
+
+`bench_first_message`: {opens:,} opens of a JACK MIDI input of the benchmark's own client
+through the program's device list and port, each followed at once by the GS reset, as start-up
+and a device switch send it, then a close. `scripts/bench.sh` runs this one with three busy loops
+per core beside it ({load_text}).
+A reset is *lost* when it has not reached the client within a second. A loss in a time the
+server reported an xrun to the client (some client missed its period) may be the platform's: what
+was written in that period never reaches anyone, whatever the sender did. A loss without one is
+the program's. Why the first message went missing, and the figures before the fix, are in
+[reliability.md](reliability.md#the-first-message-after-opening-a-jack-port).
+
+| opens | arrived | lost with an xrun | lost without one | failed opens | opens with an xrun | open p50 | p99 | max | close p50 | p99 |
+|---|---|---|---|---|---|---|---|---|---|---|
+| {opens:,} | {arrived:,} | {int(fm['lost_with_xrun'])} | {int(fm['lost_without_xrun'])} | {int(fm['failed_opens'])} | {int(fm['opens_with_xrun'])} | {us(fm.get('open_p50_us'))} | {us(fm.get('open_p99_us'))} | {us(fm.get('open_max_us'))} | {us(fm['close_p50_us'])} | {us(fm['close_p99_us'])} |
+
+An open returns once the program's process thread has seen a period with the connection in
+effect; it waits a second at most for a server that runs its periods, and gives up after half a
+second without a period (a stopped server). A close returns at once: the port is taken down on the
+thread that talks to the server.
+""")
+
 # ---- the document ------------------------------------------------------------------------
 machine = meta["machine"]
 load = meta.get("load", {})

@@ -27,6 +27,7 @@ TimedMidiCapture::TimedMidiCapture(
         ++portCount_;
     }
     jack_set_process_callback(client_, &TimedMidiCapture::process, this);
+    jack_set_xrun_callback(client_, &TimedMidiCapture::xrun, this);
     if (jack_activate(client_) != 0) {
         jack_client_close(client_);
         client_ = nullptr;
@@ -65,7 +66,22 @@ int TimedMidiCapture::process(jack_nframes_t frames, void* self)
                     capture.events_, reinterpret_cast<const char*>(&event), sizeof event);
         }
     }
+    capture.cycles_.fetch_add(1);
     return 0;
+}
+
+int TimedMidiCapture::xrun(void* self)
+{
+    static_cast<TimedMidiCapture*>(self)->xruns_.fetch_add(1);
+    return 0;
+}
+
+void TimedMidiCapture::waitForCycles(std::uint64_t count) const
+{
+    const auto until = cycles_.load() + count;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (cycles_.load() < until && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
 }
 
 std::string TimedMidiCapture::fullName(int port) const

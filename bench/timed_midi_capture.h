@@ -39,8 +39,18 @@ public:
     // Drops everything received so far.
     void drain();
 
+    // The periods this client has run, and the xruns the server has reported to it: periods in
+    // which some client (this one or the sender) did not finish in time, so that what was
+    // written in them may never have reached this client.
+    std::uint64_t cycles() const { return cycles_.load(); }
+    std::uint64_t xruns() const { return xruns_.load(); }
+    // Waits until this client has run `count` more periods (or a second has passed): long enough
+    // for an xrun of the periods before to have been reported, which JACK does on another thread.
+    void waitForCycles(std::uint64_t count) const;
+
 private:
     static int process(jack_nframes_t frames, void* self);
+    static int xrun(void* self);
 
     static constexpr int kMaxPorts = 4;
     jack_client_t* client_ = nullptr;
@@ -48,6 +58,8 @@ private:
     std::array<std::string, kMaxPorts> names_ {};
     int portCount_ = 0;
     jack_ringbuffer_t* events_ = nullptr;
+    std::atomic<std::uint64_t> cycles_ { 0 };
+    std::atomic<std::uint64_t> xruns_ { 0 };
 };
 
 } // namespace tonalyx::bench

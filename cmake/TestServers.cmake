@@ -7,6 +7,8 @@ string(SUBSTRING "${_tonalyx_build_hash}" 0 8 TONALYX_BUILD_HASH)
 set(TONALYX_JACK_SERVER "tonalyx-test-${TONALYX_BUILD_HASH}")
 # One that the device fault tests start and kill themselves.
 set(TONALYX_FAULTS_JACK_SERVER "tonalyx-faults-${TONALYX_BUILD_HASH}")
+# One that the stall test starts, stops and continues itself.
+set(TONALYX_STALL_JACK_SERVER "tonalyx-stall-${TONALYX_BUILD_HASH}")
 # The end-to-end session's own, so that the only MIDI input on it is the session's capture port.
 set(TONALYX_E2E_JACK_SERVER "tonalyx-e2e-${TONALYX_BUILD_HASH}")
 # A name that no server has, for the tests of a machine without JACK.

@@ -1,10 +1,27 @@
 #!/usr/bin/env bash
-# Installs what the tests need, builds everything and runs every test; then builds and runs the
-# suite again under the sanitizers (scripts/test_sanitized.sh) and fuzzes the settings file for a
-# minute (scripts/fuzz.sh). Exits non-zero on any failure. Extra arguments go to both ctest runs.
+# Installs what the tests need, builds everything and runs every test; then builds and runs the suite again under the
+# sanitizers (scripts/test_sanitized.sh) and fuzzes the settings file for a minute
+# (scripts/fuzz.sh). Exits non-zero on any failure. Extra arguments go to both ctest runs.
+#   scripts/test.sh [--under-load] [CTEST ARGUMENTS...]
+# --under-load runs both suites on a machine kept busy, three busy loops for every core
+# (scripts/with_busy_cores.sh), started once the build is done and stopped when the suite ends,
+# however it ends.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+under_load=()
+arguments=()
+for argument in "$@"; do
+  if [ "$argument" = --under-load ]; then
+    under_load=(--under-load)
+  else
+    arguments+=("$argument")
+  fi
+done
+busy=()
+if [ ${#under_load[@]} -gt 0 ]; then busy=("$root/scripts/with_busy_cores.sh"); fi
+
 "$root/scripts/setup.sh" test
-ctest --test-dir "${TONALYX_BUILD_DIR:-$root/build}" --output-on-failure --no-tests=error "$@"
-"$root/scripts/test_sanitized.sh" "$@"
+"${busy[@]}" ctest --test-dir "${TONALYX_BUILD_DIR:-$root/build}" --output-on-failure \
+  --no-tests=error "${arguments[@]}"
+"$root/scripts/test_sanitized.sh" "${under_load[@]}" "${arguments[@]}"
 "$root/scripts/fuzz.sh"

@@ -7,10 +7,20 @@
 # Left out: tests labelled "alsa". The ALSA guest test runs its check program inside an emulated
 # machine whose kernel has the ALSA sequencer; what it adds over the rest is the behaviour of
 # that external system, and under full emulation it takes minutes. The normal pass runs it.
-# Extra arguments go to ctest.
+# Extra arguments go to ctest; --under-load runs the suite on a machine kept busy, as
+# scripts/test.sh does.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${TONALYX_SANITIZE_BUILD_DIR:-$root/build-sanitize}"
+busy=()
+arguments=()
+for argument in "$@"; do
+  if [ "$argument" = --under-load ]; then
+    busy=("$root/scripts/with_busy_cores.sh")
+  else
+    arguments+=("$argument")
+  fi
+done
 
 TONALYX_BUILD_DIR="$build" TONALYX_CMAKE_ARGS="-DTONALYX_SANITIZE=ON" "$root/scripts/setup.sh" test
 
@@ -19,4 +29,5 @@ TONALYX_BUILD_DIR="$build" TONALYX_CMAKE_ARGS="-DTONALYX_SANITIZE=ON" "$root/scr
 # Qt, fontconfig, FluidSynth and libjack included, exits without one.
 export ASAN_OPTIONS="detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-ctest --test-dir "$build" --output-on-failure --no-tests=error -LE alsa "$@"
+"${busy[@]}" ctest --test-dir "$build" --output-on-failure --no-tests=error -LE alsa \
+  "${arguments[@]}"

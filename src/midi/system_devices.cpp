@@ -7,11 +7,15 @@ namespace tonalyx::midi {
 
 std::vector<std::unique_ptr<MidiBackend>> systemBackends(SystemDevicesConfig config)
 {
+    // One thread for everything that may wait on the JACK server: libjack serialises client
+    // opens and closes across the whole process anyway, and a call stuck on a stopped server
+    // must turn the next ones away at once, whichever part of the program makes them.
+    auto jackCalls = config.builtInSynth.jackCalls;
     std::vector<std::unique_ptr<MidiBackend>> backends;
     backends.push_back(std::make_unique<BuiltInSynthBackend>(std::move(config.builtInSynth)));
     if (auto alsa = makeAlsaBackend(config.clientName))
         backends.push_back(std::move(alsa));
-    if (auto jack = makeJackBackend(config.clientName))
+    if (auto jack = makeJackBackend(config.clientName, std::move(jackCalls)))
         backends.push_back(std::move(jack));
     return backends;
 }

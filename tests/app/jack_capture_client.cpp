@@ -1,6 +1,7 @@
 // A JACK client in a process of its own with one MIDI input port: the far end that the device
 // fault test kills while the program sends to it. It prints "ready" once its port is there, then
-// every event it receives as one line of hex bytes.
+// every event it receives as one line of hex bytes, and "xrun" for every xrun the server reports
+// (a period some client missed, whose bytes may be gone whatever the sender did).
 //   jack_capture_client CLIENT PORT
 #include "jack_capture.h"
 
@@ -22,7 +23,10 @@ int main(int argc, char* argv[])
     std::puts("ready");
     std::fflush(stdout);
     std::size_t printed = 0;
+    std::uint64_t xrunsPrinted = 0;
     for (;;) {
+        for (const auto xruns = capture.xruns(); xrunsPrinted < xruns; ++xrunsPrinted)
+            std::puts("xrun");
         const auto events = capture.takeEvents(argv[2]);
         for (; printed < events.size(); ++printed) {
             const auto& event = events[printed];

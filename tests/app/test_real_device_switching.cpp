@@ -1,4 +1,5 @@
 #include "app/application.h"
+#include "application_peer.h"
 #include "builtin_synth_peer.h"
 #include "jack_capture.h"
 #include "midi/jack/jack_backend.h"
@@ -94,17 +95,22 @@ private slots:
         QCOMPARE(presetOn(0), (Preset { 0, 4 }));
         QVERIFY(capture_->takeEvents(kPort).empty());
 
-        switchDevice();
-        const auto arrival = capture_->waitForBytes(kPort, 16 * 9 + kGsReset.size());
+        const auto arrival = capture_->deliver(kPort, 16 * 9 + kGsReset.size(), [&] {
+            // Tried again from the built-in synth, when the switch's bytes were lost.
+            if (testing::ApplicationPeer::currentDevice(*app_).number == 1)
+                switchDevice();
+            switchDevice();
+        });
         const Bytes received = testing::joined(arrival);
         QVERIFY(received.size() >= kGsReset.size());
         QCOMPARE(Bytes(received.end() - 11, received.end()), kGsReset);
 
-        capture_->clear(kPort);
-        QTest::mousePress(window().programButtons()[4], Qt::LeftButton);
-        QTest::mouseRelease(window().programButtons()[4], Qt::LeftButton);
         const Bytes press { 0xB0, 0x00, 0x00, 0xC0, 0x04, 0x90, 0x3C, 0x7F, 0x90, 0x3C, 0x00 };
-        QCOMPARE(testing::joined(capture_->waitForBytes(kPort, press.size())), press);
+        const auto pressed = capture_->deliver(kPort, press.size(), [&] {
+            QTest::mousePress(window().programButtons()[4], Qt::LeftButton);
+            QTest::mouseRelease(window().programButtons()[4], Qt::LeftButton);
+        });
+        QCOMPARE(testing::joined(pressed), press);
         QVERIFY(renderRms(synth(), 0.2) < kSilent);
 
         switchDevice();

@@ -1,6 +1,7 @@
 #include "jack_capture.h"
 
 #include <chrono>
+#include <cstdio>
 #include <jack/midiport.h>
 #include <thread>
 
@@ -9,6 +10,8 @@ namespace tonalyx::testing {
 namespace {
 
 constexpr std::size_t kRingBytes = 1 << 16;
+// How long a delivery waits for its bytes: long enough for a sender starved by a busy machine.
+constexpr double kDeliveryWait = 3;
 
 } // namespace
 
@@ -21,6 +24,7 @@ JackCapture::JackCapture(const std::string& clientName)
     for (auto& slot : slots_)
         slot.events = jack_ringbuffer_create(kRingBytes);
     jack_set_process_callback(client_, &JackCapture::process, this);
+    jack_set_xrun_callback(client_, &JackCapture::xrun, this);
     if (jack_activate(client_) != 0) {
         jack_client_close(client_);
         client_ = nullptr;
@@ -61,9 +65,20 @@ int JackCapture::process(jack_nframes_t frames, void* self)
     return 0;
 }
 
+int JackCapture::xrun(void* self)
+{
+    ++static_cast<JackCapture*>(self)->xruns_;
+    return 0;
+}
+
 std::string JackCapture::fullName(const std::string& port) const
 {
     return std::string(jack_get_client_name(client_)) + ":" + port;
+}
+
+bool JackCapture::serverHasPort(const std::string& fullName) const
+{
+    return client_ != nullptr && jack_port_by_name(client_, fullName.c_str()) != nullptr;
 }
 
 JackCapture::Slot* JackCapture::slotNamed(const std::string& port)
@@ -149,6 +164,30 @@ std::vector<std::vector<std::uint8_t>> JackCapture::waitForBytes(
     while (joined(events).size() < bytes && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
         events = takeEvents(port);
+    }
+    return events;
+}
+
+std::vector<std::vector<std::uint8_t>> JackCapture::deliver(
+    const std::string& port, std::size_t bytes, const std::function<void()>& send, int attempts)
+{
+    std::vector<std::vector<std::uint8_t>> events;
+    for (int attempt = 1; attempt <= attempts; ++attempt) {
+        clear(port);
+        const auto xrunsBefore = xruns_.load();
+        send();
+        events = waitForBytes(port, bytes, kDeliveryWait);
+        // The server reports an xrun on another thread, after the period: let it.
+        waitForCycle();
+        const auto xruns = xruns_.load() - xrunsBefore;
+        const auto received = joined(events).size();
+        if (received >= bytes || xruns == 0)
+            break;
+        std::fprintf(stderr,
+            "JackCapture: %s received %zu of %zu bytes in a time with %llu xrun(s): attempt %d "
+            "of %d lost to the platform%s\n",
+            fullName(port).c_str(), received, bytes, static_cast<unsigned long long>(xruns),
+            attempt, attempts, attempt < attempts ? ", trying again" : "");
     }
     return events;
 }

@@ -3,6 +3,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <jack/jack.h>
 #include <jack/ringbuffer.h>
 #include <memory>
@@ -25,6 +26,8 @@ public:
     // The full name "client:port" of a port, as other clients list it.
     std::string fullName(const std::string& port) const;
     bool addInput(const std::string& port);
+    // Whether the server has a port of this full name, of any client.
+    bool serverHasPort(const std::string& fullName) const;
     bool removeInput(const std::string& port);
 
     // Every event received on `port` since it was added or last cleared, each as its bytes.
@@ -35,6 +38,19 @@ public:
     std::vector<std::vector<std::uint8_t>> waitForBytes(
         const std::string& port, std::size_t bytes, double seconds = 10);
 
+    // The xruns the server has reported to this client: periods in which some client, this one
+    // or the sender, did not finish in time. What was written in such a period may never have
+    // reached this client, whatever the sender did.
+    std::uint64_t xruns() const { return xruns_.load(); }
+
+    // Clears `port`, runs `send` and waits for `bytes` bytes there, as waitForBytes does; returns
+    // the events received. When fewer arrive and the server reported an xrun meanwhile, the loss
+    // may be the platform's: `send` runs again from a cleared port, up to `attempts` times in
+    // all, and each retry is reported on stderr. A loss without an xrun is the sender's, and
+    // ends the tries at once.
+    std::vector<std::vector<std::uint8_t>> deliver(const std::string& port, std::size_t bytes,
+        const std::function<void()>& send, int attempts = 3);
+
 private:
     struct Slot {
         std::string name;
@@ -43,11 +59,13 @@ private:
         std::vector<std::vector<std::uint8_t>> taken;
     };
     static int process(jack_nframes_t frames, void* self);
+    static int xrun(void* self);
     Slot* slotNamed(const std::string& port);
     void waitForCycle();
 
     jack_client_t* client_ = nullptr;
     std::atomic<std::uint64_t> cycles_ { 0 };
+    std::atomic<std::uint64_t> xruns_ { 0 };
     std::array<Slot, 4> slots_;
 };
 

@@ -9,11 +9,11 @@ std::vector<std::string> defaultAudioDrivers()
     return { "pulseaudio", "jack", "alsa" };
 }
 
-FluidAudioDriver startAudioOutput(
-    fluid_settings_t& settings, fluid_synth_t& synth, const std::vector<std::string>& drivers)
+FluidAudioDriver startAudioOutput(fluid_settings_t& settings, fluid_synth_t& synth,
+    const std::vector<std::string>& drivers, JackCalls& jack)
 {
     for (const auto& name : drivers) {
-        if (name == "jack" && !jackServerRunning())
+        if (name == "jack" && !jackServerRunning(jack))
             continue;
         if (fluid_settings_setstr(&settings, "audio.driver", name.c_str()) != FLUID_OK)
             continue;

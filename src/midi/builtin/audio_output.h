@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fluid_handles.h"
+#include "midi/jack/jack_calls.h"
 
 #include <string>
 #include <vector>
@@ -12,8 +13,9 @@ namespace tonalyx::midi {
 std::vector<std::string> defaultAudioDrivers();
 
 // Starts the first of `drivers` that works for `synth`; an empty owner when none does. The
-// JACK driver is tried only while a server runs, never starting one.
-FluidAudioDriver startAudioOutput(
-    fluid_settings_t& settings, fluid_synth_t& synth, const std::vector<std::string>& drivers);
+// JACK driver is tried only while a server answers, asked on the `jack` thread, never starting
+// one.
+FluidAudioDriver startAudioOutput(fluid_settings_t& settings, fluid_synth_t& synth,
+    const std::vector<std::string>& drivers, JackCalls& jack);
 
 } // namespace tonalyx::midi

@@ -89,10 +89,10 @@ std::optional<BuiltInSynth> BuiltInSynth::load(
     return BuiltInSynth(std::move(settings), std::move(synth));
 }
 
-bool BuiltInSynth::startAudio(const std::vector<std::string>& drivers)
+bool BuiltInSynth::startAudio(const std::vector<std::string>& drivers, JackCalls& jack)
 {
     if (!driver_)
-        driver_ = startAudioOutput(*settings_, *synth_, drivers);
+        driver_ = startAudioOutput(*settings_, *synth_, drivers, jack);
     return driver_ != nullptr;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fluid_handles.h"
+#include "midi/jack/jack_calls.h"
 #include "midi/midi_messages.h"
 
 #include <array>
@@ -31,8 +32,9 @@ public:
     static std::optional<BuiltInSynth> load(const std::vector<std::string>& soundFonts,
         const std::vector<std::string>& extraSoundFonts = {});
 
-    // Starts the first audio driver of `drivers` that works; false if none does.
-    bool startAudio(const std::vector<std::string>& drivers);
+    // Starts the first audio driver of `drivers` that works; false if none does. Whether a JACK
+    // server answers is asked on the `jack` thread.
+    bool startAudio(const std::vector<std::string>& drivers, JackCalls& jack);
     // Silences the synth, then stops its audio, so nothing sounds on when it starts again.
     void stopAudio();
 

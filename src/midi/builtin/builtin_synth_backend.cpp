@@ -48,7 +48,8 @@ std::unique_ptr<MidiConnection> BuiltInSynthBackend::open(const std::string& ide
         if (!synth_)
             return nullptr;
     }
-    if (!config_.audioDrivers.empty() && !synth_->startAudio(config_.audioDrivers))
+    if (!config_.audioDrivers.empty()
+        && !synth_->startAudio(config_.audioDrivers, *config_.jackCalls))
         return nullptr;
     return std::make_unique<Connection>(*this);
 }

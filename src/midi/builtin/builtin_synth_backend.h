@@ -4,6 +4,7 @@
 #include "builtin_synth.h"
 #include "midi/midi_backend.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,6 +24,9 @@ struct BuiltInSynthConfig {
     // Tried in order when the synth opens. An empty list opens it without any audio output, for
     // rendering its sound by hand.
     std::vector<std::string> audioDrivers = defaultAudioDrivers();
+    // The thread on which the program asks the JACK server anything; the program shares one
+    // between the synth and its JACK backend.
+    std::shared_ptr<JackCalls> jackCalls = std::make_shared<JackCalls>();
 };
 
 // The built-in GS synth as a backend of one port. Its fonts are loaded at the first open and

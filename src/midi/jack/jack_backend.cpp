@@ -1,19 +1,86 @@
 #include "jack_backend.h"
 
-#include "jack_server.h"
-#include "midi/rtmidi/rtmidi_backend.h"
+#include "jack_client.h"
 
 namespace tonalyx::midi {
 
-std::unique_ptr<MidiBackend> makeJackBackend(const std::string& clientName)
+namespace {
+// A server that has not answered by then is taken as none: it may be stopped, and the program
+// must start whatever it does.
+constexpr std::chrono::milliseconds kClientOpenWait { 500 };
+// An open needs two answers of the server and a period with the connection: a few milliseconds,
+// or a few hundred on a starved machine. The window waits this long at most for a server that
+// runs its periods, and much less for one that has stopped running them, then says the device
+// cannot be opened.
+constexpr std::chrono::milliseconds kOutputOpenWait { 1000 };
+} // namespace
+
+class JackBackend::Connection final : public MidiConnection {
+public:
+    Connection(JackBackend& backend, std::uint32_t number)
+        : backend_(backend)
+        , number_(number)
+    {
+        backend_.open_ = true;
+    }
+    ~Connection() override
+    {
+        backend_.client_->closeOutput(number_);
+        backend_.open_ = false;
+    }
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    bool send(MessageBytes message) override { return backend_.client_->send(number_, message); }
+
+private:
+    JackBackend& backend_;
+    std::uint32_t number_;
+};
+
+std::unique_ptr<JackBackend> JackBackend::connect(
+    const std::string& clientName, std::shared_ptr<JackCalls> calls)
 {
-    if (!jackServerRunning())
+    auto client
+        = JackClient::open(std::move(calls), clientName, JackCalls::Clock::now() + kClientOpenWait);
+    if (!client)
         return nullptr;
-    std::shared_ptr<JackServerWatch> watch = JackServerWatch::start(clientName + " watch");
-    if (!watch)
+    return std::unique_ptr<JackBackend>(new JackBackend(std::move(client)));
+}
+
+JackBackend::JackBackend(std::unique_ptr<JackClient> client)
+    : client_(std::move(client))
+{ }
+
+JackBackend::~JackBackend() = default;
+
+std::vector<MidiPort> JackBackend::ports()
+{
+    std::vector<MidiPort> ports;
+    for (auto& name : client_->midiInputs())
+        ports.push_back({ name, name });
+    return ports;
+}
+
+std::unique_ptr<MidiConnection> JackBackend::open(const std::string& identity)
+{
+    if (open_)
         return nullptr;
-    return RtMidiBackend::connect({ RtMidi::UNIX_JACK, clientName,
-        [](const std::string& name) { return name; }, [watch] { return watch->serverGone(); } });
+    const auto opened = client_->openOutput(identity, JackCalls::Clock::now() + kOutputOpenWait);
+    if (opened.result != JackClient::OpenResult::Linked)
+        return nullptr;
+    return std::make_unique<Connection>(*this, opened.connection);
+}
+
+std::uint64_t JackBackend::dropped() const
+{
+    return client_->dropped();
+}
+
+std::unique_ptr<MidiBackend> makeJackBackend(
+    const std::string& clientName, std::shared_ptr<JackCalls> calls)
+{
+    return JackBackend::connect(clientName, std::move(calls));
 }
 
 } // namespace tonalyx::midi

@@ -23,11 +23,11 @@ public:
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    // Never sent once the port is not open: RtMidi's JACK output would keep the bytes and
-    // deliver them on the next open, to whatever port that is.
+    // Never sent once the port is not open: RtMidi may keep the bytes and deliver them on the
+    // next open, to whatever port that is.
     bool send(MessageBytes message) override
     {
-        if (!backend_.isOpen())
+        if (!backend_.out_->isPortOpen())
             return false;
         backend_.out_->sendMessage(message.data(), message.size());
         return true;
@@ -71,15 +71,15 @@ std::vector<MidiPort> RtMidiBackend::ports()
 
 std::unique_ptr<MidiConnection> RtMidiBackend::open(const std::string& identity)
 {
-    if (options_.systemGone() || out_->isPortOpen())
+    if (out_->isPortOpen())
         return nullptr;
     const auto count = out_->getPortCount();
     for (unsigned int i = 0; i < count; ++i) {
         if (out_->getPortName(i) != identity)
             continue;
         out_->openPort(i, "out");
-        // RtMidi's JACK output connects by number without saying whether it worked; if the list
-        // moved meanwhile the number may now name another port, which must not get our bytes.
+        // RtMidi connects by number; if the list moved meanwhile the number may now name another
+        // port, which must not get our bytes.
         if (out_->isPortOpen() && out_->getPortName(i) != identity)
             out_->closePort();
         if (!out_->isPortOpen())
@@ -87,11 +87,6 @@ std::unique_ptr<MidiConnection> RtMidiBackend::open(const std::string& identity)
         return std::make_unique<Connection>(*this);
     }
     return nullptr;
-}
-
-bool RtMidiBackend::isOpen() const
-{
-    return !options_.systemGone() && out_->isPortOpen();
 }
 
 } // namespace tonalyx::midi

@@ -10,8 +10,9 @@
 
 namespace tonalyx::midi {
 
-// The ports of one MIDI system (ALSA sequencer or JACK) through one RtMidi client, made once and
-// kept: every RtMidiOut is a client of its own there. It has at most one port open at once.
+// The ports of one MIDI system through one RtMidi client, made once and kept: every RtMidiOut is
+// a client of its own there. It has at most one port open at once. The program reaches the ALSA
+// sequencer this way; JACK has a backend of its own (src/midi/jack).
 class RtMidiBackend final : public MidiBackend {
 public:
     struct Options {
@@ -19,9 +20,6 @@ public:
         std::string clientName;
         // The name a user knows a port by, from the full name the system gives it.
         std::function<std::string(const std::string&)> shownName;
-        // True once the system behind the ports has gone away, after which nothing may be sent:
-        // RtMidi itself never learns of it.
-        std::function<bool()> systemGone = [] { return false; };
     };
 
     // A client of the system, or nothing when that system is not there.
@@ -37,7 +35,6 @@ public:
 private:
     class Connection;
     RtMidiBackend(std::unique_ptr<RtMidiOut> out, Options options);
-    bool isOpen() const;
 
     std::unique_ptr<RtMidiOut> out_;
     Options options_;

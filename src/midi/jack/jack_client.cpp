@@ -1,0 +1,269 @@
+#include "jack_client.h"
+
+#include "jack_output.h"
+#include "quiet_jack.h"
+
+#include <cerrno>
+#include <cstring>
+#include <jack/jack.h>
+#include <string_view>
+#include <thread>
+
+namespace tonalyx::midi {
+
+namespace {
+
+constexpr const char* kOutputPort = "out";
+// How long a close lets what was sent before it go out, while the server runs its periods.
+constexpr std::chrono::milliseconds kDrainWait { 500 };
+// How long a close may take before it counts as stuck: the drain, a period or two, then the
+// server's answer, on a starved machine.
+constexpr std::chrono::milliseconds kCloseAllowance { 2000 };
+// How long taking a port back waits for the process thread's periods: a period or two while the
+// server runs; only a stopped server or a machine starved for a whole second takes longer.
+constexpr std::chrono::milliseconds kPeriodInFlightWait { 1000 };
+constexpr std::chrono::milliseconds kPoll { 1 };
+// A server that has begun no period for this long while an open waits is stopped or gone, not
+// slow: the open gives up without waiting for its deadline. On a starved machine the server
+// begins its periods late by tens of milliseconds, and the program's process thread runs late by
+// a few hundred at worst.
+constexpr std::chrono::milliseconds kServerSilence { 500 };
+
+struct ClientCloser {
+    void operator()(jack_client_t* client) const { jack_client_close(client); }
+};
+
+bool isMidiInput(const jack_port_t* port)
+{
+    return port != nullptr && (jack_port_flags(port) & JackPortIsInput) != 0
+        && std::strcmp(jack_port_type(port), JACK_DEFAULT_MIDI_TYPE) == 0;
+}
+
+template <class Done> bool waitUntil(JackCalls::Clock::time_point deadline, Done done)
+{
+    while (!done()) {
+        if (JackCalls::Clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(kPoll);
+    }
+    return true;
+}
+
+} // namespace
+
+// Everything the process thread and libjack's threads touch. It lives until the client is
+// closed, on whichever thread that happens, so no callback ever runs on it freed.
+struct JackClient::Core {
+    // Declared first, so destroyed last: what the callbacks use outlives the client.
+    JackOutput output;
+    // Counted by the process thread at the start and the end of each period.
+    std::atomic<std::uint64_t> periodsBegun { 0 };
+    std::atomic<std::uint64_t> periodsEnded { 0 };
+    std::atomic<bool> gone { false };
+    std::string ownPrefix; // "client:" of this client's own ports
+    std::unique_ptr<jack_client_t, ClientCloser> client;
+
+    static int process(jack_nframes_t frames, void* self);
+    static void shutdown(jack_status_t, const char*, void* self);
+
+    // Takes the output port back from the process thread and unregisters it.
+    void releaseOutputPort();
+    // Waits until `count` periods begun after now have ended, and those under way; false when
+    // the process thread has not got that far within a second (the server is stopped).
+    bool periodsEndedAfterNow(std::uint64_t count);
+};
+
+int JackClient::Core::process(jack_nframes_t frames, void* self)
+{
+    auto& core = *static_cast<Core*>(self);
+    core.periodsBegun.fetch_add(1, std::memory_order_seq_cst);
+    core.output.process(frames);
+    // A MIDI input port of this client would be read here, in the same period.
+    core.periodsEnded.fetch_add(1, std::memory_order_release);
+    return 0;
+}
+
+void JackClient::Core::shutdown(jack_status_t, const char*, void* self)
+{
+    auto& core = *static_cast<Core*>(self);
+    core.gone.store(true, std::memory_order_release);
+    core.output.serverGone();
+}
+
+bool JackClient::Core::periodsEndedAfterNow(std::uint64_t count)
+{
+    // Sequentially consistent, as the process thread's count and its reading of what to serve:
+    // a period not yet begun now sees whatever was stored before.
+    const auto begun = periodsBegun.load(std::memory_order_seq_cst);
+    return waitUntil(Clock::now() + kPeriodInFlightWait, [&] {
+        return gone.load(std::memory_order_acquire)
+            || periodsEnded.load(std::memory_order_acquire) >= begun + count;
+    });
+}
+
+void JackClient::Core::releaseOutputPort()
+{
+    output.stopServing();
+    // An output port keeps the events of its last period until its buffer is cleared, and the
+    // server passes them on again in every period while the port is connected: let one whole
+    // period clear it before the process thread lets go of the port.
+    periodsEndedAfterNow(1);
+    auto* port = output.takePort();
+    if (port == nullptr)
+        return;
+    // A period begun before the port was taken back may still be using it.
+    periodsEndedAfterNow(0);
+    if (!gone.load(std::memory_order_acquire))
+        jack_port_unregister(client.get(), port);
+}
+
+std::unique_ptr<JackClient> JackClient::open(
+    std::shared_ptr<JackCalls> calls, const std::string& name, Clock::time_point deadline)
+{
+    if (calls->stuck())
+        return nullptr;
+    // A client opened after its caller gave up is closed where it was opened, as its core goes.
+    auto core = calls->run<std::shared_ptr<Core>>(deadline, [name]() -> std::shared_ptr<Core> {
+        auto core = std::make_shared<Core>();
+        {
+            const QuietJack quiet;
+            jack_status_t status {};
+            core->client.reset(jack_client_open(name.c_str(), JackNoStartServer, &status));
+        }
+        auto* client = core->client.get();
+        if (client == nullptr)
+            return nullptr;
+        core->ownPrefix = std::string(jack_get_client_name(client)) + ":";
+        // Heard on libjack's own thread, whatever the process thread is doing.
+        jack_on_info_shutdown(client, &Core::shutdown, core.get());
+        if (jack_set_process_callback(client, &Core::process, core.get()) != 0
+            || jack_activate(client) != 0)
+            return nullptr;
+        return core;
+    });
+    if (!core || !*core)
+        return nullptr;
+    return std::unique_ptr<JackClient>(new JackClient(std::move(calls), std::move(*core)));
+}
+
+JackClient::JackClient(std::shared_ptr<JackCalls> calls, std::shared_ptr<Core> core)
+    : calls_(std::move(calls))
+    , core_(std::move(core))
+{
+    serverSilentFor();
+}
+
+JackClient::Clock::duration JackClient::serverSilentFor()
+{
+    // Its frame time at the start of its latest period, read from its shared memory without
+    // waiting, or this client's count of periods run.
+    const ServerHeard now { jack_last_frame_time(core_->client.get()),
+        core_->periodsEnded.load(std::memory_order_acquire) };
+    if (now != heard_) {
+        heard_ = now;
+        heardAt_ = Clock::now();
+    }
+    return Clock::now() - heardAt_;
+}
+
+JackClient::~JackClient()
+{
+    calls_->post(Clock::now() + kCloseAllowance, [core = std::move(core_)]() mutable {
+        core->releaseOutputPort();
+        // jack_client_close stops the process thread before it returns; the core goes after.
+        core->client.reset();
+    });
+}
+
+std::vector<std::string> JackClient::midiInputs() const
+{
+    std::vector<std::string> inputs;
+    if (serverGone())
+        return inputs;
+    const char** names
+        = jack_get_ports(core_->client.get(), nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput);
+    if (names == nullptr)
+        return inputs;
+    for (const char** name = names; *name != nullptr; ++name) {
+        if (!std::string_view(*name).starts_with(core_->ownPrefix))
+            inputs.emplace_back(*name);
+    }
+    jack_free(static_cast<void*>(names));
+    return inputs;
+}
+
+JackClient::Opened JackClient::openOutput(const std::string& target, Clock::time_point deadline)
+{
+    if (serverGone())
+        return { OpenResult::NoServer };
+    const auto connection = ++lastConnection_;
+    auto open = [core = core_, target, connection, deadline]() -> OpenResult {
+        if (core->gone.load(std::memory_order_acquire))
+            return OpenResult::NoServer;
+        auto* client = core->client.get();
+        if (!isMidiInput(jack_port_by_name(client, target.c_str())))
+            return OpenResult::NoSuchPort;
+        auto* port
+            = jack_port_register(client, kOutputPort, JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+        if (port == nullptr)
+            return OpenResult::Refused;
+        core->output.serve(port, connection);
+        const int connected = jack_connect(client, jack_port_name(port), target.c_str());
+        if (connected != 0 && connected != EEXIST) {
+            core->releaseOutputPort();
+            return OpenResult::Refused;
+        }
+        // jack_connect() has only asked for the connection; the graph that carries it starts at
+        // a later period, which the process thread reports.
+        const bool linked = waitUntil(deadline, [&] {
+            return core->output.linked(connection) || core->gone.load(std::memory_order_acquire);
+        });
+        if (linked && core->output.linked(connection))
+            return OpenResult::Linked;
+        core->releaseOutputPort();
+        return linked ? OpenResult::NoServer : OpenResult::TimedOut;
+    };
+    // Linked after the caller gave up: nobody will send or close, so close here.
+    auto abandon = [core = core_](OpenResult& result) {
+        if (result == OpenResult::Linked)
+            core->releaseOutputPort();
+    };
+    const auto silent = [this] { return serverSilentFor() > kServerSilence; };
+    // Behind a stuck call, an open would wait for as long as the server stays stopped. A server
+    // still running its periods is only slow: the call will end, and the open can wait for it.
+    if (calls_->stuck() && silent())
+        return { OpenResult::TimedOut };
+    const auto result = calls_->run<OpenResult>(deadline, open, abandon, silent);
+    if (!result)
+        return { OpenResult::TimedOut };
+    if (*result != OpenResult::Linked)
+        return { *result };
+    return { OpenResult::Linked, connection };
+}
+
+bool JackClient::send(std::uint32_t connection, std::span<const std::uint8_t> message)
+{
+    return core_->output.send(connection, message);
+}
+
+void JackClient::closeOutput(std::uint32_t connection)
+{
+    calls_->post(Clock::now() + kCloseAllowance, [core = core_, connection] {
+        // What was sent before the close still goes out, to the device it was sent to.
+        waitUntil(Clock::now() + kDrainWait,
+            [&] { return core->output.drained() || !core->output.linked(connection); });
+        core->releaseOutputPort();
+    });
+}
+
+bool JackClient::serverGone() const
+{
+    return core_->gone.load(std::memory_order_acquire);
+}
+
+std::uint64_t JackClient::dropped() const
+{
+    return core_->output.dropped();
+}
+
+} // namespace tonalyx::midi

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "jack_calls.h"
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace tonalyx::midi {
+
+// The program's one JACK client, made when the JACK backend is and kept for the whole run. Its
+// process callback moves MIDI between the program and the server: today through the one output
+// port of the open device, registered at each open and unregistered at each close. A MIDI input
+// belongs here too: a port "in" of the same client, registered on the JackCalls thread and read
+// in the same process callback, beside the output. Everything that waits for the server happens
+// on the JackCalls thread; the calling thread waits a bounded time for it, or not at all.
+class JackClient {
+public:
+    using Clock = JackCalls::Clock;
+
+    enum class OpenResult {
+        Linked, // the connection is in effect: what is sent now arrives
+        NoServer, // the server has gone
+        NoSuchPort, // the target is not a MIDI input of the server
+        Refused, // the server refused the port or the connection
+        TimedOut, // the server did not answer in time
+    };
+    struct Opened {
+        OpenResult result;
+        std::uint32_t connection = 0; // set when linked
+    };
+
+    // The client `name` of the running server (JACK appends a number when the name is taken),
+    // active. Nothing when no server answers by `deadline`; never starts one.
+    static std::unique_ptr<JackClient> open(
+        std::shared_ptr<JackCalls> calls, const std::string& name, Clock::time_point deadline);
+    // Closes the client on the JackCalls thread, without waiting for it.
+    ~JackClient();
+    JackClient(const JackClient&) = delete;
+    JackClient& operator=(const JackClient&) = delete;
+
+    // The full name, "client:port", of every MIDI input port of the server in the server's
+    // order, except this client's own. Read from the server's shared memory: never waits.
+    std::vector<std::string> midiInputs() const;
+
+    // Registers the output port and connects it to the input port `target`. Returns once the
+    // process thread has seen a period with the connection in effect, or at `deadline`.
+    Opened openOutput(const std::string& target, Clock::time_point deadline);
+    // Queues one whole message for the next period on `connection`; never waits. False when it
+    // cannot arrive; see JackOutput::send.
+    bool send(std::uint32_t connection, std::span<const std::uint8_t> message);
+    // Ends `connection`: what was sent on it is still written, then the port goes. Returns at
+    // once; the rest happens on the JackCalls thread.
+    void closeOutput(std::uint32_t connection);
+
+    bool serverGone() const;
+    // Messages sent on any connection that did not go out; see JackOutput::dropped.
+    std::uint64_t dropped() const;
+
+private:
+    struct Core;
+    // What was last heard of the server: the frame time at the start of its latest period, and
+    // the periods this client has run.
+    struct ServerHeard {
+        std::uint32_t periodStart = 0;
+        std::uint64_t periodsRun = 0;
+        friend bool operator==(const ServerHeard&, const ServerHeard&) = default;
+    };
+
+    JackClient(std::shared_ptr<JackCalls> calls, std::shared_ptr<Core> core);
+    // How long the server has begun no period, as far as the calling thread has seen.
+    Clock::duration serverSilentFor();
+
+    std::shared_ptr<JackCalls> calls_;
+    std::shared_ptr<Core> core_;
+    std::uint32_t lastConnection_ = 0;
+    ServerHeard heard_;
+    Clock::time_point heardAt_ = Clock::now();
+};
+
+} // namespace tonalyx::midi

@@ -1,0 +1,119 @@
+#include "jack_output.h"
+
+#include <jack/jack.h>
+#include <jack/midiport.h>
+
+namespace tonalyx::midi {
+
+namespace {
+// Room for some 5,000 messages of the GS reset's size: far more than a period of a busy server
+// can fall behind by.
+constexpr std::size_t kRingBytes = 1 << 16;
+} // namespace
+
+JackOutput::JackOutput()
+    : ring_(kRingBytes)
+{ }
+
+bool JackOutput::send(std::uint32_t connection, std::span<const std::uint8_t> message)
+{
+    if (message.empty() || connection == 0 || gone_.load(std::memory_order_acquire)
+        || linked_.load(std::memory_order_acquire) != connection
+        || message.size() > largestEvent_.load(std::memory_order_relaxed)
+        || !ring_.push(connection, message)) {
+        dropped_.fetch_add(1, std::memory_order_relaxed);
+        return false;
+    }
+    return true;
+}
+
+void JackOutput::serve(jack_port_t* port, std::uint32_t connection)
+{
+    port_.store(port, std::memory_order_seq_cst);
+    serving_.store(connection, std::memory_order_release);
+}
+
+bool JackOutput::linked(std::uint32_t connection) const
+{
+    return !gone_.load(std::memory_order_acquire)
+        && linked_.load(std::memory_order_acquire) == connection;
+}
+
+void JackOutput::stopServing()
+{
+    serving_.store(0, std::memory_order_seq_cst);
+    linked_.store(0, std::memory_order_release);
+}
+
+jack_port_t* JackOutput::takePort()
+{
+    return port_.exchange(nullptr, std::memory_order_seq_cst);
+}
+
+void JackOutput::serverGone()
+{
+    gone_.store(true, std::memory_order_release);
+    linked_.store(0, std::memory_order_release);
+}
+
+void JackOutput::process(std::uint32_t frames)
+{
+    // Sequentially consistent, as takePort(): the thread taking the port back then knows which
+    // periods may still hold it.
+    auto* port = port_.load(std::memory_order_seq_cst);
+    if (port == nullptr) {
+        dropQueued();
+        return;
+    }
+    void* buffer = jack_port_get_buffer(port, frames);
+    // An output port's buffer keeps its events until cleared; they would go out again.
+    jack_midi_clear_buffer(buffer);
+    const auto connection = serving_.load(std::memory_order_seq_cst);
+    // On the process thread this reads the graph of this very period, the one the far end reads
+    // its input through, without waiting.
+    if (connection == 0 || jack_port_connected(port) <= 0) {
+        linked_.store(0, std::memory_order_release);
+        dropQueued();
+        return;
+    }
+    largestEvent_.store(jack_midi_max_event_size(buffer), std::memory_order_relaxed);
+    linked_.store(connection, std::memory_order_release);
+    writeQueued(buffer, connection);
+}
+
+void JackOutput::writeQueued(void* buffer, std::uint32_t connection)
+{
+    while (const auto front = ring_.front()) {
+        if (front->tag != connection) {
+            // Sent on a connection that has ended.
+            ring_.pop();
+            dropped_.fetch_add(1, std::memory_order_relaxed);
+            continue;
+        }
+        if (front->size > jack_midi_max_event_size(buffer)) {
+            // This period is full: the rest follows in the next one, in order.
+            if (jack_midi_get_event_count(buffer) > 0)
+                return;
+            // Too large even for an empty buffer (the server's buffer shrank after it was
+            // queued): it would hold up everything behind it for good.
+            ring_.pop();
+            dropped_.fetch_add(1, std::memory_order_relaxed);
+            continue;
+        }
+        auto* event = jack_midi_event_reserve(buffer, 0, front->size);
+        if (event == nullptr)
+            return;
+        ring_.copyFront({ event, front->size });
+        ring_.pop();
+    }
+}
+
+void JackOutput::dropQueued()
+{
+    while (ring_.front()) {
+        ring_.pop();
+        dropped_.fetch_add(1, std::memory_order_relaxed);
+    }
+}
+
+} // namespace tonalyx::midi
