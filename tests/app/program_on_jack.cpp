@@ -42,6 +42,7 @@ int main(int argc, char* argv[])
 
     app::Application app(*devices, platform);
     app.start();
+    platform.letTimePass();
     app.window().show();
     if (!platform.boxes.empty()) {
         std::fprintf(stderr, "program_on_jack: %s\n", qPrintable(platform.boxes.front().text));

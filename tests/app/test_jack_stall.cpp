@@ -101,6 +101,7 @@ class TestJackStall : public QObject {
         settings.write("[dev]\r\ndev_num=" + QByteArray::number(device) + "\r\n");
         settings.close();
         app_->start();
+        platform_->letTimePass();
         app_->window().show();
         QVERIFY(QTest::qWaitForWindowExposed(&app_->window()));
     }
