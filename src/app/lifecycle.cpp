@@ -43,6 +43,22 @@ Lifecycle::Lifecycle(midi::MidiOutPort& port, CurrentDevice& device, ui::MainWin
     , platform_(platform)
 { }
 
+std::int32_t deviceToOpen(const SettingsFile& settings, std::int32_t count)
+{
+    const auto saved = settings.readInteger(setting::kDeviceNumber, 0);
+    // A negative number is passed on as it is: the open refuses it and says so.
+    return saved >= count ? 0 : saved;
+}
+
+std::int32_t savedDevice(const Platform& platform, std::int32_t count)
+{
+    const SettingsLocation location
+        = locateSettings(platform.executablePath(), platform.configurationHome());
+    SettingsFile settings(location.written);
+    settings.load(location.read);
+    return deviceToOpen(settings, count);
+}
+
 void Lifecycle::startUp()
 {
     device_.count = port_.deviceCount();
@@ -58,10 +74,7 @@ void Lifecycle::startUp()
     }
     placeWindow();
 
-    device_.number = settings_->readInteger(setting::kDeviceNumber, 0);
-    // A negative number is passed on as it is: the open refuses it and says so.
-    if (device_.number >= device_.count)
-        device_.number = 0;
+    device_.number = deviceToOpen(*settings_, device_.count);
 
     if (!port_.open(device_.number))
         platform_.showMessage(messages::cannotOpenDevice());

@@ -21,6 +21,12 @@ class InputGate;
 class Platform;
 struct CurrentDevice;
 
+// The device a start-up opens: the one the settings name, or the first when that one is not there.
+std::int32_t deviceToOpen(const SettingsFile& settings, std::int32_t count);
+// The same, read from the settings file where start-up will read it, without a word if it cannot
+// be read (start-up says so): for opening the device ahead, before the window exists.
+std::int32_t savedDevice(const Platform& platform, std::int32_t count);
+
 // The program's start-up and shut-down: the device opened and reset, the window placed and filled,
 // and the settings carried from one run to the next.
 class Lifecycle {

@@ -18,17 +18,22 @@ int main(int argc, char* argv[])
         return *status;
     if (!tonalyx::app::prepareWindowSystem())
         return EXIT_FAILURE;
+
+    // The saved device starts opening (a synth loading its SoundFonts, a JACK connection being
+    // made) while the window system starts and the window is built.
+    tonalyx::app::QtPlatform platform;
+    tonalyx::midi::SystemDevicesConfig devicesConfig;
+    devicesConfig.builtInSynth.extraSoundFonts
+        = tonalyx::midi::soundFontsIn(tonalyx::app::userSoundFontFolder());
+    const auto devices = tonalyx::midi::makeSystemDeviceList(std::move(devicesConfig));
+    devices->openAhead(tonalyx::app::savedDevice(platform, devices->count()));
+
     QApplication application(argc, argv);
     tonalyx::app::windowSystemStarted();
     tonalyx::app::requestDetectableKeyRepeat();
     QApplication::setApplicationName(QStringLiteral("tonalyx"));
     QApplication::setApplicationVersion(QString::fromLatin1(tonalyx::kProductVersion));
 
-    tonalyx::app::QtPlatform platform;
-    tonalyx::midi::SystemDevicesConfig devicesConfig;
-    devicesConfig.builtInSynth.extraSoundFonts
-        = tonalyx::midi::soundFontsIn(tonalyx::app::userSoundFontFolder());
-    const auto devices = tonalyx::midi::makeSystemDeviceList(std::move(devicesConfig));
     tonalyx::app::Application app(*devices, platform);
     app.start();
     app.window().show();

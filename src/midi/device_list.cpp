@@ -10,6 +10,13 @@ DeviceList::DeviceList(std::vector<std::unique_ptr<MidiBackend>> backends)
     : backends_(std::move(backends))
 { }
 
+DeviceList::~DeviceList()
+{
+    // A connection opened ahead and never taken closes before its backend goes.
+    if (ahead_)
+        ahead_->connection.get();
+}
+
 const DeviceList::Device* DeviceList::find(std::int32_t device)
 {
     if (!devices_) {
@@ -54,8 +61,26 @@ std::vector<InputQueue*> DeviceList::inputs() const
 
 std::unique_ptr<MidiConnection> DeviceList::open(std::int32_t device)
 {
+    if (ahead_) {
+        auto connection = ahead_->connection.get();
+        const bool same = ahead_->device == device;
+        ahead_.reset();
+        if (same)
+            return connection;
+    }
     const auto* found = find(device);
     return found != nullptr ? found->backend->open(found->identity) : nullptr;
+}
+
+void DeviceList::openAhead(std::int32_t device)
+{
+    const auto* found = find(device);
+    if (found == nullptr || ahead_)
+        return;
+    ahead_ = Ahead { device,
+        std::async(std::launch::async, [backend = found->backend, identity = found->identity] {
+            return backend->open(identity);
+        }) };
 }
 
 } // namespace tonalyx::midi

@@ -3,6 +3,7 @@
 #include "midi_backend.h"
 
 #include <cstdint>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,6 +17,7 @@ namespace tonalyx::midi {
 class DeviceList {
 public:
     explicit DeviceList(std::vector<std::unique_ptr<MidiBackend>> backends);
+    ~DeviceList();
     DeviceList(const DeviceList&) = delete;
     DeviceList& operator=(const DeviceList&) = delete;
 
@@ -25,6 +27,10 @@ public:
     std::string name(std::int32_t device);
     // Nothing for a number that names no device, or a port that is gone or refuses.
     std::unique_ptr<MidiConnection> open(std::int32_t device);
+    // Starts opening a device on a thread of its own, for an open of it that is sure to follow:
+    // loading a synth's SoundFonts, say, then runs while the window is built. That open then
+    // waits for what is left of it. Nothing else may be asked of the list meanwhile.
+    void openAhead(std::int32_t device);
     // The program's input ports, one for each system that has one.
     std::vector<InputQueue*> inputs() const;
 
@@ -39,6 +45,11 @@ private:
 
     std::vector<std::unique_ptr<MidiBackend>> backends_;
     std::optional<std::vector<Device>> devices_;
+    struct Ahead {
+        std::int32_t device;
+        std::future<std::unique_ptr<MidiConnection>> connection;
+    };
+    std::optional<Ahead> ahead_;
 };
 
 } // namespace tonalyx::midi

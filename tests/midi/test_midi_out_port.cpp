@@ -10,6 +10,7 @@ using CallKind = testing::RecordingBackend::CallKind;
 
 Q_DECLARE_METATYPE(Bytes)
 Q_DECLARE_METATYPE(midi::ShortMessage)
+Q_DECLARE_METATYPE(std::vector<CallKind>)
 
 namespace {
 
@@ -160,6 +161,30 @@ private slots:
         QVERIFY(port.open(1));
         QVERIFY((devices.recorder().callKinds()
             == std::vector<CallKind> { CallKind::Open, CallKind::Close, CallKind::Open }));
+    }
+
+    // A device opened ahead is the one the next open of it gets; any other open first closes it.
+    void openAheadIsTakenByTheOpenThatFollows_data()
+    {
+        QTest::addColumn<int>("opened");
+        QTest::addColumn<std::vector<CallKind>>("calls");
+        QTest::newRow("the same device")
+            << 1 << std::vector<CallKind> { CallKind::Open, CallKind::Send };
+        QTest::newRow("another device") << 0
+                                        << std::vector<CallKind> { CallKind::Open, CallKind::Close,
+                                               CallKind::Open, CallKind::Send };
+    }
+    void openAheadIsTakenByTheOpenThatFollows()
+    {
+        QFETCH(int, opened);
+        QFETCH(std::vector<CallKind>, calls);
+        RecordedDevices devices({ "A", "B" });
+        midi::MidiOutPort port(devices.list());
+        devices.list().openAhead(1);
+        QVERIFY(port.open(opened));
+        port.sendGsReset();
+        QCOMPARE(devices.recorder().callKinds(), calls);
+        QCOMPARE(devices.recorder().deliveredTo(opened), kGsReset);
     }
 
     void openReportsOnlySuccessOrFailure_data()
