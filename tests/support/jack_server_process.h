@@ -4,6 +4,7 @@
 #include <QProcess>
 #include <QString>
 #include <csignal>
+#include <sys/prctl.h>
 
 namespace tonalyx::testing {
 
@@ -15,6 +16,9 @@ public:
         : name_(name)
     {
         process_.setProcessChannelMode(QProcess::MergedChannels);
+        // A test that crashes or is killed for its time takes its server with it: left running,
+        // the server would hold its name, and the next run of the test could not start one.
+        process_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
         start();
     }
     ~JackServerProcess()
