@@ -35,23 +35,32 @@ void Application::shutDownForSignal()
 // One behaviour for each family; each button only brings its program or bank.
 void Application::bindButtonGrids()
 {
-    const auto bind = [this](const ui::ButtonGrid& grid, auto mouseDown, auto keyDown) {
-        for (std::size_t i = 0; i < grid.size(); ++i) {
-            const auto value = static_cast<std::int32_t>(i);
-            auto* button = grid[i];
-            QObject::connect(button, &ui::PreviewButton::mouseDown, &window_,
-                [this, mouseDown, value] { (previewer_.*mouseDown)(value); });
-            QObject::connect(button, &ui::PreviewButton::keyDown, &window_,
-                [this, keyDown, value] { (previewer_.*keyDown)(value); });
-            QObject::connect(button, &ui::PreviewButton::mouseUp, &window_,
-                [this] { previewer_.buttonMouseUp(); });
-            QObject::connect(
-                button, &ui::PreviewButton::keyUp, &window_, [this] { previewer_.buttonKeyUp(); });
-        }
-    };
+    const auto bind
+        = [this](const ui::ButtonGrid& grid, auto mouseDown, auto keyDown, auto approached) {
+              for (std::size_t i = 0; i < grid.size(); ++i) {
+                  const auto value = static_cast<std::int32_t>(i);
+                  auto* button = grid[i];
+                  QObject::connect(button, &ui::PreviewButton::mouseDown, &window_,
+                      [this, mouseDown, value] { (previewer_.*mouseDown)(value); });
+                  QObject::connect(button, &ui::PreviewButton::keyDown, &window_,
+                      [this, keyDown, value] { (previewer_.*keyDown)(value); });
+                  QObject::connect(button, &ui::PreviewButton::mouseUp, &window_,
+                      [this] { previewer_.buttonMouseUp(); });
+                  QObject::connect(button, &ui::PreviewButton::keyUp, &window_,
+                      [this] { previewer_.buttonKeyUp(); });
+                  // The pointer or the focus arriving: a press may follow.
+                  for (const auto arrived :
+                      { &ui::PreviewButton::pointerEntered, &ui::PreviewButton::focusArrived }) {
+                      QObject::connect(button, arrived, &window_,
+                          [this, approached, value] { (previewer_.*approached)(value); });
+                  }
+              }
+          };
     using selection::Previewer;
-    bind(window_.programButtons(), &Previewer::programMouseDown, &Previewer::programKeyDown);
-    bind(window_.bankButtons(), &Previewer::bankMouseDown, &Previewer::bankKeyDown);
+    bind(window_.programButtons(), &Previewer::programMouseDown, &Previewer::programKeyDown,
+        &Previewer::programApproached);
+    bind(window_.bankButtons(), &Previewer::bankMouseDown, &Previewer::bankKeyDown,
+        &Previewer::bankApproached);
 }
 
 void Application::bindKeyboard()

@@ -55,37 +55,41 @@ std::vector<std::string> defaultSoundFonts()
     return { "/usr/share/sounds/sf2/FluidR3_GM.sf2", "/usr/share/sounds/sf2/FluidR3_GS.sf2" };
 }
 
-BuiltInSynth::BuiltInSynth(FluidSettings settings, FluidSynth synth)
-    : settings_(std::move(settings))
-    , synth_(std::move(synth))
+BuiltInSynth::BuiltInSynth(std::shared_ptr<SynthCore> core)
+    : core_(std::move(core))
+    , synth_(core_->synth.get())
+    , prefetcher_(core_)
 { }
 
-std::optional<BuiltInSynth> BuiltInSynth::load(const std::vector<std::string>& soundFonts)
+std::unique_ptr<BuiltInSynth> BuiltInSynth::load(const std::vector<std::string>& soundFonts)
 {
     routeFluidSynthLog();
     auto settings = makeSettings();
     if (!settings)
-        return std::nullopt;
+        return nullptr;
     FluidSynth synth(new_fluid_synth(settings.get()), &delete_fluid_synth);
     if (!synth || soundFonts.empty())
-        return std::nullopt;
+        return nullptr;
     for (const auto& path : soundFonts) {
         if (fluid_synth_sfload(synth.get(), path.c_str(), 1) == FLUID_FAILED)
-            return std::nullopt;
+            return nullptr;
     }
-    return BuiltInSynth(std::move(settings), std::move(synth));
+    return std::unique_ptr<BuiltInSynth>(new BuiltInSynth(
+        std::make_shared<SynthCore>(SynthCore { std::move(settings), std::move(synth) })));
 }
 
 bool BuiltInSynth::startAudio(const std::vector<std::string>& drivers)
 {
-    if (!driver_)
-        driver_ = startAudioOutput(*settings_, *synth_, drivers);
-    return driver_ != nullptr;
+    if (!output_)
+        output_ = startAudioOutput(core_, drivers);
+    return output_ != nullptr;
 }
 
 void BuiltInSynth::stopAudio()
 {
-    driver_.reset();
+    // Returns at once: the output is cut off from the synth before it goes, and whatever of it
+    // waits for its server does so on a thread of its own.
+    output_.reset();
     silence();
     // FluidSynth applies a silence at its next rendering. With the audio output gone that would
     // be whenever it starts again, after notes sent since; so render one block now, to nowhere.
@@ -97,7 +101,14 @@ bool BuiltInSynth::play(MessageBytes message)
 {
     if (message.empty())
         return false;
-    auto* synth = synth_.get();
+    const bool taken = deliver(message);
+    wakeOutput();
+    return taken;
+}
+
+bool BuiltInSynth::deliver(MessageBytes message)
+{
+    auto* synth = synth_;
     const auto status = message[0];
     if (status == 0xF0) {
         // FluidSynth takes a system exclusive without its F0 and F7.
@@ -150,7 +161,7 @@ bool BuiltInSynth::play(MessageBytes message)
 // at most their samples, not by the whole fonts.
 void BuiltInSynth::keepLoaded(int channel)
 {
-    auto* synth = synth_.get();
+    auto* synth = synth_;
     auto* preset = fluid_synth_get_channel_preset(synth, channel);
     if (preset == nullptr)
         return;
@@ -168,13 +179,25 @@ void BuiltInSynth::keepLoaded(int channel)
 
 void BuiltInSynth::silence()
 {
-    fluid_synth_all_sounds_off(synth_.get(), -1);
+    fluid_synth_all_sounds_off(synth_, -1);
+    wakeOutput();
+}
+
+void BuiltInSynth::prepare(int bank, int program)
+{
+    prefetcher_.request(bank, program);
+}
+
+void BuiltInSynth::wakeOutput() noexcept
+{
+    if (output_)
+        output_->wake();
 }
 
 void BuiltInSynth::render(std::span<float> left, std::span<float> right)
 {
     const auto frames = static_cast<int>(std::min(left.size(), right.size()));
-    fluid_synth_write_float(synth_.get(), frames, left.data(), 0, 1, right.data(), 0, 1);
+    fluid_synth_write_float(synth_, frames, left.data(), 0, 1, right.data(), 0, 1);
 }
 
 } // namespace tonalyx::midi

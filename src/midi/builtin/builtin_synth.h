@@ -1,10 +1,13 @@
 #pragma once
 
-#include "fluid_handles.h"
+#include "audio_output.h"
 #include "midi/midi_messages.h"
+#include "preset_prefetcher.h"
+#include "synth_feed.h"
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -22,13 +25,16 @@ std::vector<std::string> defaultSoundFonts();
 
 // The GS software synthesiser behind device 0: FluidSynth with GS bank selection and the given
 // SoundFonts. The fonts are loaded once; the audio output comes and goes with the device's
-// opens and closes, so switching away and back costs no reload.
+// opens and closes, so switching away and back costs no reload. Neither starting nor stopping
+// the audio ever waits for a sound server (see audio_output.h).
 class BuiltInSynth {
 public:
     // A synth with every font loaded, or nothing when a font is missing, unreadable or broken.
-    static std::optional<BuiltInSynth> load(const std::vector<std::string>& soundFonts);
+    static std::unique_ptr<BuiltInSynth> load(const std::vector<std::string>& soundFonts);
+    BuiltInSynth(const BuiltInSynth&) = delete;
+    BuiltInSynth& operator=(const BuiltInSynth&) = delete;
 
-    // Starts the first audio driver of `drivers` that works; false if none does.
+    // Starts the first audio output of `drivers` that opens in time; false if none does.
     bool startAudio(const std::vector<std::string>& drivers);
     // Silences the synth, then stops its audio, so nothing sounds on when it starts again.
     void stopAudio();
@@ -37,18 +43,27 @@ public:
     bool play(MessageBytes message);
     // Cuts every sounding note on every channel at once, without a release.
     void silence();
+    // A press may soon select this bank and program: their samples are read meanwhile, on a
+    // thread of the synth's own. Sounds nothing and returns at once.
+    void prepare(int bank, int program);
 
 private:
     friend struct testing::BuiltInSynthPeer;
 
-    BuiltInSynth(FluidSettings settings, FluidSynth synth);
+    explicit BuiltInSynth(std::shared_ptr<SynthCore> core);
     // Renders the next frames by hand, to nowhere: what a stopped output would have played.
     void render(std::span<float> left, std::span<float> right);
+    bool deliver(MessageBytes message);
     void keepLoaded(int channel);
+    // After a message has reached the synth: the output renders it.
+    void wakeOutput() noexcept;
 
-    FluidSettings settings_;
-    FluidSynth synth_;
-    FluidAudioDriver driver_ { nullptr, &delete_fluid_audio_driver };
+    // Declared so that they go in this order: the prefetcher's thread, then the output, and the
+    // synth last, unless a thread still stopping an output holds it.
+    const std::shared_ptr<SynthCore> core_;
+    fluid_synth_t* const synth_;
+    std::unique_ptr<AudioOutput> output_;
+    PresetPrefetcher prefetcher_;
 
     // The presets last heard, whose samples stay in memory; see keepLoaded().
     struct HeardPreset {

@@ -4,7 +4,7 @@
 #include "builtin_synth.h"
 #include "midi/midi_backend.h"
 
-#include <optional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -37,7 +37,7 @@ private:
     class Connection;
 
     BuiltInSynthConfig config_;
-    std::optional<BuiltInSynth> synth_;
+    std::unique_ptr<BuiltInSynth> synth_;
     bool open_ = false;
 };
 
