@@ -67,7 +67,7 @@ struct BuiltInSynthPeer {
     static std::vector<Preset> prefetched(midi::BuiltInSynth& synth)
     {
         std::vector<Preset> held;
-        for (const int channel : midi::PresetPrefetcher::kChannels) {
+        for (const int channel : midi::PresetKeeper::kReadAheadChannels) {
             if (const auto preset = presetOn(synth, channel))
                 held.push_back(*preset);
         }

@@ -58,7 +58,7 @@ std::vector<std::string> defaultSoundFonts()
 BuiltInSynth::BuiltInSynth(std::shared_ptr<SynthCore> core)
     : core_(std::move(core))
     , synth_(core_->synth.get())
-    , prefetcher_(core_)
+    , presets_(core_)
 { }
 
 std::unique_ptr<BuiltInSynth> BuiltInSynth::load(const std::vector<std::string>& soundFonts)
@@ -97,12 +97,21 @@ void BuiltInSynth::stopAudio()
     render(left, right);
 }
 
+// The output stops rendering while nothing sounds (audio_output.h), and FluidSynth applies what
+// it was sent at its next rendering, in order. So only a message that starts a sound wakes the
+// output: a press's Bank Select and Program Change wait for its Note On and are applied just
+// before it. Waking at the first of them would start the output on a buffer of silence, and the
+// note would queue behind it, a few milliseconds late. A system exclusive wakes it too: the GS
+// reset resets the effects through FluidSynth's queue, which should not wait for the next note.
 bool BuiltInSynth::play(MessageBytes message)
 {
     if (message.empty())
         return false;
     const bool taken = deliver(message);
-    wakeOutput();
+    const auto kind = message[0] & 0xF0;
+    const bool noteOn = kind == 0x90 && message.size() > 2 && message[2] > 0;
+    if (noteOn || message[0] == 0xF0)
+        wakeOutput();
     return taken;
 }
 
@@ -142,7 +151,7 @@ bool BuiltInSynth::deliver(MessageBytes message)
         // A bank without this program falls back to bank 0 in GS mode, so this only fails for
         // a program no font has at all.
         fluid_synth_program_change(synth, channel, data1);
-        keepLoaded(channel);
+        presets_.heard(channel);
         return true;
     case 0xD0:
         return fluid_synth_channel_pressure(synth, channel, data1) == FLUID_OK;
@@ -153,39 +162,16 @@ bool BuiltInSynth::deliver(MessageBytes message)
     }
 }
 
-// With dynamic sample loading FluidSynth frees a preset's samples as soon as no channel selects it
-// and no voice plays it, and reads them from the SoundFont again at its next Program Change, in
-// the press that sends it: going back to a preset heard a moment ago, or even pressing the same
-// button again once its note has ended, cost 1-20 ms before the note could start. The last
-// kKeptPresets different presets heard are pinned instead, so they stay loaded; memory grows by
-// at most their samples, not by the whole fonts.
-void BuiltInSynth::keepLoaded(int channel)
-{
-    auto* synth = synth_;
-    auto* preset = fluid_synth_get_channel_preset(synth, channel);
-    if (preset == nullptr)
-        return;
-    const HeardPreset heard { fluid_sfont_get_id(fluid_preset_get_sfont(preset)),
-        fluid_preset_get_banknum(preset), fluid_preset_get_num(preset) };
-    if (std::find(kept_.begin(), kept_.end(), heard) != kept_.end())
-        return;
-    auto& slot = kept_[nextKept_];
-    if (slot)
-        fluid_synth_unpin_preset(synth, slot->font, slot->bank, slot->program);
-    fluid_synth_pin_preset(synth, heard.font, heard.bank, heard.program);
-    slot = heard;
-    nextKept_ = (nextKept_ + 1) % kKeptPresets;
-}
-
 void BuiltInSynth::silence()
 {
+    // A sounding note means a running output, which applies this at its next block; with
+    // nothing sounding there is nothing to cut.
     fluid_synth_all_sounds_off(synth_, -1);
-    wakeOutput();
 }
 
 void BuiltInSynth::prepare(int bank, int program)
 {
-    prefetcher_.request(bank, program);
+    presets_.readAhead(bank, program);
 }
 
 void BuiltInSynth::wakeOutput() noexcept

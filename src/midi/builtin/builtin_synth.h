@@ -2,7 +2,7 @@
 
 #include "audio_output.h"
 #include "midi/midi_messages.h"
-#include "preset_prefetcher.h"
+#include "preset_keeper.h"
 #include "synth_feed.h"
 
 #include <array>
@@ -54,27 +54,15 @@ private:
     // Renders the next frames by hand, to nowhere: what a stopped output would have played.
     void render(std::span<float> left, std::span<float> right);
     bool deliver(MessageBytes message);
-    void keepLoaded(int channel);
-    // After a message has reached the synth: the output renders it.
+    // After a message that starts a sound has reached the synth: the output renders it.
     void wakeOutput() noexcept;
 
-    // Declared so that they go in this order: the prefetcher's thread, then the output, and the
+    // Declared so that they go in this order: the keeper's thread, then the output, and the
     // synth last, unless a thread still stopping an output holds it.
     const std::shared_ptr<SynthCore> core_;
     fluid_synth_t* const synth_;
     std::unique_ptr<AudioOutput> output_;
-    PresetPrefetcher prefetcher_;
-
-    // The presets last heard, whose samples stay in memory; see keepLoaded().
-    struct HeardPreset {
-        int font;
-        int bank;
-        int program;
-        friend bool operator==(const HeardPreset&, const HeardPreset&) = default;
-    };
-    static constexpr std::size_t kKeptPresets = 16;
-    std::array<std::optional<HeardPreset>, kKeptPresets> kept_ {};
-    std::size_t nextKept_ = 0;
+    PresetKeeper presets_;
 };
 
 } // namespace tonalyx::midi
