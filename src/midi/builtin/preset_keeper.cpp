@@ -32,6 +32,7 @@ void PresetKeeper::heard(int channel)
             justHeard_.erase(justHeard_.begin());
         justHeard_.push_back({ fluid_sfont_get_id(fluid_preset_get_sfont(preset)),
             fluid_preset_get_banknum(preset), fluid_preset_get_num(preset) });
+        lastCall_ = Clock::now();
     }
     changed_.notify_one();
 }
@@ -41,7 +42,7 @@ void PresetKeeper::readAhead(int bank, int program)
     {
         const std::lock_guard lock(mutex_);
         pending_ = Request { bank, program };
-        pendingSince_ = Clock::now();
+        lastCall_ = Clock::now();
     }
     changed_.notify_one();
 }
@@ -51,23 +52,23 @@ void PresetKeeper::run(std::stop_token stop)
     pthread_setname_np(pthread_self(), "synth-presets");
     std::unique_lock lock(mutex_);
     while (!stop.stop_requested()) {
-        if (!justHeard_.empty()) {
+        const bool work = !justHeard_.empty() || pending_;
+        if (!work) {
+            changed_.wait(lock, stop, [this] { return !justHeard_.empty() || pending_; });
+        } else if (Clock::now() < lastCall_ + kSettle) {
+            // A later call moves the moment on; this wait then ends early and starts again.
+            const auto since = lastCall_;
+            changed_.wait_until(
+                lock, stop, lastCall_ + kSettle, [&] { return lastCall_ != since; });
+        } else {
             const auto heard = std::exchange(justHeard_, {});
+            const auto request = std::exchange(pending_, std::nullopt);
             lock.unlock();
             for (const auto& preset : heard)
                 keep(preset);
+            if (request)
+                load(*request);
             lock.lock();
-        } else if (pending_ && Clock::now() >= pendingSince_ + kSettle) {
-            const auto request = *std::exchange(pending_, std::nullopt);
-            lock.unlock();
-            load(request);
-            lock.lock();
-        } else if (pending_) {
-            // A newer request moves the moment on; this wait then ends early and starts again.
-            changed_.wait_until(
-                lock, stop, pendingSince_ + kSettle, [this] { return !justHeard_.empty(); });
-        } else {
-            changed_.wait(lock, stop, [this] { return !justHeard_.empty() || pending_; });
         }
     }
 }

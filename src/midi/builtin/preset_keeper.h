@@ -24,14 +24,17 @@ namespace tonalyx::midi {
 //    channel of the synth: the program plays only channel 1, and FluidSynth resolves the bank and
 //    program there exactly as it will on channel 1 (a missing GS variation falls back to its
 //    bank 0 preset). The press's Program Change then finds its samples in memory.
-// This thread holds FluidSynth's API lock while it reads or frees samples. The audio thread never
-// takes that lock (rendering went on at most 0.1 ms a block through 15-ms loads); only another API
-// call waits, as a press would that comes within the load it needs itself.
+// This thread holds FluidSynth's API lock while it reads or frees samples. Rendering takes no lock
+// of FluidSynth's (it went on, at most 0.1 ms a block, through 15-ms loads), and the PulseAudio
+// output asks for the synth's voices, which does, only once its blocks are silent; otherwise only
+// another API call waits, as a press would that comes within the load it needs itself.
 //
-// Bounded: kHeard presets heard plus kReadAhead read ahead, the oldest making way. A read-ahead
-// waits kSettle for a newer one first, so that a pointer passing over buttons on its way
-// elsewhere reads nothing. A GS reset sets the spare channels back to the piano, which lets what
-// they held go.
+// The keeper works only once kSettle has passed since the last call: a pointer passing over
+// buttons on its way elsewhere reads nothing, and the keeper never takes the lock in the middle of
+// a press (a Program Change, heard, is followed at once by its Note On).
+//
+// Bounded: kHeard presets heard plus kReadAheadChannels.size() read ahead, the oldest making way.
+// A GS reset sets the spare channels back to the piano, which lets what they held go.
 class PresetKeeper {
 public:
     static constexpr std::size_t kHeard = 16;
@@ -80,7 +83,7 @@ private:
     // Guarded by mutex_.
     std::vector<Preset> justHeard_;
     std::optional<Request> pending_;
-    Clock::time_point pendingSince_;
+    Clock::time_point lastCall_;
     // The keeper's thread only.
     std::array<std::optional<Preset>, kHeard> kept_ {};
     std::size_t nextKept_ = 0;

@@ -236,14 +236,14 @@ struct PulseAudioOutput::Connection {
                 return;
             }
             auto* samples = static_cast<float*>(data);
-            const int voices
-                = feed.render(static_cast<int>(blockFrames), samples, samples + 1, kChannels);
-            if (voices < 0) {
+            if (!feed.render(static_cast<int>(blockFrames), samples, samples + 1, kChannels)) {
                 pa_stream_cancel_write(stream.get());
                 return;
             }
-            // Reverb and chorus ring on after the last voice: only silence counts.
-            if (voices == 0 && peakOf({ samples, blockFrames * kChannels }) < kSilent)
+            // Reverb and chorus ring on after the last voice, and a voice may be silent for a
+            // moment: only silence with no voice counts. The voices are asked for only then, as
+            // asking waits for FluidSynth's lock, which another thread may hold for a while.
+            if (peakOf({ samples, blockFrames * kChannels }) < kSilent && feed.activeVoices() == 0)
                 silentFrames += blockFrames;
             else
                 silentFrames = 0;

@@ -28,18 +28,27 @@ public:
     SynthFeed& operator=(const SynthFeed&) = delete;
 
     // Fills `frames` frames of both channels, `step` floats apart (1 for separate channels, 2
-    // for interleaved ones). The synth's active voices after the block, or -1 once cut off (the
-    // frames are then silent).
-    int render(int frames, float* left, float* right, int step)
+    // for interleaved ones); false once cut off, the frames then silent. Rendering takes no lock
+    // of FluidSynth's: an API call that holds its lock (reading a preset's samples, say) does not
+    // hold it up.
+    bool render(int frames, float* left, float* right, int step)
     {
         const std::lock_guard gate(mutex_);
         if (synth_ == nullptr) {
             for (int i = 0; i < frames * step; i += step)
                 left[i] = right[i] = 0;
-            return -1;
+            return false;
         }
         fluid_synth_write_float(synth_, frames, left, 0, step, right, 0, step);
-        return fluid_synth_get_active_voice_count(synth_);
+        return true;
+    }
+
+    // The synth's sounding voices, or -1 once cut off. An API call of FluidSynth's: it waits for
+    // any other that holds the synth's lock.
+    int activeVoices()
+    {
+        const std::lock_guard gate(mutex_);
+        return synth_ != nullptr ? fluid_synth_get_active_voice_count(synth_) : -1;
     }
 
     void cutOff()
