@@ -5,10 +5,7 @@
 #include "preset_keeper.h"
 #include "synth_feed.h"
 
-#include <array>
-#include <cstdint>
 #include <memory>
-#include <optional>
 #include <span>
 #include <string>
 #include <vector>
