@@ -7,7 +7,7 @@
 #
 # A null sink with no stream renders up to 2 s ahead, and cannot take that back when a stream
 # connects: a new stream is then not read for up to 2 s, where a sound card's sink rewinds at
-# once. A silent low-latency stream kept playing (DIR/pin.pid) makes the null sink behave like a
+# once. A silent stream kept playing (DIR/pin.pid) makes the null sink behave like a
 # card's.
 set -u
 action="$1"
@@ -41,7 +41,7 @@ start)
   echo $! >"$dir/pulse.pid"
   for _ in $(seq 100); do
     if pactl info >/dev/null 2>&1; then
-      pacat --playback --latency-msec=10 --format=s16le --rate=48000 --channels=2 /dev/zero \
+      pacat --playback --latency-msec=100 --format=s16le --rate=48000 --channels=2 /dev/zero \
         >/dev/null 2>&1 &
       echo $! >"$dir/pin.pid"
       # The sink has rendered ahead before the pin came; let that run out.
