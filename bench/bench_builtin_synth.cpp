@@ -10,6 +10,7 @@
 #include <chrono>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace tonalyx;
@@ -48,10 +49,29 @@ void open(benchmark::State& state)
     state.counters["resident_added_kb"] = double(added);
 }
 
+// Asks the synth to read a preset ahead and waits until it has.
+bool prefetch(testing::OpenedSynth& opened, int bank, int program)
+{
+    opened.connection->prepare(bank, program);
+    const auto deadline = Clock::now() + std::chrono::seconds(5);
+    while (Clock::now() < deadline) {
+        const auto held = testing::BuiltInSynthPeer::prefetched(opened.synth());
+        // A missing variation is held as its bank 0 preset.
+        if (std::ranges::any_of(held, [&](const auto& preset) {
+                return preset.program == program && (preset.bank == bank || preset.bank == 0);
+            }))
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+}
+
 // Bank select, Program Change and Note On for every bank and program a press can ask for, each
 // for the first time (a missing variation falls back to its bank 0 preset): the time the calling
-// thread spends in them, which with dynamic sample loading includes reading the samples.
-void pressEveryPreset(benchmark::State& state, bool quick)
+// thread spends in them, which with dynamic sample loading includes reading the samples. Read
+// ahead, each preset is first prepared, as the pointer arriving on its button does, and pressed
+// once the synth has read it.
+void pressEveryPreset(benchmark::State& state, bool quick, bool readAhead)
 {
     testing::OpenedSynth opened;
     if (!opened.connection) {
@@ -65,6 +85,10 @@ void pressEveryPreset(benchmark::State& state, bool quick)
     for (auto _ : state) {
         for (const int bank : banks) {
             for (int program = 0; program < (quick ? 3 : 128); ++program) {
+                if (readAhead && !prefetch(opened, bank, program)) {
+                    state.SkipWithError("the preset was not read ahead");
+                    return;
+                }
                 const auto start = Clock::now();
                 connection.send(midi::bankSelectMsb(bank).bytes());
                 connection.send(midi::programChange(program).bytes());
@@ -111,10 +135,14 @@ int main(int argc, char** argv)
     const bool quick = bench::takeFlag(argc, argv, "--quick");
     auto* opened
         = benchmark::RegisterBenchmark("BuiltInSynth/open", open)->Unit(benchmark::kMillisecond);
-    auto* pressed = benchmark::RegisterBenchmark("BuiltInSynth/press-every-preset",
-        [quick](benchmark::State& state) { pressEveryPreset(state, quick); })
-                        ->Unit(benchmark::kMillisecond)
-                        ->Iterations(1);
+    for (const bool readAhead : { false, true }) {
+        benchmark::RegisterBenchmark(readAhead ? "BuiltInSynth/press-every-preset/read-ahead"
+                                               : "BuiltInSynth/press-every-preset",
+            [quick, readAhead](
+                benchmark::State& state) { pressEveryPreset(state, quick, readAhead); })
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(1);
+    }
     auto* silentOn = benchmark::RegisterBenchmark(
         "BuiltInSynth/render-1s-of-silence/effects-on", [](benchmark::State& state) {
             renderSilence(state, true);
@@ -129,6 +157,5 @@ int main(int argc, char** argv)
     } else {
         opened->Iterations(5);
     }
-    (void)pressed;
     return bench::runBenchmarks(argc, argv);
 }

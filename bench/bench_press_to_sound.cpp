@@ -1,21 +1,31 @@
 // Press to sound on the built-in synth: a mouse press on a program button entering at the window,
-// until the first audible sample of the synth's output would leave the sound server: the period
+// until the first audible sample of the synth's output would leave the sound server: the block
 // holding it handed to PulseAudio, plus what the server still had to play before it, plus the
-// sample's place in the period (sound_probe.h). Three kinds of press: the same preset again, a
-// preset heard before with another one since, and a preset's first use in the run.
+// sample's place in the block (sound_probe.h). Kinds of press: the same preset again, a preset
+// heard before with another one since, and a preset's first use in the run, with the pointer
+// resting on the button 150 ms before the press (its samples are read ahead meanwhile) or
+// arriving with the press itself. Each press comes once the output has stopped rendering, as after
+// a person's pause; one set comes in quick succession, the output still running.
+// Then the whole process's CPU time while it sits idle after a note and its reverb have died
+// away, and its resident memory.
 // Needs a PulseAudio server (PULSE_SERVER); a null sink serves on a machine without a sound card.
 #include "bench_main.h"
 #include "builtin_synth_peer.h"
 #include "heap_counter.h"
+#include "midi/builtin/pulse_audio_output.h"
 #include "midi/system_devices.h"
 #include "shown_program.h"
 #include "sound_probe.h"
 #include "timed_devices.h"
 
 #include <QApplication>
+#include <QTest>
 #include <benchmark/benchmark.h>
+#include <fstream>
 #include <optional>
+#include <sstream>
 #include <thread>
+#include <unistd.h>
 
 using namespace tonalyx;
 using bench::Clock;
@@ -23,10 +33,11 @@ using bench::Clock;
 namespace {
 
 constexpr auto kTimeout = std::chrono::seconds(3);
+constexpr auto kPause = std::chrono::milliseconds(50);
 
-bool waitFor(const auto& condition)
+bool waitFor(const auto& condition, Clock::duration timeout = kTimeout)
 {
-    const auto deadline = Clock::now() + kTimeout;
+    const auto deadline = Clock::now() + timeout;
     while (!condition()) {
         if (Clock::now() > deadline)
             return false;
@@ -49,25 +60,47 @@ struct Figures {
     }
 };
 
+// How a press comes.
+struct Approach {
+    // After the output has stopped rendering (a pause), or as soon as the last note is silent.
+    bool fromIdle = true;
+    // How long the pointer rests on the button before the press; none: it arrives with it.
+    std::optional<std::chrono::milliseconds> hover;
+};
+
 class Presser {
 public:
-    Presser(bench::ShownProgram& shown, const bench::SendMarks& marks, midi::BuiltInSynth& synth)
+    Presser(bench::ShownProgram& shown, const bench::SendMarks& marks, midi::BuiltInSynth& synth,
+        const midi::PulseAudioOutput& output)
         : shown_(shown)
         , marks_(marks)
         , synth_(synth)
+        , output_(output)
     { }
 
     enum class Outcome { Heard, Silent, NeverQuiet };
 
     // One press and release of the program button `number`. Silent when no sound came: a few
     // presets have no sample at the preview's pitch.
-    Outcome pressAndRelease(int number, Figures& figures, Clock::duration& sound)
+    Outcome pressAndRelease(
+        int number, const Approach& approach, Figures& figures, Clock::duration& sound)
     {
         auto& probe = bench::SoundProbe::instance();
         // Every press starts from silence, so that its own first sample is the one found.
-        if (!waitFor([&] { return probe.silentPeriods() >= 2; }))
+        const bool quiet = approach.fromIdle
+            ? waitFor([&] { return output_.idle(); }, std::chrono::seconds(10))
+            : waitFor([&] { return probe.silentPeriods() >= 2; });
+        if (!quiet)
             return Outcome::NeverQuiet;
+        // A pause, however short, lets the server play out the silence the output wrote last
+        // before it stopped.
+        if (approach.fromIdle)
+            std::this_thread::sleep_for(kPause);
         auto* button = shown_.control(QStringLiteral("Button%1").arg(number));
+        if (approach.hover) {
+            bench::hover(button);
+            QTest::qWait(static_cast<int>(approach.hover->count()));
+        }
         const bench::ArrivalMark mark(button);
         probe.arm();
         const auto start = Clock::now();
@@ -93,6 +126,7 @@ private:
     bench::ShownProgram& shown_;
     const bench::SendMarks& marks_;
     midi::BuiltInSynth& synth_;
+    const midi::PulseAudioOutput& output_;
 };
 
 void report(benchmark::State& state, Figures& figures)
@@ -111,7 +145,7 @@ void report(benchmark::State& state, Figures& figures)
 }
 
 // Presses the buttons that `next` names, one per iteration.
-void run(benchmark::State& state, Presser& presser, const auto& next)
+void run(benchmark::State& state, Presser& presser, const Approach& approach, const auto& next)
 {
     Figures figures;
     figures.reserve(static_cast<std::size_t>(state.max_iterations));
@@ -120,7 +154,7 @@ void run(benchmark::State& state, Presser& presser, const auto& next)
     for (auto _ : state) {
         const int number = next(index++);
         Clock::duration sound {};
-        switch (presser.pressAndRelease(number, figures, sound)) {
+        switch (presser.pressAndRelease(number, approach, figures, sound)) {
         case Presser::Outcome::Heard:
             state.SetIterationTime(std::chrono::duration<double>(sound).count());
             break;
@@ -142,6 +176,77 @@ void run(benchmark::State& state, Presser& presser, const auto& next)
     report(state, figures);
 }
 
+long residentKb()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stol(line.substr(6));
+    }
+    return -1;
+}
+
+// utime + stime of every thread of the process so far, in clock ticks.
+long processTicks()
+{
+    std::ifstream file("/proc/self/stat");
+    const std::string stat { std::istreambuf_iterator<char>(file), {} };
+    std::istringstream rest(stat.substr(stat.rfind(')') + 2));
+    std::string field;
+    long ticks = 0;
+    for (int index = 3; rest >> field && index <= 15; ++index) {
+        if (index >= 14)
+            ticks += std::stol(field);
+    }
+    return ticks;
+}
+
+// A note with reverb and chorus, `held` (the times the server ran dry meanwhile are counted); once
+// it and its tail have died away and the output has stopped rendering, the whole process's CPU
+// time over `idle`; then the next note must be heard again.
+void idleAfterNote(benchmark::State& state, bench::ShownProgram& shown, midi::BuiltInSynth& synth,
+    const midi::PulseAudioOutput& output, std::chrono::milliseconds held, std::chrono::seconds idle,
+    long residentAfterStartUp)
+{
+    auto& probe = bench::SoundProbe::instance();
+    auto* button = shown.control(QStringLiteral("Button5"));
+    testing::BuiltInSynthPeer::setEffects(synth, true);
+    for (auto _ : state) {
+        const auto underflows = output.counters().underflows;
+        bench::press(button, bench::Gesture::Mouse);
+        QTest::qWait(static_cast<int>(held.count()));
+        bench::release(button, bench::Gesture::Mouse);
+        // Each one a gap in the sound on a real sound card.
+        state.counters["underflows_while_held"] = double(output.counters().underflows - underflows);
+        state.counters["held_seconds"] = std::chrono::duration<double>(held).count();
+        if (!waitFor([&] { return output.idle(); }, std::chrono::seconds(20))) {
+            state.SkipWithError("the output went on rendering after the note's tail");
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        const long before = processTicks();
+        const auto start = Clock::now();
+        std::this_thread::sleep_for(idle);
+        const long ticks = processTicks() - before;
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        state.SetIterationTime(seconds);
+        state.counters["idle_cpu_percent"]
+            = 100.0 * double(ticks) / double(sysconf(_SC_CLK_TCK)) / seconds;
+        state.counters["idle_seconds"] = seconds;
+        probe.arm();
+        bench::press(button, bench::Gesture::Mouse);
+        state.counters["heard_after_idle"] = waitFor([&] { return probe.heard(); }) ? 1 : 0;
+        bench::release(button, bench::Gesture::Mouse);
+        synth.silence();
+    }
+    testing::BuiltInSynthPeer::setEffects(synth, false);
+    state.counters["resident_after_start_up_kb"] = double(residentAfterStartUp);
+    state.counters["resident_after_presses_kb"] = double(residentKb());
+    state.counters["prefetched_presets"]
+        = double(testing::BuiltInSynthPeer::prefetched(synth).size());
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -161,34 +266,52 @@ int main(int argc, char** argv)
     midi::DeviceList devices(bench::timed(std::move(backends), marks));
     bench::ShownProgram shown(devices);
     auto* synth = testing::BuiltInSynthPeer::synthOf(builtIn);
-    if (!shown.ready() || synth == nullptr || !testing::BuiltInSynthPeer::hasAudio(*synth)) {
+    const auto* output = synth == nullptr
+        ? nullptr
+        : dynamic_cast<const midi::PulseAudioOutput*>(testing::BuiltInSynthPeer::output(*synth));
+    if (!shown.ready() || output == nullptr) {
         std::fprintf(stderr, "the built-in synth did not open on PulseAudio (PULSE_SERVER?)\n");
         return 1;
     }
+    const long residentAfterStartUp = residentKb();
     // Without reverb and chorus the output is silent as soon as the notes are cut, so each
     // press can start from silence at once; the notes themselves sound the same and as soon.
     testing::BuiltInSynthPeer::setEffects(*synth, false);
-    Presser presser(shown, marks, *synth);
+    Presser presser(shown, marks, *synth, *output);
 
     // Program buttons 7 to 128 select presets that nothing has selected since start-up (the GS
-    // reset selects the first piano); Button5 and Button6 are kept for the other two kinds.
-    const int firstUses = quick ? 3 : 122;
+    // reset selects the first piano), taken in turn with and without a pointer resting on them
+    // first; Button5 and Button6 are kept for the other kinds.
+    const int firstUses = quick ? 2 : 61;
     const int presses = quick ? 3 : 200;
-    benchmark::RegisterBenchmark("PressToSound/first-use",
-        [&](benchmark::State& state) { run(state, presser, [](int index) { return 7 + index; }); })
-        ->Iterations(firstUses)
-        ->UseManualTime()
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("PressToSound/same-preset-again",
-        [&](benchmark::State& state) { run(state, presser, [](int) { return 5; }); })
-        ->Iterations(presses)
-        ->UseManualTime()
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("PressToSound/heard-before-another-since",
-        [&](benchmark::State& state) {
-            run(state, presser, [](int index) { return 5 + index % 2; });
+    const Approach afterAPause;
+    const Approach inQuickSuccession { .fromIdle = false, .hover = std::nullopt };
+    const Approach pointerResting { .fromIdle = true, .hover = std::chrono::milliseconds(150) };
+    const auto registerRun
+        = [&](const char* name, const Approach& approach, int iterations, auto next) {
+              benchmark::RegisterBenchmark(name,
+                  [&presser, approach, next](
+                      benchmark::State& state) { run(state, presser, approach, next); })
+                  ->Iterations(iterations)
+                  ->UseManualTime()
+                  ->Unit(benchmark::kMillisecond);
+          };
+    registerRun("PressToSound/first-use/pointer-resting-150ms", pointerResting, firstUses,
+        [](int index) { return 7 + 2 * index; });
+    registerRun("PressToSound/first-use/pointer-arriving-with-the-press", afterAPause, firstUses,
+        [](int index) { return 8 + 2 * index; });
+    registerRun("PressToSound/same-preset-again", afterAPause, presses, [](int) { return 5; });
+    registerRun("PressToSound/same-preset-again/in-quick-succession", inQuickSuccession, presses,
+        [](int) { return 5; });
+    registerRun("PressToSound/heard-before-another-since", afterAPause, presses,
+        [](int index) { return 5 + index % 2; });
+    const auto idle = std::chrono::seconds(quick ? 1 : 10);
+    const auto held = std::chrono::milliseconds(quick ? 500 : 10000);
+    benchmark::RegisterBenchmark("IdleAfterNote",
+        [&, held, idle](benchmark::State& state) {
+            idleAfterNote(state, shown, *synth, *output, held, idle, residentAfterStartUp);
         })
-        ->Iterations(presses)
+        ->Iterations(1)
         ->UseManualTime()
         ->Unit(benchmark::kMillisecond);
     return bench::runBenchmarks(argc, argv);

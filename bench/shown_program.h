@@ -66,6 +66,8 @@ enum class Gesture { Mouse, Key };
 // while `control` has the focus, entering at the window as the window system's events do.
 void press(QWidget* control, Gesture gesture);
 void release(QWidget* control, Gesture gesture);
+// Moves the pointer onto the middle of `control`, entering at the window as a mouse's move does.
+void hover(QWidget* control);
 // Gives `control` the keyboard focus, as a click or Tab would.
 void focus(QWidget* control);
 

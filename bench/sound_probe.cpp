@@ -2,7 +2,7 @@
 
 #include <cmath>
 #include <dlfcn.h>
-#include <pulse/simple.h>
+#include <pulse/stream.h>
 
 namespace tonalyx::bench {
 
@@ -28,7 +28,7 @@ std::chrono::steady_clock::time_point timeAt(std::int64_t ns)
 
 SoundProbe& SoundProbe::instance()
 {
-    // pa_simple_write has no way to reach an object but this one.
+    // pa_stream_write has no way to reach an object but this one.
     static SoundProbe probe;
     return probe;
 }
@@ -88,16 +88,24 @@ void SoundProbe::complete(std::int64_t serverLatencyUs)
 
 } // namespace tonalyx::bench
 
-// Stands before libpulse-simple's pa_simple_write for FluidSynth's driver (the executable is
-// linked with its symbols exported), then hands the period on unchanged.
-extern "C" int pa_simple_write(pa_simple* stream, const void* data, std::size_t bytes, int* error)
+// Stands before libpulse's pa_stream_write for the built-in synth's PulseAudio output, which
+// calls it on libpulse's loop thread with each block it rendered (the benchmark is the only other
+// user of libpulse in the process, and plays nothing), then hands the block on unchanged. The
+// output's calls within the executable bind to this definition at link time.
+extern "C" int pa_stream_write(pa_stream* stream, const void* data, std::size_t bytes,
+    pa_free_cb_t freeData, std::int64_t offset, pa_seek_mode_t seek)
 {
-    using Write = int (*)(pa_simple*, const void*, std::size_t, int*);
-    static const auto real = reinterpret_cast<Write>(dlsym(RTLD_NEXT, "pa_simple_write"));
+    using Write
+        = int (*)(pa_stream*, const void*, std::size_t, pa_free_cb_t, std::int64_t, pa_seek_mode_t);
+    static const auto real = reinterpret_cast<Write>(dlsym(RTLD_NEXT, "pa_stream_write"));
     auto& probe = tonalyx::bench::SoundProbe::instance();
     if (probe.inspect(static_cast<const float*>(data), bytes / sizeof(float))) {
-        int ignored = 0;
-        probe.complete(static_cast<std::int64_t>(pa_simple_get_latency(stream, &ignored)));
+        // What the server still has to play before this block, as libpulse interpolates it.
+        pa_usec_t latency = 0;
+        int negative = 0;
+        if (pa_stream_get_latency(stream, &latency, &negative) < 0 || negative != 0)
+            latency = 0;
+        probe.complete(static_cast<std::int64_t>(latency));
     }
-    return real(stream, data, bytes, error);
+    return real(stream, data, bytes, freeData, offset, seek);
 }

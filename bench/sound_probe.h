@@ -6,11 +6,12 @@
 
 namespace tonalyx::bench {
 
-// Watches the built-in synth's audio on its way to PulseAudio. FluidSynth's PulseAudio driver
-// renders a period and hands it to pa_simple_write; sound_probe.cpp puts its own pa_simple_write
-// in front of the library's and looks at every period on the way through. When a period holds
-// the first audible sample after arm(), the probe notes when that sample will be heard: now, plus
-// what PulseAudio still has to play before this period, plus the sample's place in the period.
+// Watches the built-in synth's audio on its way to PulseAudio. The synth's PulseAudio output
+// renders a block and hands it to pa_stream_write; sound_probe.cpp puts its own pa_stream_write in
+// front of the library's and looks at every block on the way through. When a block holds the
+// first audible sample after arm(), the probe notes when that sample will be heard: now, plus
+// what PulseAudio still has to play before this block, plus the sample's place in the block. The
+// output renders nothing while nothing sounds, so no blocks come between notes.
 class SoundProbe {
 public:
     // The probe of this process: there is one audio output to watch.

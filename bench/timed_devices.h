@@ -53,6 +53,10 @@ private:
             return sent;
         }
         void reset() override { real_->reset(); }
+        void prepare(std::int32_t bank, std::int32_t program) override
+        {
+            real_->prepare(bank, program);
+        }
 
     private:
         std::unique_ptr<midi::MidiConnection> real_;

@@ -19,6 +19,12 @@ set(TONALYX_ABSENT_JACK_SERVER "tonalyx-absent-${TONALYX_BUILD_HASH}")
 set(TONALYX_PULSE_DIR "/tmp/tonalyx-pulse-${TONALYX_BUILD_HASH}")
 set(TONALYX_PULSE_SERVER "unix:${TONALYX_PULSE_DIR}/pulse/native")
 
+# A JACK server and a PulseAudio server of their own for the tests that stop them with SIGSTOP,
+# so that no other test meets a server that does not answer.
+set(TONALYX_STALL_JACK_SERVER "tonalyx-stall-${TONALYX_BUILD_HASH}")
+set(TONALYX_STALL_PULSE_DIR "/tmp/tonalyx-stall-${TONALYX_BUILD_HASH}")
+set(TONALYX_STALL_PULSE_SERVER "unix:${TONALYX_STALL_PULSE_DIR}/pulse/native")
+
 # The scripts that start and stop them.
 set(TONALYX_JACK_FIXTURE "${PROJECT_SOURCE_DIR}/tests/support/jack_fixture.sh")
 set(TONALYX_PULSE_FIXTURE "${PROJECT_SOURCE_DIR}/tests/support/pulse_fixture.sh")

@@ -49,7 +49,8 @@ void Application::shutDownForSignal()
 // One behaviour for each family; each button only brings its program or bank.
 void Application::bindButtonGrids()
 {
-    const auto bind = [this](const ui::ButtonGrid& grid, auto mouseDown, auto keyDown) {
+    const auto bind = [this](const ui::ButtonGrid& grid, auto mouseDown, auto keyDown,
+                          auto approached) {
         for (std::size_t i = 0; i < grid.size(); ++i) {
             const auto value = static_cast<std::int32_t>(i);
             auto* button = grid[i];
@@ -61,11 +62,20 @@ void Application::bindButtonGrids()
                 [this] { pass([this] { previewer_.buttonMouseUp(); }); });
             QObject::connect(button, &ui::PreviewButton::keyUp, &window_,
                 [this] { pass([this] { previewer_.buttonKeyUp(); }); });
+            // The pointer or the focus arriving: a press may follow. Only a hint, which
+            // sends nothing, so it need not wait for the settle time.
+            for (const auto arrived :
+                { &ui::PreviewButton::pointerEntered, &ui::PreviewButton::focusArrived }) {
+                QObject::connect(button, arrived, &window_,
+                    [this, approached, value] { (previewer_.*approached)(value); });
+            }
         }
     };
     using selection::Previewer;
-    bind(window_.programButtons(), &Previewer::programMouseDown, &Previewer::programKeyDown);
-    bind(window_.bankButtons(), &Previewer::bankMouseDown, &Previewer::bankKeyDown);
+    bind(window_.programButtons(), &Previewer::programMouseDown, &Previewer::programKeyDown,
+        &Previewer::programApproached);
+    bind(window_.bankButtons(), &Previewer::bankMouseDown, &Previewer::bankKeyDown,
+        &Previewer::bankApproached);
 }
 
 void Application::bindToneList()

@@ -2,6 +2,7 @@
 
 #include "midi_messages.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,6 +30,10 @@ public:
         for (const auto& message : kSilenceAllChannels)
             send(message.bytes());
     }
+    // A hint that a press may soon select this bank (0 to 127) and program (0 to 127), so that a
+    // device that reads its sounds on demand can read them now. Sends nothing, and returns at
+    // once; devices that have everything at hand ignore it.
+    virtual void prepare(std::int32_t /*bank*/, std::int32_t /*program*/) { }
 };
 
 class InputQueue;

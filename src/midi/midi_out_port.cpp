@@ -34,6 +34,12 @@ void MidiOutPort::sendGsReset()
     send(MessageBytes(GsResetMessage));
 }
 
+void MidiOutPort::prepare(std::int32_t bank, std::int32_t program)
+{
+    if (connection_)
+        connection_->prepare(bank, program);
+}
+
 void MidiOutPort::send(MessageBytes message)
 {
     if (connection_)

@@ -25,6 +25,8 @@ public:
     void reset();
     void send(const ShortMessage& message);
     void sendGsReset();
+    // Tells the open device that a press may soon select this bank and program; sends nothing.
+    void prepare(std::int32_t bank, std::int32_t program);
 
 private:
     void send(MessageBytes message);

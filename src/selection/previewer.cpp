@@ -119,6 +119,16 @@ void Previewer::keyMouseUp()
     sendNoteOff();
 }
 
+void Previewer::programApproached(std::int32_t program)
+{
+    port_.prepare(state_.currentBank, program);
+}
+
+void Previewer::bankApproached(std::int32_t bank)
+{
+    port_.prepare(bank, state_.currentProgram);
+}
+
 void Previewer::setOctaveShift(std::int32_t shift)
 {
     state_.octaveShift = shift;

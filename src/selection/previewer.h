@@ -49,6 +49,12 @@ public:
     void keyMouseDown(std::int32_t offset);
     void keyMouseUp();
 
+    // The pointer or the keyboard focus reached a program or bank button: the device is told
+    // what its press would select (the current bank with that program, or that bank with the
+    // current program), so that it can make ready. Nothing is sent and nothing changes.
+    void programApproached(std::int32_t program);
+    void bankApproached(std::int32_t bank);
+
     // The octave buttons set the shift; nothing sounds until the next preview.
     void setOctaveShift(std::int32_t shift);
 

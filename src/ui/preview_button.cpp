@@ -1,5 +1,7 @@
 #include "preview_button.h"
 
+#include <QEnterEvent>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 
@@ -42,6 +44,18 @@ void PreviewButton::keyReleaseEvent(QKeyEvent* event)
     if (!movesFocus(event) && !event->isAutoRepeat())
         emit keyUp();
     QPushButton::keyReleaseEvent(event);
+}
+
+void PreviewButton::enterEvent(QEnterEvent* event)
+{
+    emit pointerEntered();
+    QPushButton::enterEvent(event);
+}
+
+void PreviewButton::focusInEvent(QFocusEvent* event)
+{
+    emit focusArrived();
+    QPushButton::focusInEvent(event);
 }
 
 } // namespace tonalyx::ui

@@ -4,8 +4,9 @@
 
 namespace tonalyx::ui {
 
-// A push button that reports the four events a preview is built from. It never consumes an
-// event: focus on click, the space bar and the rest of the toolkit's handling go on as usual.
+// A push button that reports the four events a preview is built from, and the two that tell a
+// press may be coming: the pointer entering it and the keyboard focus arriving. It never consumes
+// an event: focus on click, the space bar and the rest of the toolkit's handling go on as usual.
 //
 // Keys: a held key repeats its press, as the keyboard does, and only its real release is a
 // release. Where a held key comes as pairs of release and press marked as repeats (X11's default),
@@ -22,8 +23,12 @@ signals:
     void mouseUp();
     void keyDown();
     void keyUp();
+    void pointerEntered();
+    void focusArrived();
 
 protected:
+    void enterEvent(QEnterEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;

@@ -2,9 +2,10 @@
 // signals of a logout, a closed terminal and Ctrl+C, and finding its settings file from its own
 // path, whatever bytes that holds. It runs on Qt's offscreen platform and sends to a JACK port of
 // the test's, named in the settings file, so that start-up shows no box that would wait for a
-// click; no PulseAudio server is there for the built-in synth.
+// click; no PulseAudio server is there for the built-in synth, except where a test gives it one.
 #include "jack_capture.h"
 #include "midi/system_devices.h"
+#include "stopped_server.h"
 
 #include <QTest>
 #include <chrono>
@@ -168,7 +169,7 @@ private:
     // Starts the program's copy at `executable`, with what it may write in `root`; nothing
     // unless it comes as far as catching the signals.
     std::unique_ptr<Process> start(const fs::path& executable, const fs::path& root,
-        Home home = Home::Unset, bool asUser = false)
+        Home home = Home::Unset, bool asUser = false, const std::string& pulseServer = {})
     {
         fs::create_directories(root / "runtime");
         fs::permissions(root / "runtime", fs::perms::owner_all);
@@ -177,7 +178,9 @@ private:
         const std::vector<std::pair<std::string, std::string>> changes {
             { "QT_QPA_PLATFORM", "offscreen" },
             { "XDG_RUNTIME_DIR", root / "runtime" },
-            { "PULSE_SERVER", "unix:" + (root / "no-pulse" / "native").string() },
+            { "PULSE_SERVER",
+                pulseServer.empty() ? "unix:" + (root / "no-pulse" / "native").string()
+                                    : pulseServer },
             { "HOME", root / "home" },
             { "XDG_CONFIG_HOME", home == Home::XdgConfigHome ? (root / "config").string() : "" },
         };
@@ -257,6 +260,33 @@ private slots:
             return;
         }
         QCOMPARE(readFile(settings), saved());
+    }
+
+    // A close while the built-in synth's sound server is stopped: the program ends, its settings
+    // written, before the server is continued.
+    void endsWhileTheSoundServerIsStopped()
+    {
+        QTemporaryDir temporary;
+        const fs::path root = temporary.path().toStdString();
+        writeFile(root / "tonalyx.ini", "[dev]\ndev_num=0\n");
+        fs::copy_file(TONALYX_PROGRAM, root / "tonalyx");
+        const fs::path pulse = TONALYX_STALL_PULSE_DIR;
+        // Only an open that worked shows no box, and only then does start-up come this far.
+        const auto program = start(root / "tonalyx", root, Home::Unset, false,
+            "unix:" + (pulse / "pulse/native").string());
+        QVERIFY2(program, readFile(root / "stderr.txt").c_str());
+
+        const pid_t server = testing::processIdIn(pulse / "pulse.pid");
+        testing::StoppedServer stopped(server, std::chrono::seconds(60));
+        program->send(SIGTERM);
+        const auto status = program->waitForEnd();
+        const std::string state = readFile("/proc/" + std::to_string(server) + "/stat");
+        const bool serverStillStopped = state.find(") T ") != std::string::npos;
+        stopped.resume();
+        QVERIFY2(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0,
+            readFile(root / "stderr.txt").c_str());
+        QVERIFY(serverStillStopped);
+        QVERIFY(readFile(root / "tonalyx.ini").find("dev_num=0") != std::string::npos);
     }
 
     // The settings file is found from the executable's path as the file system spells it, and

@@ -11,6 +11,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <memory>
 
 using namespace tonalyx;
@@ -133,6 +134,18 @@ private slots:
         QVERIFY(renderRms(synth(), 0.05) < kSilent);
         QCOMPARE(presetOn(0), (Preset { 0, 0 }));
         QCOMPARE(BuiltInSynthPeer::controllerValue(synth(), 0, 7), 100);
+    }
+
+    // The keyboard focus reaching a program button has the built-in synth read that preset
+    // before any press, and sends nothing anywhere.
+    void focusReadsTheButtonsPresetAhead()
+    {
+        window().programButtons()[9]->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(
+            std::ranges::count(BuiltInSynthPeer::prefetched(synth()), Preset { 0, 9 }) == 1);
+        QCOMPARE(presetOn(0), (Preset { 0, 0 }));
+        QVERIFY(renderRms(synth(), 0.05) < kSilent);
+        QVERIFY(capture_->takeEvents(kPort).empty());
     }
 
     // The GS button brings the built-in synth back to its defaults without a switch.

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
@@ -21,6 +22,7 @@ using Bytes = std::vector<std::uint8_t>;
 using Preset = BuiltInSynthPeer::Preset;
 
 Q_DECLARE_METATYPE(Bytes)
+Q_DECLARE_METATYPE(std::vector<Preset>)
 
 namespace {
 
@@ -369,6 +371,36 @@ private slots:
         const auto device = offset < 0 ? -1 : devices.count() + offset;
         QVERIFY(devices.open(device) == nullptr);
         QCOMPARE(devices.name(device), std::string());
+    }
+
+    // A preset a press may ask for is read ahead, silently, and found the way the press would
+    // find it; no more presets are held for presses that have not come than the bound.
+    void preparedPresetsAreReadAheadWithinTheBound_data()
+    {
+        QTest::addColumn<std::vector<Preset>>("asked"); // bank and program, in turn
+        QTest::addColumn<std::vector<Preset>>("held");
+        QTest::newRow("a variation")
+            << std::vector<Preset> { { 8, 4 } } << std::vector<Preset> { { 8, 4 }, { 0, 0 } };
+        QTest::newRow("a missing variation, as its bank 0 preset")
+            << std::vector<Preset> { { 8, 1 } } << std::vector<Preset> { { 0, 1 }, { 0, 0 } };
+        QTest::newRow("more than the bound: the oldest goes") << std::vector<Preset> { { 0, 10 },
+            { 0, 20 }, { 0, 30 } } << std::vector<Preset> { { 0, 30 }, { 0, 20 } };
+    }
+    void preparedPresetsAreReadAheadWithinTheBound()
+    {
+        QFETCH(std::vector<Preset>, asked);
+        QFETCH(std::vector<Preset>, held);
+        OpenedSynth opened;
+        auto& synth = opened.synth();
+        for (const auto& preset : asked) {
+            opened.connection->prepare(preset.bank, preset.program);
+            // Each is read before the next comes, as a pointer resting on each button would.
+            QTRY_VERIFY(std::ranges::any_of(BuiltInSynthPeer::prefetched(synth),
+                [&](const Preset& p) { return p.program == preset.program; }));
+        }
+        QCOMPARE(BuiltInSynthPeer::prefetched(synth), held);
+        QCOMPARE(BuiltInSynthPeer::presetOn(synth, 0), (Preset { 0, 0 }));
+        QVERIFY(renderRms(synth, 0.05) < kSilent);
     }
 
     void malformedMessagesAreRefused()

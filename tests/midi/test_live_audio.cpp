@@ -77,11 +77,17 @@ private slots:
         const auto playing = record(*recorder, 1.0);
         port.send(midi::noteOff(60));
         const auto after = record(*recorder, 2.5);
+        // Long silent by now, so the synth is no longer rendered; the next note starts it again.
+        port.send(midi::noteOn(64));
+        const auto again = record(*recorder, 0.5);
+        port.send(midi::noteOff(64));
         port.close();
 
-        qInfo("loudest while held %.4f, at the end %.6f", playing.loudest, after.last);
+        qInfo("loudest while held %.4f, at the end %.6f, after the pause %.4f", playing.loudest,
+            after.last, again.loudest);
         QVERIFY(playing.loudest > kAudible);
         QVERIFY(after.last < kSilent);
+        QVERIFY(again.loudest > kAudible);
     }
 };
 

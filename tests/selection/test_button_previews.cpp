@@ -300,6 +300,42 @@ private slots:
         QCOMPARE(button(number)->toolTip(), hint);
     }
 
+    // The pointer entering a program or bank button, or the keyboard focus arriving there, tells
+    // the device what its press would select, so that it can make ready; nothing is sent.
+    void approachingAButtonPreparesItsPress_data()
+    {
+        QTest::addColumn<int>("selectFirst");
+        QTest::addColumn<int>("approached");
+        QTest::addColumn<bool>("byFocus");
+        QTest::addColumn<int>("bank");
+        QTest::addColumn<int>("program");
+        QTest::newRow("pointer onto a program, bank 8 selected") << 137 << 5 << false << 8 << 4;
+        QTest::newRow("pointer onto a bank, program 5 selected") << 5 << 137 << false << 8 << 4;
+        QTest::newRow("focus onto program 128") << 129 << 128 << true << 0 << 127;
+        QTest::newRow("focus onto bank 127") << 1 << 256 << true << 127 << 0;
+    }
+    void approachingAButtonPreparesItsPress()
+    {
+        QFETCH(int, selectFirst);
+        QFETCH(int, approached);
+        QFETCH(bool, byFocus);
+        QFETCH(int, bank);
+        QFETCH(int, program);
+        click(selectFirst);
+        auto* target = button(approached);
+        const auto readouts = run_->readouts();
+        run_->recorder().clearCalls();
+        if (byFocus)
+            target->setFocus(Qt::TabFocusReason);
+        else
+            QTest::mouseMove(target);
+        QVERIFY(run_->recorder().calls().empty());
+        const auto& prepared = run_->recorder().preparations();
+        QVERIFY(!prepared.empty());
+        QCOMPARE(prepared.back(), (testing::RecordingBackend::Preparation { 0, bank, program }));
+        QCOMPARE(run_->readouts(), readouts);
+    }
+
     // Captions in full-width digits, laid out column by column.
     void gridPlacesAndCaptions_data()
     {

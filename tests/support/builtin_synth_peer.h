@@ -40,12 +40,13 @@ struct BuiltInSynthPeer {
     {
         return backend.synth_ ? &*backend.synth_ : nullptr;
     }
-    static bool hasAudio(const midi::BuiltInSynth& synth) { return synth.driver_ != nullptr; }
+    static bool hasAudio(const midi::BuiltInSynth& synth) { return synth.output_ != nullptr; }
+    static midi::AudioOutput* output(midi::BuiltInSynth& synth) { return synth.output_.get(); }
 
     // The preset that sounds on a channel (0 to 15), if any.
     static std::optional<Preset> presetOn(midi::BuiltInSynth& synth, int channel)
     {
-        auto* preset = fluid_synth_get_channel_preset(synth.synth_.get(), channel);
+        auto* preset = fluid_synth_get_channel_preset(synth.synth_, channel);
         if (preset == nullptr)
             return std::nullopt;
         return Preset { fluid_preset_get_banknum(preset), fluid_preset_get_num(preset) };
@@ -53,21 +54,31 @@ struct BuiltInSynthPeer {
     // The file of the SoundFont whose preset sounds on a channel, as it was loaded.
     static std::string fontOn(midi::BuiltInSynth& synth, int channel)
     {
-        auto* preset = fluid_synth_get_channel_preset(synth.synth_.get(), channel);
+        auto* preset = fluid_synth_get_channel_preset(synth.synth_, channel);
         return preset ? fluid_sfont_get_name(fluid_preset_get_sfont(preset)) : "";
     }
     static int controllerValue(midi::BuiltInSynth& synth, int channel, int controller)
     {
         int value = 0;
-        fluid_synth_get_cc(synth.synth_.get(), channel, controller, &value);
+        fluid_synth_get_cc(synth.synth_, channel, controller, &value);
         return value;
     }
     // Reverb and chorus, on unless turned off; without them the output is the notes alone, with
     // no tail of the room after them.
     static void setEffects(midi::BuiltInSynth& synth, bool on)
     {
-        fluid_synth_reverb_on(synth.synth_.get(), -1, on ? 1 : 0);
-        fluid_synth_chorus_on(synth.synth_.get(), -1, on ? 1 : 0);
+        fluid_synth_reverb_on(synth.synth_, -1, on ? 1 : 0);
+        fluid_synth_chorus_on(synth.synth_, -1, on ? 1 : 0);
+    }
+    // The presets read ahead for a press that has not come yet, oldest channel first.
+    static std::vector<Preset> prefetched(midi::BuiltInSynth& synth)
+    {
+        std::vector<Preset> held;
+        for (const int channel : midi::PresetKeeper::kReadAheadChannels) {
+            if (const auto preset = presetOn(synth, channel))
+                held.push_back(*preset);
+        }
+        return held;
     }
     static void render(midi::BuiltInSynth& synth, std::span<float> left, std::span<float> right)
     {

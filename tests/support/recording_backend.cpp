@@ -18,6 +18,10 @@ public:
             { CallKind::Send, device_, Bytes(message.begin(), message.end()), true });
         return true;
     }
+    void prepare(std::int32_t bank, std::int32_t program) override
+    {
+        backend_.preparations_.push_back({ device_, bank, program });
+    }
 
 private:
     RecordingBackend& backend_;

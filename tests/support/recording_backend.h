@@ -34,8 +34,22 @@ public:
     void failOpenOf(std::int32_t device) { failingOpens_.insert(device); }
     void allowOpenOf(std::int32_t device) { failingOpens_.erase(device); }
 
+    // A hint that a press may come, kept apart from the calls: it is no message, and it comes
+    // with every move of the pointer and the focus.
+    struct Preparation {
+        std::int32_t device;
+        std::int32_t bank;
+        std::int32_t program;
+        friend bool operator==(const Preparation&, const Preparation&) = default;
+    };
+
     const std::vector<Call>& calls() const { return calls_; }
-    void clearCalls() { calls_.clear(); }
+    void clearCalls()
+    {
+        calls_.clear();
+        preparations_.clear();
+    }
+    const std::vector<Preparation>& preparations() const { return preparations_; }
     std::vector<CallKind> callKinds() const;
     // The bytes that reached a device, in order, as one stream.
     Bytes deliveredTo(std::int32_t device) const;
@@ -56,6 +70,7 @@ private:
     std::set<std::int32_t> failingOpens_;
     std::vector<Call> calls_;
     midi::InputQueue input_;
+    std::vector<Preparation> preparations_;
 };
 
 // The program's devices, all on one recording backend.

@@ -1,6 +1,9 @@
 #include "audio_output.h"
 
-#include "midi/jack/jack_server.h"
+#include "fluid_driver_output.h"
+#include "pulse_audio_output.h"
+
+#include <algorithm>
 
 namespace tonalyx::midi {
 
@@ -9,20 +12,29 @@ std::vector<std::string> defaultAudioDrivers()
     return { "pulseaudio", "jack", "alsa" };
 }
 
-FluidAudioDriver startAudioOutput(fluid_settings_t& settings, fluid_synth_t& synth,
-    const std::vector<std::string>& drivers, JackCalls& jack)
+std::unique_ptr<AudioOutput> startAudioOutput(const std::shared_ptr<SynthCore>& core,
+    const std::vector<std::string>& drivers, std::shared_ptr<JackCalls> jack,
+    std::chrono::milliseconds openTime)
 {
+    using Clock = FluidDriverOutput::Clock;
+    // One time limit for every try: a server that does not answer uses it up, and the outputs
+    // after it are not tried.
+    const auto deadline = Clock::now() + openTime;
     for (const auto& name : drivers) {
-        if (name == "jack" && !jackServerRunning(jack))
-            continue;
-        if (fluid_settings_setstr(&settings, "audio.driver", name.c_str()) != FLUID_OK)
-            continue;
-        FluidAudioDriver driver(
-            new_fluid_audio_driver(&settings, &synth), &delete_fluid_audio_driver);
-        if (driver)
-            return driver;
+        const auto left
+            = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left <= std::chrono::milliseconds::zero())
+            break;
+        if (name == "pulseaudio") {
+            PulseAudioOutput::Options options;
+            options.openTimeout = left;
+            if (auto output = PulseAudioOutput::open(*core->synth, std::move(options)))
+                return output;
+        } else if (auto output = FluidDriverOutput::start(core, name, jack, deadline)) {
+            return output;
+        }
     }
-    return { nullptr, &delete_fluid_audio_driver };
+    return nullptr;
 }
 
 } // namespace tonalyx::midi

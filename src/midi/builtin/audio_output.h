@@ -1,21 +1,39 @@
 #pragma once
 
-#include "fluid_handles.h"
 #include "midi/jack/jack_calls.h"
+#include "synth_feed.h"
 
+#include <chrono>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace tonalyx::midi {
 
-// FluidSynth's audio drivers tried for the built-in synth, best first: PulseAudio (also served
-// by PipeWire desktops), a running JACK server, then the sound card through ALSA.
+// Where the built-in synth's sound goes. No part of it ever makes its owner wait for a sound
+// server: an output either opens within the time it is given or counts as failed, and letting
+// one go returns at once, whatever its server does.
+class AudioOutput {
+public:
+    virtual ~AudioOutput() = default;
+    // Called after each message that reached the synth: an output that stopped rendering while
+    // nothing sounded starts again. Never blocks.
+    virtual void wake() noexcept { }
+};
+
+// The audio outputs tried for the built-in synth, best first: PulseAudio (also served by
+// PipeWire desktops), a running JACK server, then the sound card through ALSA.
 std::vector<std::string> defaultAudioDrivers();
 
-// Starts the first of `drivers` that works for `synth`; an empty owner when none does. The
-// JACK driver is tried only while a server answers, asked on the `jack` thread, never starting
-// one.
-FluidAudioDriver startAudioOutput(fluid_settings_t& settings, fluid_synth_t& synth,
-    const std::vector<std::string>& drivers, JackCalls& jack);
+// How long opening the built-in synth's audio may take, every try included: a server that does
+// not answer by then counts as none.
+inline constexpr std::chrono::milliseconds kAudioOpenTime { 500 };
+
+// The first of `drivers` that opens for the synth within `openTime`; nothing when none does.
+// "pulseaudio" is the program's own output on libpulse; any other name is one of FluidSynth's
+// drivers, "jack" tried only while a JACK server answers on the `jack` thread, never starting one.
+std::unique_ptr<AudioOutput> startAudioOutput(const std::shared_ptr<SynthCore>& core,
+    const std::vector<std::string>& drivers, std::shared_ptr<JackCalls> jack,
+    std::chrono::milliseconds openTime = kAudioOpenTime);
 
 } // namespace tonalyx::midi

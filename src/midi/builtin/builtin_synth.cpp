@@ -56,24 +56,25 @@ std::vector<std::string> defaultSoundFonts()
     return { "/usr/share/sounds/sf2/FluidR3_GM.sf2", "/usr/share/sounds/sf2/FluidR3_GS.sf2" };
 }
 
-BuiltInSynth::BuiltInSynth(FluidSettings settings, FluidSynth synth)
-    : settings_(std::move(settings))
-    , synth_(std::move(synth))
+BuiltInSynth::BuiltInSynth(std::shared_ptr<SynthCore> core)
+    : core_(std::move(core))
+    , synth_(core_->synth.get())
+    , presets_(core_)
 { }
 
-std::optional<BuiltInSynth> BuiltInSynth::load(
+std::unique_ptr<BuiltInSynth> BuiltInSynth::load(
     const std::vector<std::string>& soundFonts, const std::vector<std::string>& extraSoundFonts)
 {
     routeFluidSynthLog();
     auto settings = makeSettings();
     if (!settings)
-        return std::nullopt;
+        return nullptr;
     FluidSynth synth(new_fluid_synth(settings.get()), &delete_fluid_synth);
     if (!synth || soundFonts.empty())
-        return std::nullopt;
+        return nullptr;
     for (const auto& path : soundFonts) {
         if (fluid_synth_sfload(synth.get(), path.c_str(), 1) == FLUID_FAILED)
-            return std::nullopt;
+            return nullptr;
     }
     for (const auto& path : extraSoundFonts) {
         std::string reason;
@@ -86,19 +87,23 @@ std::optional<BuiltInSynth> BuiltInSynth::load(
                 reason.empty() ? "FluidSynth cannot load it" : reason.c_str());
         }
     }
-    return BuiltInSynth(std::move(settings), std::move(synth));
+    return std::unique_ptr<BuiltInSynth>(new BuiltInSynth(
+        std::make_shared<SynthCore>(SynthCore { std::move(settings), std::move(synth) })));
 }
 
-bool BuiltInSynth::startAudio(const std::vector<std::string>& drivers, JackCalls& jack)
+bool BuiltInSynth::startAudio(
+    const std::vector<std::string>& drivers, std::shared_ptr<JackCalls> jack)
 {
-    if (!driver_)
-        driver_ = startAudioOutput(*settings_, *synth_, drivers, jack);
-    return driver_ != nullptr;
+    if (!output_)
+        output_ = startAudioOutput(core_, drivers, std::move(jack));
+    return output_ != nullptr;
 }
 
 void BuiltInSynth::stopAudio()
 {
-    driver_.reset();
+    // Returns at once: the output is cut off from the synth before it goes, and whatever of it
+    // waits for its server does so on a thread of its own.
+    output_.reset();
     silence();
     // FluidSynth applies a silence at its next rendering. With the audio output gone that would
     // be whenever it starts again, after notes sent since; so render one block now, to nowhere.
@@ -106,11 +111,27 @@ void BuiltInSynth::stopAudio()
     render(left, right);
 }
 
+// The output stops rendering while nothing sounds (audio_output.h), and FluidSynth applies what
+// it was sent at its next rendering, in order. So only a message that starts a sound wakes the
+// output: a press's Bank Select and Program Change wait for its Note On and are applied just
+// before it. Waking at the first of them would start the output on a buffer of silence, and the
+// note would queue behind it, a few milliseconds late. A system exclusive wakes it too: the GS
+// reset resets the effects through FluidSynth's queue, which should not wait for the next note.
 bool BuiltInSynth::play(MessageBytes message)
 {
     if (message.empty())
         return false;
-    auto* synth = synth_.get();
+    const bool taken = deliver(message);
+    const auto kind = message[0] & 0xF0;
+    const bool noteOn = kind == 0x90 && message.size() > 2 && message[2] > 0;
+    if (noteOn || message[0] == 0xF0)
+        wakeOutput();
+    return taken;
+}
+
+bool BuiltInSynth::deliver(MessageBytes message)
+{
+    auto* synth = synth_;
     const auto status = message[0];
     if (status == 0xF0) {
         // FluidSynth takes a system exclusive without its F0 and F7.
@@ -144,7 +165,7 @@ bool BuiltInSynth::play(MessageBytes message)
         // A bank without this program falls back to bank 0 in GS mode, so this only fails for
         // a program no font has at all.
         fluid_synth_program_change(synth, channel, data1);
-        keepLoaded(channel);
+        presets_.heard(channel);
         return true;
     case 0xD0:
         return fluid_synth_channel_pressure(synth, channel, data1) == FLUID_OK;
@@ -155,39 +176,28 @@ bool BuiltInSynth::play(MessageBytes message)
     }
 }
 
-// With dynamic sample loading FluidSynth frees a preset's samples as soon as no channel selects it
-// and no voice plays it, and reads them from the SoundFont again at its next Program Change, in
-// the press that sends it: going back to a preset heard a moment ago, or even pressing the same
-// button again once its note has ended, cost 1-20 ms before the note could start. The last
-// kKeptPresets different presets heard are pinned instead, so they stay loaded; memory grows by
-// at most their samples, not by the whole fonts.
-void BuiltInSynth::keepLoaded(int channel)
-{
-    auto* synth = synth_.get();
-    auto* preset = fluid_synth_get_channel_preset(synth, channel);
-    if (preset == nullptr)
-        return;
-    const HeardPreset heard { fluid_sfont_get_id(fluid_preset_get_sfont(preset)),
-        fluid_preset_get_banknum(preset), fluid_preset_get_num(preset) };
-    if (std::find(kept_.begin(), kept_.end(), heard) != kept_.end())
-        return;
-    auto& slot = kept_[nextKept_];
-    if (slot)
-        fluid_synth_unpin_preset(synth, slot->font, slot->bank, slot->program);
-    fluid_synth_pin_preset(synth, heard.font, heard.bank, heard.program);
-    slot = heard;
-    nextKept_ = (nextKept_ + 1) % kKeptPresets;
-}
-
 void BuiltInSynth::silence()
 {
-    fluid_synth_all_sounds_off(synth_.get(), -1);
+    // A sounding note means a running output, which applies this at its next block; with
+    // nothing sounding there is nothing to cut.
+    fluid_synth_all_sounds_off(synth_, -1);
+}
+
+void BuiltInSynth::prepare(int bank, int program)
+{
+    presets_.readAhead(bank, program);
+}
+
+void BuiltInSynth::wakeOutput() noexcept
+{
+    if (output_)
+        output_->wake();
 }
 
 void BuiltInSynth::render(std::span<float> left, std::span<float> right)
 {
     const auto frames = static_cast<int>(std::min(left.size(), right.size()));
-    fluid_synth_write_float(synth_.get(), frames, left.data(), 0, 1, right.data(), 0, 1);
+    fluid_synth_write_float(synth_, frames, left.data(), 0, 1, right.data(), 0, 1);
 }
 
 } // namespace tonalyx::midi

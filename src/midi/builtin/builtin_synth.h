@@ -1,12 +1,12 @@
 #pragma once
 
-#include "fluid_handles.h"
+#include "audio_output.h"
 #include "midi/jack/jack_calls.h"
 #include "midi/midi_messages.h"
+#include "preset_keeper.h"
+#include "synth_feed.h"
 
-#include <array>
-#include <cstdint>
-#include <optional>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -23,18 +23,21 @@ std::vector<std::string> defaultSoundFonts();
 
 // The GS software synthesiser behind device 0: FluidSynth with GS bank selection and the given
 // SoundFonts. The fonts are loaded once; the audio output comes and goes with the device's
-// opens and closes, so switching away and back costs no reload.
+// opens and closes, so switching away and back costs no reload. Neither starting nor stopping
+// the audio ever waits for a sound server (see audio_output.h).
 class BuiltInSynth {
 public:
     // A synth with every font of `soundFonts` loaded, or nothing when one of them is missing,
     // unreadable or broken. Then the `extraSoundFonts`, in order, so that FluidSynth searches
     // them first: one that cannot be loaded is left out, with one line on standard error.
-    static std::optional<BuiltInSynth> load(const std::vector<std::string>& soundFonts,
+    static std::unique_ptr<BuiltInSynth> load(const std::vector<std::string>& soundFonts,
         const std::vector<std::string>& extraSoundFonts = {});
+    BuiltInSynth(const BuiltInSynth&) = delete;
+    BuiltInSynth& operator=(const BuiltInSynth&) = delete;
 
-    // Starts the first audio driver of `drivers` that works; false if none does. Whether a JACK
-    // server answers is asked on the `jack` thread.
-    bool startAudio(const std::vector<std::string>& drivers, JackCalls& jack);
+    // Starts the first audio output of `drivers` that opens in time; false if none does.
+    // Whether a JACK server answers is asked on the `jack` thread.
+    bool startAudio(const std::vector<std::string>& drivers, std::shared_ptr<JackCalls> jack);
     // Silences the synth, then stops its audio, so nothing sounds on when it starts again.
     void stopAudio();
 
@@ -42,29 +45,26 @@ public:
     bool play(MessageBytes message);
     // Cuts every sounding note on every channel at once, without a release.
     void silence();
+    // A press may soon select this bank and program: their samples are read meanwhile, on a
+    // thread of the synth's own. Sounds nothing and returns at once.
+    void prepare(int bank, int program);
 
 private:
     friend struct testing::BuiltInSynthPeer;
 
-    BuiltInSynth(FluidSettings settings, FluidSynth synth);
+    explicit BuiltInSynth(std::shared_ptr<SynthCore> core);
     // Renders the next frames by hand, to nowhere: what a stopped output would have played.
     void render(std::span<float> left, std::span<float> right);
-    void keepLoaded(int channel);
+    bool deliver(MessageBytes message);
+    // After a message that starts a sound has reached the synth: the output renders it.
+    void wakeOutput() noexcept;
 
-    FluidSettings settings_;
-    FluidSynth synth_;
-    FluidAudioDriver driver_ { nullptr, &delete_fluid_audio_driver };
-
-    // The presets last heard, whose samples stay in memory; see keepLoaded().
-    struct HeardPreset {
-        int font;
-        int bank;
-        int program;
-        friend bool operator==(const HeardPreset&, const HeardPreset&) = default;
-    };
-    static constexpr std::size_t kKeptPresets = 16;
-    std::array<std::optional<HeardPreset>, kKeptPresets> kept_ {};
-    std::size_t nextKept_ = 0;
+    // Declared so that they go in this order: the keeper's thread, then the output, and the
+    // synth last, unless a thread still stopping an output holds it.
+    const std::shared_ptr<SynthCore> core_;
+    fluid_synth_t* const synth_;
+    std::unique_ptr<AudioOutput> output_;
+    PresetKeeper presets_;
 };
 
 } // namespace tonalyx::midi

@@ -25,6 +25,10 @@ public:
     // FluidSynth lets a note off that follows an All Sound Off in the same period bring the voice
     // back in its release, so the controllers of a plain reset would leave notes sounding.
     void reset() override { backend_.synth_->silence(); }
+    void prepare(std::int32_t bank, std::int32_t program) override
+    {
+        backend_.synth_->prepare(bank, program);
+    }
 
 private:
     BuiltInSynthBackend& backend_;
@@ -49,7 +53,7 @@ std::unique_ptr<MidiConnection> BuiltInSynthBackend::open(const std::string& ide
             return nullptr;
     }
     if (!config_.audioDrivers.empty()
-        && !synth_->startAudio(config_.audioDrivers, *config_.jackCalls))
+        && !synth_->startAudio(config_.audioDrivers, config_.jackCalls))
         return nullptr;
     return std::make_unique<Connection>(*this);
 }

@@ -5,7 +5,6 @@
 #include "midi/midi_backend.h"
 
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,7 +44,7 @@ private:
     class Connection;
 
     BuiltInSynthConfig config_;
-    std::optional<BuiltInSynth> synth_;
+    std::unique_ptr<BuiltInSynth> synth_;
     bool open_ = false;
 };
 
