@@ -70,8 +70,10 @@ void MidiThru::pass(midi::ShortMessage message)
 
 void MidiThru::releaseHeld()
 {
+    // A note a preview holds too ends here all the same: the preview's release will go to the
+    // next device, and nothing would end it on this one.
     for (std::int32_t note = 0; note < HeldNotes::kNotes; ++note) {
-        if (held_.inputHolds(note) && !held_.previewHolds(note))
+        if (held_.inputHolds(note))
             port_.send(midi::noteOff(note));
     }
     held_.inputReleasedAll();

@@ -162,6 +162,11 @@ private slots:
             << Messages { { 0x90, 60, 0x50 }, { 0x90, 64, 0x50 }, { 0x80, 60, 0 },
                    { 0xB0, 64, 127 }, { 0x90, 64, 0 }, { 0xB0, 64, 0 } }
             << QStringList {};
+        QTest::newRow("a note a preview holds too ends before a switch all the same")
+            << QStringList { "programDown 0", "input 90 3C 50", "releaseInput" }
+            << Messages { { 0xB0, 0, 0 }, { 0xC0, 0 }, { 0x90, 60, 127 }, { 0x90, 60, 0x50 },
+                   { 0x90, 60, 0 } }
+            << QStringList { "1", "0", "piano 1" };
         QTest::newRow("nothing held from the input: nothing sent")
             << QStringList { "programDown 0", "releaseInput" }
             << Messages { { 0xB0, 0, 0 }, { 0xC0, 0 }, { 0x90, 60, 127 } }

@@ -22,7 +22,7 @@ JackCapture::JackCapture(const std::string& clientName)
     if (client_ == nullptr)
         return;
     for (auto& slot : slots_)
-        slot.events = jack_ringbuffer_create(kRingBytes);
+        slot.events = std::make_unique<midi::MessageRing>(kRingBytes);
     jack_set_process_callback(client_, &JackCapture::process, this);
     jack_set_xrun_callback(client_, &JackCapture::xrun, this);
     if (jack_activate(client_) != 0) {
@@ -35,10 +35,6 @@ JackCapture::~JackCapture()
 {
     if (client_ != nullptr)
         jack_client_close(client_);
-    for (auto& slot : slots_) {
-        if (slot.events != nullptr)
-            jack_ringbuffer_free(slot.events);
-    }
 }
 
 int JackCapture::process(jack_nframes_t frames, void* self)
@@ -54,11 +50,7 @@ int JackCapture::process(jack_nframes_t frames, void* self)
             jack_midi_event_t event;
             if (jack_midi_event_get(&event, buffer, i) != 0)
                 continue;
-            const auto size = static_cast<std::uint32_t>(event.size);
-            if (jack_ringbuffer_write_space(slot.events) < sizeof size + size)
-                continue;
-            jack_ringbuffer_write(slot.events, reinterpret_cast<const char*>(&size), sizeof size);
-            jack_ringbuffer_write(slot.events, reinterpret_cast<const char*>(event.buffer), size);
+            slot.events->push(0, { event.buffer, event.size });
         }
     }
     ++capture.cycles_;
@@ -102,7 +94,8 @@ bool JackCapture::addInput(const std::string& port)
         if (registered == nullptr)
             return false;
         slot.name = port;
-        jack_ringbuffer_reset(slot.events);
+        while (slot.events->front())
+            slot.events->pop();
         slot.taken.clear();
         slot.port = registered;
         return true;
@@ -134,14 +127,10 @@ std::vector<std::vector<std::uint8_t>> JackCapture::takeEvents(const std::string
     auto* slot = slotNamed(port);
     if (slot == nullptr)
         return {};
-    std::uint32_t size = 0;
-    // The process thread writes an event's length before its bytes: take only whole events.
-    while (jack_ringbuffer_peek(slot->events, reinterpret_cast<char*>(&size), sizeof size)
-            == sizeof size
-        && jack_ringbuffer_read_space(slot->events) >= sizeof size + size) {
-        jack_ringbuffer_read_advance(slot->events, sizeof size);
-        std::vector<std::uint8_t> event(size);
-        jack_ringbuffer_read(slot->events, reinterpret_cast<char*>(event.data()), size);
+    while (const auto front = slot->events->front()) {
+        std::vector<std::uint8_t> event(front->size);
+        slot->events->copyFront(event);
+        slot->events->pop();
         slot->taken.push_back(std::move(event));
     }
     return slot->taken;
@@ -162,7 +151,10 @@ std::vector<std::vector<std::uint8_t>> JackCapture::waitForBytes(
             std::chrono::duration<double>(seconds));
     auto events = takeEvents(port);
     while (joined(events).size() < bytes && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        if (pause_)
+            pause_();
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
         events = takeEvents(port);
     }
     return events;

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "midi/jack/message_ring.h"
+
 #include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <jack/jack.h>
-#include <jack/ringbuffer.h>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,6 +44,10 @@ public:
     // reached this client, whatever the sender did.
     std::uint64_t xruns() const { return xruns_.load(); }
 
+    // What the test's thread does while it waits for bytes: by default it sleeps for 2 ms. A test
+    // whose program runs on that same thread handles the program's events here instead.
+    void waitWith(std::function<void()> pause) { pause_ = std::move(pause); }
+
     // Clears `port`, runs `send` and waits for `bytes` bytes there, as waitForBytes does; returns
     // the events received. When fewer arrive and the server reported an xrun meanwhile, the loss
     // may be the platform's: `send` runs again from a cleared port, up to `attempts` times in
@@ -55,7 +60,8 @@ private:
     struct Slot {
         std::string name;
         std::atomic<jack_port_t*> port { nullptr };
-        jack_ringbuffer_t* events = nullptr; // 4-byte length, then the event's bytes
+        // From the process thread to the test's, each event whole.
+        std::unique_ptr<midi::MessageRing> events;
         std::vector<std::vector<std::uint8_t>> taken;
     };
     static int process(jack_nframes_t frames, void* self);
@@ -64,6 +70,7 @@ private:
     void waitForCycle();
 
     jack_client_t* client_ = nullptr;
+    std::function<void()> pause_;
     std::atomic<std::uint64_t> cycles_ { 0 };
     std::atomic<std::uint64_t> xruns_ { 0 };
     std::array<Slot, 4> slots_;

@@ -1,5 +1,6 @@
 #include "alsa_backend.h"
 
+#include "alsa_input.h"
 #include "midi/rtmidi/rtmidi_backend.h"
 
 #include <algorithm>
@@ -21,6 +22,27 @@ bool isDigits(std::string_view text)
     });
 }
 
+// The output through RtMidi, one port open at a time, and the program's input port beside it.
+// Both are clients named as the program, so the output leaves out the input's port with its own.
+class AlsaBackend final : public MidiBackend {
+public:
+    AlsaBackend(std::unique_ptr<RtMidiBackend> output, const std::string& clientName)
+        : output_(std::move(output))
+        , input_(clientName)
+    { }
+
+    InputQueue* input() override { return &input_.queue(); }
+    std::vector<MidiPort> ports() override { return output_->ports(); }
+    std::unique_ptr<MidiConnection> open(const std::string& identity) override
+    {
+        return output_->open(identity);
+    }
+
+private:
+    std::unique_ptr<RtMidiBackend> output_;
+    AlsaInput input_;
+};
+
 } // namespace
 
 std::unique_ptr<MidiBackend> makeAlsaBackend(const std::string& clientName)
@@ -28,8 +50,11 @@ std::unique_ptr<MidiBackend> makeAlsaBackend(const std::string& clientName)
     std::error_code error;
     if (!std::filesystem::exists(kAlsaSequencerDevice, error))
         return nullptr;
-    return RtMidiBackend::connect({ RtMidi::LINUX_ALSA, clientName,
+    auto output = RtMidiBackend::connect({ RtMidi::LINUX_ALSA, clientName,
         [](const std::string& name) { return std::string(withoutAlsaAddress(name)); } });
+    if (!output)
+        return nullptr;
+    return std::make_unique<AlsaBackend>(std::move(output), clientName);
 }
 
 std::string_view withoutAlsaAddress(std::string_view portName)

@@ -9,7 +9,8 @@
 namespace tonalyx::midi {
 
 // Every writable port of the ALSA sequencer: hardware MIDI interfaces, "Midi Through", software
-// synthesisers. Nothing on a machine whose kernel has no sequencer.
+// synthesisers; and the program's own input port "in", which keyboards are connected to. Nothing
+// on a machine whose kernel has no sequencer.
 std::unique_ptr<MidiBackend> makeAlsaBackend(const std::string& clientName);
 
 // An ALSA sequencer port as RtMidi names it, "Client:Port 14:0", without the client and port

@@ -54,6 +54,11 @@ JackBackend::JackBackend(std::unique_ptr<JackClient> client)
 
 JackBackend::~JackBackend() = default;
 
+InputQueue* JackBackend::input()
+{
+    return &client_->input();
+}
+
 std::vector<MidiPort> JackBackend::ports()
 {
     std::vector<MidiPort> ports;

@@ -21,6 +21,8 @@ public:
         const std::string& clientName, std::shared_ptr<JackCalls> calls);
     ~JackBackend() override;
 
+    // The input port "Tonalyx:in" of the program's client, for the whole run.
+    InputQueue* input() override;
     // In the server's order, except the program's own ports.
     std::vector<MidiPort> ports() override;
     // Returns once what is sent arrives, or nothing when the port is gone, refuses, or the

@@ -1,5 +1,6 @@
 #include "jack_client.h"
 
+#include "jack_input.h"
 #include "jack_output.h"
 #include "quiet_jack.h"
 
@@ -14,6 +15,7 @@ namespace tonalyx::midi {
 namespace {
 
 constexpr const char* kOutputPort = "out";
+constexpr const char* kInputPort = "in";
 // How long a close lets what was sent before it go out, while the server runs its periods.
 constexpr std::chrono::milliseconds kDrainWait { 500 };
 // How long a close may take before it counts as stuck: the drain, a period or two, then the
@@ -56,11 +58,13 @@ template <class Done> bool waitUntil(JackCalls::Clock::time_point deadline, Done
 struct JackClient::Core {
     // Declared first, so destroyed last: what the callbacks use outlives the client.
     JackOutput output;
+    JackInput input;
     // Counted by the process thread at the start and the end of each period.
     std::atomic<std::uint64_t> periodsBegun { 0 };
     std::atomic<std::uint64_t> periodsEnded { 0 };
     std::atomic<bool> gone { false };
     std::string ownPrefix; // "client:" of this client's own ports
+    std::string familyName; // the name asked for, before JACK made it unique
     std::unique_ptr<jack_client_t, ClientCloser> client;
 
     static int process(jack_nframes_t frames, void* self);
@@ -78,7 +82,7 @@ int JackClient::Core::process(jack_nframes_t frames, void* self)
     auto& core = *static_cast<Core*>(self);
     core.periodsBegun.fetch_add(1, std::memory_order_seq_cst);
     core.output.process(frames);
-    // A MIDI input port of this client would be read here, in the same period.
+    core.input.process(frames);
     core.periodsEnded.fetch_add(1, std::memory_order_release);
     return 0;
 }
@@ -134,6 +138,11 @@ std::unique_ptr<JackClient> JackClient::open(
         if (client == nullptr)
             return nullptr;
         core->ownPrefix = std::string(jack_get_client_name(client)) + ":";
+        core->familyName = name;
+        // The keyboard's way in, for the whole run. Without it the output works all the same.
+        if (auto* in
+            = jack_port_register(client, kInputPort, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0))
+            core->input.listenTo(in);
         // Heard on libjack's own thread, whatever the process thread is doing.
         jack_on_info_shutdown(client, &Core::shutdown, core.get());
         if (jack_set_process_callback(client, &Core::process, core.get()) != 0
@@ -185,7 +194,7 @@ std::vector<std::string> JackClient::midiInputs() const
     if (names == nullptr)
         return inputs;
     for (const char** name = names; *name != nullptr; ++name) {
-        if (!std::string_view(*name).starts_with(core_->ownPrefix))
+        if (!isOwnPort(*name))
             inputs.emplace_back(*name);
     }
     jack_free(static_cast<void*>(names));
@@ -254,6 +263,27 @@ void JackClient::closeOutput(std::uint32_t connection)
             [&] { return core->output.drained() || !core->output.linked(connection); });
         core->releaseOutputPort();
     });
+}
+
+bool JackClient::isOwnPort(std::string_view name) const
+{
+    if (name.starts_with(core_->ownPrefix))
+        return true;
+    // Another client of the same name: this program run again, whose input is no synthesiser.
+    // JACK tells clients of one name apart by "-01" to "-99".
+    const auto& family = core_->familyName;
+    if (!name.starts_with(family))
+        return false;
+    const auto rest = name.substr(family.size());
+    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    return rest.starts_with(':')
+        || (rest.size() > 3 && rest[0] == '-' && isDigit(rest[1]) && isDigit(rest[2])
+            && rest[3] == ':');
+}
+
+InputQueue& JackClient::input()
+{
+    return core_->input.queue();
 }
 
 bool JackClient::serverGone() const

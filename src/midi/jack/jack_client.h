@@ -6,16 +6,18 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tonalyx::midi {
 
+class InputQueue;
+
 // The program's one JACK client, made when the JACK backend is and kept for the whole run. Its
-// process callback moves MIDI between the program and the server: today through the one output
-// port of the open device, registered at each open and unregistered at each close. A MIDI input
-// belongs here too: a port "in" of the same client, registered on the JackCalls thread and read
-// in the same process callback, beside the output. Everything that waits for the server happens
-// on the JackCalls thread; the calling thread waits a bounded time for it, or not at all.
+// process callback moves MIDI between the program and the server: out through the one output
+// port of the open device, registered at each open and unregistered at each close, and in through
+// the input port "in", registered with the client and kept. Everything that waits for the server
+// happens on the JackCalls thread; the calling thread waits a bounded time for it, or not at all.
 class JackClient {
 public:
     using Clock = JackCalls::Clock;
@@ -42,8 +44,12 @@ public:
     JackClient& operator=(const JackClient&) = delete;
 
     // The full name, "client:port", of every MIDI input port of the server in the server's
-    // order, except this client's own. Read from the server's shared memory: never waits.
+    // order, except this client's own and those of other clients of the same name. Read from the
+    // server's shared memory: never waits.
     std::vector<std::string> midiInputs() const;
+
+    // What arrives at the input port "in", for the whole life of the client and a little beyond.
+    InputQueue& input();
 
     // Registers the output port and connects it to the input port `target`. Returns once the
     // process thread has seen a period with the connection in effect, or at `deadline`.
@@ -70,6 +76,7 @@ private:
     };
 
     JackClient(std::shared_ptr<JackCalls> calls, std::shared_ptr<Core> core);
+    bool isOwnPort(std::string_view name) const;
     // How long the server has begun no period, as far as the calling thread has seen.
     Clock::duration serverSilentFor();
 

@@ -1,13 +1,20 @@
 // Runs inside an emulated machine whose kernel has the ALSA sequencer and its "Midi Through"
 // port (snd-seq-dummy): the service must list that port and deliver exactly what the program
-// sends, which a reader on the port's other side receives. Prints one line per check and a
-// closing "N passed, N failed"; exits non-zero on any failure.
+// sends, which a reader on the port's other side receives; and a keyboard connected to the
+// program's input port "Tonalyx:in" must play through the selection logic to Midi Through.
+// Prints one line per check and a closing "N passed, N failed"; exits non-zero on any failure.
+#include "midi/input/input_queue.h"
 #include "midi/midi_out_port.h"
 #include "midi/system_devices.h"
+#include "selection/held_notes.h"
+#include "selection/midi_thru.h"
+#include "selection/previewer.h"
+#include "selection/readouts.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <poll.h>
 #include <rtmidi/RtMidi.h>
 #include <string>
 #include <thread>
@@ -53,6 +60,48 @@ Bytes readBytes(RtMidiIn& reader, std::size_t size)
     return all;
 }
 
+// The tone name the selection logic shows.
+struct ShownTone final : selection::Readouts {
+    void showSelection(std::string_view, std::string_view, std::string_view toneName) override
+    {
+        tone = toneName;
+    }
+    void showDeviceName(std::string_view) override { }
+    std::string tone;
+};
+
+// The number of the port whose name starts with `prefix`, waiting up to 10 s for it to appear.
+int portStartingWith(RtMidi& client, const std::string& prefix)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < deadline) {
+        for (unsigned int i = 0; i < client.getPortCount(); ++i) {
+            if (client.getPortName(i).rfind(prefix, 0) == 0)
+                return static_cast<int>(i);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return -1;
+}
+
+// Plays what reaches the input into `thru` as the GUI thread does, until `count` messages have
+// or 10 s have passed; the number played.
+std::size_t playInto(midi::InputQueue& queue, selection::MidiThru& thru, std::size_t count)
+{
+    std::size_t played = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (played < count && std::chrono::steady_clock::now() < deadline) {
+        pollfd woken { queue.wakeDescriptor(), POLLIN, 0 };
+        if (::poll(&woken, 1, 100) != 1)
+            continue;
+        queue.drain([&](const midi::ShortMessage& message) {
+            thru.receive(message);
+            ++played;
+        });
+    }
+    return played;
+}
+
 } // namespace
 
 int main()
@@ -70,6 +119,12 @@ int main()
     reader.openPort(static_cast<unsigned int>(through), "in");
 
     const auto devices = midi::makeSystemDeviceList();
+    // The program's input port appears beside its output, made by the input's own thread.
+    RtMidiOut keyboard(RtMidi::LINUX_ALSA, "tonalyx-keyboard");
+    const int programIn = portStartingWith(keyboard, "Tonalyx:in ");
+    check(programIn >= 0, "the program's input port Tonalyx:in appears");
+    check(devices->inputs().size() == 1, "the ALSA backend offers one input");
+    // Only now is the device list taken, with the input port there to be left out.
     std::int32_t device = -1;
     for (std::int32_t i = 0; i < devices->count(); ++i) {
         const auto name = devices->name(i);
@@ -124,6 +179,47 @@ int main()
     if (received != expected)
         std::printf("expected %s\nreceived %s\n", hex(expected).c_str(), hex(received).c_str());
     port.close();
+    if (programIn < 0 || devices->inputs().size() != 1)
+        return 1;
+
+    // A keyboard connected to the program's input plays on Midi Through, channel 1, through the
+    // selection logic as the GUI thread runs it.
+    auto& queue = *devices->inputs().front();
+    ShownTone shown;
+    selection::HeldNotes held;
+    selection::Previewer previewer(port, shown, held);
+    selection::MidiThru thru(port, previewer, held);
+    check(port.open(device), "Midi Through opens for the keyboard");
+    keyboard.openPort(static_cast<unsigned int>(programIn), "out");
+    const std::vector<std::pair<Bytes, Bytes>> played {
+        { { 0x93, 60, 33 }, { 0x90, 60, 33 } },
+        { { 0x83, 60, 64 }, { 0x80, 60, 64 } },
+        { { 0xA5, 61, 10 }, { 0xA0, 61, 10 } },
+        { { 0xD5, 20 }, { 0xD0, 20 } },
+        { { 0xE5, 0, 80 }, { 0xE0, 0, 80 } },
+        { { 0xB5, 7, 100 }, { 0xB0, 7, 100 } },
+        { { 0xB2, 0, 8 }, {} },
+        { { 0xC2, 4 }, { 0xB0, 0, 0, 0xC0, 4, 0xB0, 0, 8, 0xB0, 32, 0, 0xC0, 4 } },
+        { { 0x9F, 64, 90 }, { 0x90, 64, 90 } },
+        { { 0xB0, 64, 127 }, { 0xB0, 64, 127 } },
+    };
+    Bytes heard;
+    for (const auto& [message, arrives] : played) {
+        keyboard.sendMessage(message.data(), message.size());
+        heard.insert(heard.end(), arrives.begin(), arrives.end());
+    }
+    check(playInto(queue, thru, played.size()) == played.size(),
+        "every message reaches the program's input");
+    check(shown.tone == "Detuned EP 1",
+        "Bank Select and Program Change show the tone: " + shown.tone);
+    // Before a switch or the close, what the keyboard holds ends on the device being left.
+    thru.releaseHeld();
+    heard.insert(heard.end(), { 0x90, 64, 0, 0xB0, 64, 0 });
+    port.close();
+    const auto onThrough = readBytes(reader, heard.size());
+    check(onThrough == heard, "the keyboard's messages reach Midi Through on channel 1, and end");
+    if (onThrough != heard)
+        std::printf("expected %s\nreceived %s\n", hex(heard).c_str(), hex(onThrough).c_str());
 
     std::printf("%d passed, %d failed\n", passed, failed);
     return failed == 0 ? 0 : 1;

@@ -1,0 +1,24 @@
+#include "jack_input.h"
+
+#include <jack/jack.h>
+#include <jack/midiport.h>
+
+namespace tonalyx::midi {
+
+void JackInput::process(std::uint32_t frames)
+{
+    auto* port = port_.load(std::memory_order_acquire);
+    if (port == nullptr)
+        return;
+    void* buffer = jack_port_get_buffer(port, frames);
+    const auto count = jack_midi_get_event_count(buffer);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        jack_midi_event_t event;
+        if (jack_midi_event_get(&event, buffer, i) != 0)
+            continue;
+        // One message per event, as JACK carries MIDI; the queue keeps the channel messages.
+        queue_.push({ event.buffer, event.size });
+    }
+}
+
+} // namespace tonalyx::midi

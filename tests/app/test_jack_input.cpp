@@ -1,0 +1,194 @@
+// A keyboard on JACK playing into the running program: from a JACK client of the test's own,
+// through the program's input port "in", the GUI thread and the program's output port, to the
+// device, another JACK port of the test's own.
+#include "app/application.h"
+#include "application_peer.h"
+#include "jack_capture.h"
+#include "jack_source.h"
+#include "midi/jack/jack_backend.h"
+#include "recording_platform.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+#include <memory>
+
+using namespace tonalyx;
+using Bytes = std::vector<std::uint8_t>;
+using Messages = std::vector<Bytes>;
+
+Q_DECLARE_METATYPE(Messages)
+
+namespace {
+
+const std::string kClient = "tonalyx-input-test";
+const std::string kDeviceA = "a";
+const std::string kDeviceB = "b";
+
+Bytes joinedMessages(const Messages& messages)
+{
+    Bytes bytes;
+    for (const auto& message : messages)
+        bytes.insert(bytes.end(), message.begin(), message.end());
+    return bytes;
+}
+
+} // namespace
+
+class TestJackInput : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir folder_;
+    std::unique_ptr<testing::JackCapture> capture_;
+    std::unique_ptr<testing::JackSource> keyboard_;
+    std::unique_ptr<midi::DeviceList> devices_;
+    std::unique_ptr<testing::RecordingPlatform> platform_;
+    std::unique_ptr<app::Application> app_;
+
+    ui::MainWindow& window() { return app_->window(); }
+    std::int32_t currentDevice() { return testing::ApplicationPeer::currentDevice(*app_).number; }
+    void switchDevice() { QTest::mouseClick(&window().deviceSwitchButton(), Qt::LeftButton); }
+    QStringList readouts()
+    {
+        return { window().programReadout().text(), window().bankReadout().text(),
+            window().toneReadout().text() };
+    }
+    // Goes on to device `device`, and lets its reset and GS reset arrive there first.
+    void switchTo(std::int32_t device, const std::string& port)
+    {
+        if (currentDevice() == device)
+            return;
+        switchDevice();
+        capture_->waitForBytes(port, 16 * 9 + 11, 3);
+        capture_->clear(port);
+    }
+    void play(const Messages& messages)
+    {
+        for (const auto& message : messages)
+            keyboard_->play(message);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        capture_ = std::make_unique<testing::JackCapture>("tonalyx-input-capture");
+        QVERIFY2(
+            capture_->isConnected(), "no JACK server: the jack fixture should have started one");
+        QVERIFY(capture_->addInput(kDeviceA));
+        QVERIFY(capture_->addInput(kDeviceB));
+        // What the program receives reaches its device through the GUI thread: the test's.
+        capture_->waitWith([] { QTest::qWait(1); });
+
+        std::vector<std::unique_ptr<midi::MidiBackend>> backends;
+        backends.push_back(midi::makeJackBackend(kClient));
+        QVERIFY(backends.back());
+        devices_ = std::make_unique<midi::DeviceList>(std::move(backends));
+        // The program's own input is not among its devices: only the capture's two ports are.
+        QCOMPARE(devices_->count(), 2);
+        QCOMPARE(devices_->name(0), capture_->fullName(kDeviceA));
+        QCOMPARE(devices_->name(1), capture_->fullName(kDeviceB));
+
+        platform_ = std::make_unique<testing::RecordingPlatform>(
+            std::filesystem::path(folder_.path().toStdString()) / "tonalyx", [] { return 0; });
+        app_ = std::make_unique<app::Application>(*devices_, *platform_);
+        app_->start();
+        platform_->letTimePass();
+        window().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window()));
+        QVERIFY(platform_->boxes.empty());
+        QCOMPARE(currentDevice(), 0);
+
+        keyboard_ = std::make_unique<testing::JackSource>("tonalyx-input-keyboard");
+        QVERIFY(keyboard_->isConnected());
+        QVERIFY(keyboard_->connectTo(kClient + ":in"));
+    }
+    void cleanupTestCase()
+    {
+        keyboard_.reset();
+        app_.reset();
+        devices_.reset();
+        capture_.reset();
+    }
+
+    // Whatever channel the keyboard plays on, its messages sound on channel 1 of the device,
+    // notes with their own velocity; Bank Select and Program Change select a tone as the buttons
+    // do, and the readouts show it.
+    void keyboardPlaysOnTheDevice_data()
+    {
+        QTest::addColumn<Messages>("played");
+        QTest::addColumn<Messages>("arriving");
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("notes with their velocity")
+            << Messages { { 0x93, 60, 33 }, { 0x83, 60, 64 }, { 0x9F, 72, 127 }, { 0x9F, 72, 0 } }
+            << Messages { { 0x90, 60, 33 }, { 0x80, 60, 64 }, { 0x90, 72, 127 }, { 0x90, 72, 0 } }
+            << QStringList {};
+        QTest::newRow("pressures, pitch bend and controllers")
+            << Messages { { 0xA5, 60, 10 }, { 0xD5, 20 }, { 0xE5, 0, 80 }, { 0xB5, 1, 127 },
+                   { 0xB5, 7, 100 } }
+            << Messages { { 0xA0, 60, 10 }, { 0xD0, 20 }, { 0xE0, 0, 80 }, { 0xB0, 1, 127 },
+                   { 0xB0, 7, 100 } }
+            << QStringList {};
+        // The bank of the selection before comes first: the program button's own bytes.
+        QTest::newRow("bank select and program change")
+            << Messages { { 0xB2, 0, 8 }, { 0xB2, 32, 0 }, { 0xC2, 4 } }
+            << Messages { { 0xB0, 0, 0xFF }, { 0xC0, 4 }, { 0xB0, 0, 8 }, { 0xB0, 32, 0 },
+                   { 0xC0, 4 } }
+            << QStringList { "5", "8", "Detuned EP 1" };
+        QTest::newRow("system messages go nowhere")
+            << Messages { { 0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7 }, { 0xF8 }, { 0x90, 61, 5 },
+                   { 0x90, 61, 0 } }
+            << Messages { { 0x90, 61, 5 }, { 0x90, 61, 0 } } << QStringList {};
+    }
+    void keyboardPlaysOnTheDevice()
+    {
+        QFETCH(Messages, played);
+        QFETCH(Messages, arriving);
+        QFETCH(QStringList, shown);
+        Bytes expected;
+        const auto events = capture_->deliver(kDeviceA, joinedMessages(arriving).size(), [&] {
+            switchTo(0, kDeviceA);
+            // 0xFF stands for the bank selected when the messages are played.
+            const auto bank = std::uint8_t(testing::ApplicationPeer::selection(*app_).currentBank);
+            expected = joinedMessages(arriving);
+            std::replace(expected.begin(), expected.end(), std::uint8_t(0xFF), bank);
+            play(played);
+        });
+        QCOMPARE(testing::joined(events), expected);
+        if (!shown.isEmpty())
+            QCOMPARE(readouts(), shown);
+        QVERIFY(capture_->takeEvents(kDeviceB).empty());
+    }
+
+    // A switch made while keys and the pedal are held on the keyboard ends them on the device
+    // being left, before the next one opens; that one hears none of them.
+    void switchWithKeysHeldLeavesNothingSounding()
+    {
+        const Messages held { { 0x90, 60, 70 }, { 0x95, 64, 90 }, { 0xB0, 64, 127 } };
+        const Messages heard { { 0x90, 60, 70 }, { 0x90, 64, 90 }, { 0xB0, 64, 127 },
+            { 0x90, 60, 0 }, { 0x90, 64, 0 }, { 0xB0, 64, 0 } };
+        const auto atA = capture_->deliver(kDeviceA, joinedMessages(heard).size(), [&] {
+            switchTo(0, kDeviceA);
+            capture_->clear(kDeviceB);
+            play(held);
+            capture_->waitForBytes(kDeviceA, joinedMessages(held).size(), 3);
+            switchDevice();
+        });
+        QCOMPARE(testing::joined(atA), joinedMessages(heard));
+        QCOMPARE(currentDevice(), 1);
+        // The next device hears its reset and the GS reset, and no note.
+        const auto atB = capture_->waitForBytes(kDeviceB, 16 * 9 + 11, 3);
+        for (const auto& event : atB)
+            QVERIFY(event.empty() || (event[0] & 0xF0) != 0x90);
+        // Released now, the keys end nothing more there.
+        capture_->clear(kDeviceA);
+        play({ { 0x80, 60, 0 }, { 0x85, 64, 0 }, { 0xB0, 64, 0 } });
+        QTest::qWait(50);
+        QVERIFY(capture_->takeEvents(kDeviceA).empty());
+    }
+};
+
+QTEST_MAIN(TestJackInput)
+#include "test_jack_input.moc"

@@ -1,0 +1,76 @@
+#include "jack_source.h"
+
+#include <cerrno>
+#include <chrono>
+#include <jack/midiport.h>
+#include <thread>
+
+namespace tonalyx::testing {
+
+namespace {
+constexpr std::size_t kRingBytes = 1 << 16;
+}
+
+JackSource::JackSource(const std::string& clientName)
+    : queued_(kRingBytes)
+{
+    jack_status_t status {};
+    client_ = jack_client_open(clientName.c_str(), JackNoStartServer, &status);
+    if (client_ == nullptr)
+        return;
+    port_ = jack_port_register(client_, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+    if (port_ == nullptr || jack_set_process_callback(client_, &JackSource::process, this) != 0
+        || jack_activate(client_) != 0) {
+        jack_client_close(client_);
+        client_ = nullptr;
+    }
+}
+
+JackSource::~JackSource()
+{
+    if (client_ != nullptr)
+        jack_client_close(client_);
+}
+
+int JackSource::process(jack_nframes_t frames, void* self)
+{
+    auto& source = *static_cast<JackSource*>(self);
+    void* buffer = jack_port_get_buffer(source.port_, frames);
+    jack_midi_clear_buffer(buffer);
+    // Written in a period without the connection, the events would go nowhere.
+    const bool linked = jack_port_connected(source.port_) > 0;
+    source.linked_.store(linked);
+    if (!linked)
+        return 0;
+    while (const auto front = source.queued_.front()) {
+        auto* event = jack_midi_event_reserve(buffer, 0, front->size);
+        if (event == nullptr)
+            return 0; // the rest in the next period
+        source.queued_.copyFront({ event, front->size });
+        source.queued_.pop();
+    }
+    return 0;
+}
+
+bool JackSource::connectTo(const std::string& target)
+{
+    if (client_ == nullptr)
+        return false;
+    const int connected = jack_connect(client_, jack_port_name(port_), target.c_str());
+    if (connected != 0 && connected != EEXIST)
+        return false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!linked_.load()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+void JackSource::play(const std::vector<std::uint8_t>& message)
+{
+    queued_.push(0, message);
+}
+
+} // namespace tonalyx::testing

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "midi/jack/message_ring.h"
+
+#include <atomic>
+#include <cstdint>
+#include <jack/jack.h>
+#include <string>
+#include <vector>
+
+namespace tonalyx::testing {
+
+// A JACK client with one MIDI output port "out": the keyboard a test plays into the program's
+// input. Messages are written in the next period in which the port is connected, one event each,
+// in the order played; until then they wait. It joins the running server (JACK_DEFAULT_SERVER)
+// and never starts one.
+class JackSource {
+public:
+    explicit JackSource(const std::string& clientName);
+    ~JackSource();
+    JackSource(const JackSource&) = delete;
+    JackSource& operator=(const JackSource&) = delete;
+
+    bool isConnected() const { return client_ != nullptr; }
+    // Connects "out" to the input port `target` ("client:port") and waits until a period has
+    // run with the connection in effect, up to five seconds.
+    bool connectTo(const std::string& target);
+    void play(const std::vector<std::uint8_t>& message);
+
+private:
+    static int process(jack_nframes_t frames, void* self);
+
+    jack_client_t* client_ = nullptr;
+    jack_port_t* port_ = nullptr;
+    midi::MessageRing queued_;
+    std::atomic<bool> linked_ { false };
+};
+
+} // namespace tonalyx::testing
