@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The built-in synth on its own, without the program around it and without an audio output (its
 // sound is rendered by hand): the time and memory its open takes, what a press costs the calling
 // thread for every preset of the fonts when each is heard for the first time, and what the synth

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The first message after an open: a JACK MIDI input opened through the program's device list
 // and port, again and again, each open followed at once by the GS reset, as start-up and a device
 // switch send it. A message written into a JACK port in a period before the server has made the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Press to wire through a real port: a mouse press and release on Button5 entering at the window,
 // until a JACK client receives the bytes, with the program's device set to that client's port.
 // JACK moves MIDI once a period, so the figure is bounded by the period; beside it the same

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Press to sound on the built-in synth: a mouse press on a program button entering at the window,
 // until the first audible sample of the synth's output would leave the sound server: the block
 // holding it handed to PulseAudio, plus what the server still had to play before it, plus the

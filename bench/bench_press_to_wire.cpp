@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Press to wire, in process: a real press and release entering at the window, through Qt's event
 // delivery, the button or key, the previewer and the MIDI port, until the bytes reach the device.
 // The device here records into fixed storage, so what allocates is the program's.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Growth: loading and saving a settings file of 1 KiB, 1 MiB and 16 MiB (the largest the program
 // reads whatever it holds; SettingsFile::kAlwaysReadSize). Time and heap should grow in
 // proportion to the size. The file is the program's own sections followed by many more of the

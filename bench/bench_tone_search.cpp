@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tone finder's search: the catalogue filtered for what is typed, as the finder does on every
 // keystroke, alone (ToneSearch::find over all 899 tones) and through the window (a key typed into
 // the search field until the list's model holds the new rows).

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes docs/performance.md from the results of scripts/bench.sh.
 
     bench/report.py RESULTS_DIR > docs/performance.md

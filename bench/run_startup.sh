@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Start-up, memory and idle CPU of the real program, watched from outside by startup_probe, once
 # with the built-in synth as its device and once with a JACK port, and of vmpk (Debian's virtual
 # MIDI keyboard) started the same way. Needs DISPLAY, a JACK server (JACK_DEFAULT_SERVER) and a

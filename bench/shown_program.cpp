@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Mouse events enter at the window and go to the widget under the pointer, exactly as the window
 // system's events do; without this QTest would hand them to the widget directly.
 #define QTEST_QPA_MOUSE_HANDLING

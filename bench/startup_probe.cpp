@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Starts a program and watches it from outside, as its user would: the time from the process
 // start to its window being mapped on the X display, to the GS reset reaching a JACK port (when
 // the program's device is that port) or to its audio stream appearing at the PulseAudio server

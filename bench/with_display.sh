@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a command on a virtual X display of its own (Xvfb, 1280x1024) with the fluxbox window
 # manager, as on a desktop, then takes the display down again.
 #   bench/with_display.sh COMMAND [ARGUMENTS...]

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package, made by CPack from the same install rules as `cmake --install`:
 # `scripts/package.sh` builds it with Debian's compiler flags; `cpack` in any build folder of the
 # program makes one from that build. Installed under /usr, stripped, with the runtime libraries

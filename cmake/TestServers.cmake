@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The sound servers that the tests and the quick benchmark runs start for themselves, each named
 # once here. They are named after this build folder, so that builds and users never share one.
 string(MD5 _tonalyx_build_hash "${CMAKE_BINARY_DIR}")

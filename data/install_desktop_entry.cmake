@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Run by `cmake --install`: writes the menu entry with the full path of the installed program.
 # Expects TONALYX_PRODUCT_NAME, TONALYX_BINDIR, TONALYX_DATADIR and TONALYX_DESKTOP_TEMPLATE.
 cmake_path(ABSOLUTE_PATH TONALYX_BINDIR BASE_DIRECTORY "${CMAKE_INSTALL_PREFIX}"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds and runs every benchmark in bench/ and writes their figures to docs/performance.md.
 # Needs neither a sound card nor a display: it starts a JACK server of its own (dummy driver), a
 # PulseAudio server whose only sink is a null sink, and an X display (Xvfb with fluxbox). The

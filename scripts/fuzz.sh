@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the settings-file fuzzer (libFuzzer, with AddressSanitizer and
 # UndefinedBehaviorSanitizer, through clang 14) in a folder of its own (build-fuzz/, or
 # TONALYX_FUZZ_BUILD_DIR) and runs it for TONALYX_FUZZ_SECONDS seconds (60 unless set), starting

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Draws the program's icon: a red "T" at the upper left and a blue "x" at the lower right on a
 yellow ground. Writes the scalable SVG and the 16 and 32 pixel bitmaps, each as XPM (compiled into
 the program) and as PNG (installed into the desktop's icon theme), with few colours and no

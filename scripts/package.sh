@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package tonalyx_VERSION_amd64.deb in a build folder of its own
 # (build-package/, or TONALYX_PACKAGE_BUILD_DIR), with Debian's compiler and linker flags
 # (dpkg-buildflags: hardening included), and prints its path. Install it with

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages that one purpose needs (only those missing), then configures and
 # builds for it. Safe to run again: it installs only what is missing and the build is incremental.
 #   scripts/setup.sh run        build and run the program: configures build/ without the tests

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what the tests need, builds everything and runs every test; then builds and runs the suite again under the
 # sanitizers (scripts/test_sanitized.sh), the tests of the program's threads under ThreadSanitizer
 # (scripts/test_tsan.sh), and fuzzes the settings file for a minute (scripts/fuzz.sh). Exits

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the program and its tests with AddressSanitizer, UndefinedBehaviorSanitizer and
 # LeakSanitizer in a folder of their own (build-sanitize/, or TONALYX_SANITIZE_BUILD_DIR), then
 # runs the test suite there. Any report fails the run: undefined behaviour aborts (the build

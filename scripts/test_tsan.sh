@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the tests of the program's threads with ThreadSanitizer in a folder of their own
 # (build-tsan/, or TONALYX_TSAN_BUILD_DIR) and runs them there: the MIDI input's queue, a keyboard
 # playing into the program on recorded devices and through a real JACK server, the JACK outputs

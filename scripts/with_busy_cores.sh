@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a command on a machine kept busy: three busy loops for every core, at the command's own
 # priority, for as long as the command runs. They stop when it ends, however it ends. Its exit
 # status is the command's.

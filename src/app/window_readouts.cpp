@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "window_readouts.h"
 
 #include "device_name_text.h"

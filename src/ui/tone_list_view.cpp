@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "tone_list_view.h"
 
 #include "tone_list_model.h"

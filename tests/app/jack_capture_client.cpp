@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A JACK client in a process of its own with one MIDI input port: the far end that the device
 // fault test kills while the program sends to it. It prints "ready" once its port is there, then
 // every event it receives as one line of hex bytes, and "xrun" for every xrun the server reports

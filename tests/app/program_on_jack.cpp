@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program as main() puts it together, on a JACK port given by its full name, for the tests
 // that watch it from outside: it prints "ready" once its window is shown and the port open, and
 // closes its window and ends as main() does when it reads "close" on its standard input.

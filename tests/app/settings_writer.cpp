@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saves the settings file over and over, alternating between two contents, until it is killed:
 // the writer whose kill the settings fault test times at random. It says "saving" once it has
 // started its loop, so the test can aim its kill at the saves rather than at the start-up.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The running program with the built-in synth on a real sound server, PulseAudio or JACK, which
 // the test stops (SIGSTOP) at start-up, during a device switch and during the close, as a server
 // that hangs or is held in a debugger: the window must go on answering. Both servers are the

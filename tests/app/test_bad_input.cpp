@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up with whatever may lie where the settings file should be, and devices whose names are
 // not clean text: the program never crashes, says so where the file cannot be read, and starts
 // usable.

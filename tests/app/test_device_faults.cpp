@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program on the machine's real outputs when they fail: a JACK port whose client or server
 // dies while the program sends to it, and a built-in synth whose SoundFont cannot be loaded. The
 // JACK server is this test's own, started and killed here; the far ends are processes of their

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "running_program.h"
 #include "ui/key_shape.h"
 #include "ui/preview_button.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A long run of random messages from a MIDI keyboard interleaved with clicks, key presses and
 // device switches, against the whole program on recorded devices. Whatever the order, every note
 // the keyboard started on a device ends on that same device: at its own release, or at the

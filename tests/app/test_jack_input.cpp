@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A keyboard on JACK playing into the running program: from a JACK client of the test's own,
 // through the program's input port "in", the GUI thread and the program's output port, to the
 // device, another JACK port of the test's own.

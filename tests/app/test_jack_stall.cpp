@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program on a JACK server that stops answering, as one stopped with SIGSTOP (a debugger, a
 // frozen session) does: libjack's requests wait for as long as it stays stopped. The window must
 // answer throughout: at start-up, during a device switch and during the close; and the program

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A MIDI keyboard playing into the whole program: what reaches the device, what the readouts
 // show, and what is left sounding when the device is left.
 #include "running_program.h"

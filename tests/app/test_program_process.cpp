@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real program as a process of its own, copied into a folder of the test's: ended by the
 // signals of a logout, a closed terminal and Ctrl+C, and finding its settings file from its own
 // path, whatever bytes that holds. It runs on Qt's offscreen platform and sends to a JACK port of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file when the disk lets the program down: a close that cannot write keeps the
 // window and the old file, and a kill at any moment of a save leaves a whole file behind.
 #include "app/application.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the settings file lives and how a close keeps it as its owner arranged it: links followed,
 // hard links and owners kept, a read-only file left alone, and a program folder that cannot be
 // written leading to the user's configuration folder.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A long run of random real input against the whole program. Mouse events go through the window
 // to whatever widget lies under the pointer (or holds it), and key events to the focused widget,
 // so the run meets the sequences a user can make: presses dragged off their button, keys held

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The program's boxes on a real X display with a window manager: the box of start-up (a settings
 # file that names a device which cannot be opened) and the box of closing (a settings file that
 # cannot be written anywhere) each appear with their frame centred on the screen's work area,

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks what `cmake --install` put into PREFIX: the program, a menu entry and a description that
 # the desktop's own validators accept, the icon at every size the icon theme looks for, the
 # manual page and the licence; and that the program, its description and its manual page name

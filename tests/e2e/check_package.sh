@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks the Debian package that package_fixture.sh made and unpacked in WORK-DIR: its name and
 # control data, its dependencies (the libraries the program links, found from the binary, and
 # the data it needs; no development package), a stripped program, and every installed file as

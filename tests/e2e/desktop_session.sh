@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A person's session with the installed program: it is started from its menu entry on a real X
 # display with a window manager, with a settings file that chooses a JACK port as the device; the
 # person clicks a program button and a key of the on-screen keyboard, holds a key on the focused

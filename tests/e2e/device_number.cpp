@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Prints the number the program gives the MIDI output device of this name on this machine, as the
 // settings file's dev_num, so that a test can choose a device the way a user does: by its name.
 // The numbers depend on what the machine offers (ALSA ports come before JACK ports), so they are

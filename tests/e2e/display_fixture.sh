@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Starts or stops a virtual X display (Xvfb) with the fluxbox window manager on it, so that a
 # test can drive the real program through a real window system without a screen. The display
 # number is the first free one, written to DIR/display; the window manager gets a home of its

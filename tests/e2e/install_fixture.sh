@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the built program into a prefix of its own, as `cmake --install` does for a user, or
 # removes that prefix again.
 #   install_fixture.sh install BUILD-DIR PREFIX    install_fixture.sh remove PREFIX

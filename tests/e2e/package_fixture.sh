@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the Debian package from a build folder (CPack, with the build's own CPack configuration)
 # into WORK-DIR and unpacks it with dpkg -x into WORK-DIR/root, whose files are then made
 # read-only, as a system folder is for users; or removes WORK-DIR again.

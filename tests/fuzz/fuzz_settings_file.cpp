@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target for the settings file: arbitrary bytes are read from the disk the way start-up
 // reads them, the values of a shut-down are written, and the written file is read back.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/user_sound_fonts.h"
 #include "builtin_synth_peer.h"
 #include "midi/builtin/sound_font_folder.h"

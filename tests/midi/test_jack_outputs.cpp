@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "jack_capture.h"
 #include "midi/jack/jack_backend.h"
 #include "midi/midi_out_port.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The built-in synth's PulseAudio output against a server of the test's own (PULSE_SERVER), which
 // it stops with SIGSTOP to play a server that hangs: no call of the output's may wait for it.
 #include "midi/builtin/fluid_handles.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Mouse events go through the window to the widget under the pointer, as on a real display, so
 // that the pressed button keeping the pointer is exercised rather than assumed.
 #define QTEST_QPA_MOUSE_HANDLING

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Presses land at pixel points of the window, so the keys' stacking decides which one sounds.
 #define QTEST_QPA_MOUSE_HANDLING
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The selection logic on its own, without the window: gestures and the MIDI input's messages in,
 // wire bytes and readouts out.
 #include "midi/midi_out_port.h"

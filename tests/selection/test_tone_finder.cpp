@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Mouse events go through the window to the widget under the pointer, as on a real display, so
 // that the list keeping the pointer while a row is pressed is exercised rather than assumed.
 #define QTEST_QPA_MOUSE_HANDLING

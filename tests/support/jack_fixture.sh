@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Starts or stops a JACK server with the dummy driver (no sound card needed) under a name of its
 # own, so that tests never meet a user's server or each other's. Its process id and log are kept
 # in DIR.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Starts or stops a private PulseAudio server whose only sink is a null sink named "cap", for
 # recording what the built-in synth plays. Everything lives in the folder given, which names the
 # server: its socket is DIR/pulse/native, its process id is in DIR/pulse.pid (tests that stop

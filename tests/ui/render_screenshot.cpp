@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Renders the main window, as it looks right after start-up, into a PNG file; or, with --finder,
 // its tone finder page with TEXT typed into the search field and the first tone found pressed.
 // Usage: tonalyx_screenshot <output.png> [--finder TEXT]

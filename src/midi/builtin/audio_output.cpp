@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio_output.h"
 
 #include "fluid_driver_output.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "builtin_synth.h"
 
 #include "audio_output.h"

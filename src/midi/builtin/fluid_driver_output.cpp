@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "fluid_driver_output.h"
 
 #include "midi/jack/jack_server.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "pulse_audio_output.h"
 
 #include "pulse_handles.h"

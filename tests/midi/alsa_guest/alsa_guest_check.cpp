@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs inside an emulated machine whose kernel has the ALSA sequencer and its "Midi Through"
 // port (snd-seq-dummy): the service must list that port and deliver exactly what the program
 // sends, which a reader on the port's other side receives; and a keyboard connected to the

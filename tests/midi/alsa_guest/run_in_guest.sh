@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Boots a Debian kernel with the ALSA sequencer in an emulated machine and runs a check program
 # there, for a host whose own kernel has no sequencer. The kernel package is downloaded (not
 # installed) once into WORK; the initramfs holds busybox, the program with its libraries, the
