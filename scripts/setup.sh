@@ -18,7 +18,8 @@ purpose="${1:-run}"
 # To build the program, and what it needs at run time besides the libraries it links.
 run_packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev libx11-dev librtmidi-dev libfluidsynth-dev libjack-jackd2-dev
+  qt6-base-dev libx11-dev librtmidi-dev libasound2-dev libfluidsynth-dev libglib2.0-dev
+  libpulse-dev libjack-jackd2-dev
   fluid-soundfont-gm fluid-soundfont-gs fonts-ipafont-gothic
 )
 # To make the Debian package: dpkg-shlibdeps finds its dependencies, `file` finds its binaries.
@@ -27,7 +28,7 @@ package_packages=(dpkg-dev file)
 # and the tools that drive and look at it, the desktop's validators, the manual page checker,
 # QEMU and busybox for the ALSA guest, clang's libFuzzer and sanitizers, Google Benchmark.
 test_packages=(
-  libpulse-dev libbenchmark-dev
+  libbenchmark-dev
   jackd2 pulseaudio pulseaudio-utils procps
   xvfb xauth x11-utils xdotool wmctrl fluxbox imagemagick
   appstream desktop-file-utils man-db
