@@ -15,7 +15,10 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QTimer>
+#include <algorithm>
+#include <array>
 #include <benchmark/benchmark.h>
+#include <optional>
 #include <random>
 #include <thread>
 

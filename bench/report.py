@@ -623,9 +623,13 @@ if keyboard or keyboard_jack:
             keyboard_shares = (f" The input queue alone, its reader asleep in `poll()` with no event "
                                f"loop and no program, woke with a p99 of {us(alone['p99_us'])} in the "
                                f"same run; the program's own part, from the socket notifier's event "
-                               f"to the device, had a p99 of {us(max(own))} at worst. A thread that "
-                               "sleeps until a message comes cannot answer faster than the kernel "
-                               "wakes it; one that never sleeps (polling) would cost a core.")
+                               f"to the device, had a p99 of {us(max(own))} at worst; the rest is "
+                               "Qt's event loop (on glib) waking and finding the socket notifier. A "
+                               "thread that sleeps until a message comes cannot answer faster than "
+                               "the kernel wakes it, and one that never sleeps (polling) would cost "
+                               "a core; the event loop's share would go only if the messages were "
+                               "played on another thread than the GUI thread, which owns the "
+                               "selection, the readouts and the port.")
         if alone and "p99_us" in alone:
             rows.append(
                 f"| the input queue alone: the same push, drained by a thread asleep in `poll()` on "
@@ -653,8 +657,8 @@ if keyboard or keyboard_jack:
         parts.append("""`bench_input_to_wire`: the whole program on a MIDI service that keeps the bytes in fixed
 storage, its window shown, and the program's input queue (`midi::InputQueue`, the one the JACK
 and ALSA readers push to) fed by a thread of the benchmark's own, as a reader's thread feeds it.
-Each message comes after a random pause of 50–1000 µs, so the GUI thread is asleep in its event
-loop when it arrives. It is timed from just before the first push to the last byte at the
+Each message comes after a random pause of 2–6 ms, as a player's come milliseconds apart at the
+least: the GUI thread is asleep in its event loop when it arrives, and the core it ran on idle. It is timed from just before the first push to the last byte at the
 device: the eventfd's wake-up of the GUI thread, the event loop's dispatch to the socket notifier,
 the draining of the queue, the start-up gate, the thru (for a Program Change, the previewer) and
 the MIDI port. *Program* is the part from the socket notifier's event to the last byte.
