@@ -596,6 +596,130 @@ second without a period (a stopped server). A close returns at once: the port is
 thread that talks to the server.
 """)
 
+# ---- 9. A MIDI keyboard playing through the program ------------------------------------------
+keyboard = benchmarks("input_to_wire")
+keyboard_jack = benchmarks("input_through_jack").get("InputThroughJack/note")
+keyboard_shares = ""  # the system's and the program's shares of the in-process figure
+if keyboard or keyboard_jack:
+    parts = []
+    if keyboard:
+        labels = {
+            "InputToWire/note": "a Note On or Off",
+            "InputToWire/controller": "a controller (modulation)",
+            "InputToWire/program-change": "Bank Select and Program Change (five messages out)",
+        }
+        rows = []
+        for name, label in labels.items():
+            run = keyboard.get(name)
+            if not run or "p99_us" not in run:
+                continue
+            rows.append(
+                f"| {label} | {us(run['p50_us'])} | {us(run['p90_us'])} | {us(run['p99_us'])} | "
+                f"{us(run['max_us'])} | {us(run['program_p50_us'])} / {us(run['program_p99_us'])} | "
+                f"{int(run['push_allocs_max'])} / {int(run['program_allocs_max'])} | "
+                f"{run['loop_allocs_mean']:.0f} / {run['after_allocs_mean']:.0f} | {run['iterations']} |")
+        alone = keyboard.get("InputToWire/queue-alone")
+        own = [r["program_p99_us"] for r in keyboard.values() if "program_p99_us" in r]
+        if alone and "p99_us" in alone and own:
+            keyboard_shares = (f" The input queue alone, its reader asleep in `poll()` with no event "
+                               f"loop and no program, woke with a p99 of {us(alone['p99_us'])} in the "
+                               f"same run; the program's own part, from the socket notifier's event "
+                               f"to the device, had a p99 of {us(max(own))} at worst; the rest is "
+                               "Qt's event loop (on glib) waking and finding the socket notifier. A "
+                               "thread that sleeps until a message comes cannot answer faster than "
+                               "the kernel wakes it, and one that never sleeps (polling) would cost "
+                               "a core; the event loop's share would go only if the messages were "
+                               "played on another thread than the GUI thread, which owns the "
+                               "selection, the readouts and the port.")
+        if alone and "p99_us" in alone:
+            rows.append(
+                f"| the input queue alone: the same push, drained by a thread asleep in `poll()` on "
+                f"its descriptor (no event loop, no program) | {us(alone['p50_us'])} | "
+                f"{us(alone['p90_us'])} | {us(alone['p99_us'])} | {us(alone['max_us'])} | – | – | – | "
+                f"{alone['iterations']} |")
+        played = [keyboard.get(n) for n in ("InputToWire/note", "InputToWire/controller")]
+        played = [r for r in played if r and "p99_us" in r]
+        selecting = keyboard.get("InputToWire/program-change")
+        if played:
+            worst = max(r["p99_us"] for r in played)
+            summary.append(("9", "Keyboard to wire, in process: a note or controller from the input "
+                            "queue to the device (p99, worst of the two)", "< 50 µs", us(worst),
+                            worst < 50))
+        if selecting and "p99_us" in selecting:
+            summary.append(("9", "… a Program Change with its Bank Select, until the last of its "
+                            "messages is at the device (p99)", "< 50 µs", us(selecting["p99_us"]),
+                            selecting["p99_us"] < 50))
+        measured = [r for r in keyboard.values() if "push_allocs_max" in r]
+        if measured:
+            allocs = max(int(r["push_allocs_max"] + r["program_allocs_max"]) for r in measured)
+            summary.append(("9", "Allocations per keyboard message, from the input queue to the "
+                            "device (the input's thread and the program)", "0", str(allocs),
+                            allocs == 0))
+        parts.append("""`bench_input_to_wire`: the whole program on a MIDI service that keeps the bytes in fixed
+storage, its window shown, and the program's input queue (`midi::InputQueue`, the one the JACK
+and ALSA readers push to) fed by a thread of the benchmark's own, as a reader's thread feeds it.
+Each message comes after a random pause of 2–6 ms, as a player's come milliseconds apart at the
+least: the GUI thread is asleep in its event loop when it arrives, and the core it ran on idle. It is timed from just before the first push to the last byte at the
+device: the eventfd's wake-up of the GUI thread, the event loop's dispatch to the socket notifier,
+the draining of the queue, the start-up gate, the thru (for a Program Change, the previewer) and
+the MIDI port. *Program* is the part from the socket notifier's event to the last byte.
+Allocations are counted per thread by the `malloc` in front of the C library's, after 50 messages
+of warm-up: on the input's thread over its pushes, in the program from the notifier's event to
+the last byte (the steady state's worst message); *event loop* are the GUI thread's between
+messages until the notifier's event (for a Program Change, mostly the repaint of the readouts
+that changed), *after* those once the bytes are out (the readouts' new text).
+
+| message (played on channel 3, sent on channel 1) | p50 | p90 | p99 | max | program p50 / p99 | allocations: input's thread / program (max) | event loop / after (mean) | messages |
+|---|---|---|---|---|---|---|---|---|
+""" + "\n".join(rows) + """
+
+Target: p99 under 50 µs (far below what a player hears, and a small part of even a short JACK
+period: 64 frames at 48 kHz are 1.3 ms) and nothing allocated on the way. The last row is the
+system's share: how long the kernel takes to wake a thread asleep on the queue's eventfd. The
+rest of the time is the event loop's dispatch and the program's own part.
+""")
+    if keyboard_jack and "one_period_later" in keyboard_jack:
+        kj = keyboard_jack
+        arrived = int(kj["one_period_later"] + kj["later_still"])
+        later = int(kj["later_still"])
+        later_unexplained = int(kj.get("later_without_xrun", later))
+        unexplained = int(kj["lost_without_xrun"])
+        summary.append(("9", "Keyboard through JACK: what the program adds to a direct connection "
+                        "(messages later than the next period, or lost, without an xrun)",
+                        "one period, nothing beyond JACK's own",
+                        f"{int(kj['one_period_later'])} of {arrived} one period later "
+                        f"({us(kj['added_p50_us'])} p50); {later} later still "
+                        f"({later_unexplained} without an xrun); {int(kj['lost'])} lost "
+                        f"({unexplained} without an xrun)",
+                        later_unexplained == 0 and unexplained == 0))
+        parts.append(f"""`bench_input_through_jack`: on a JACK server with the dummy driver
+({meta.get('jack', '48 kHz, 256-frame periods')}), a keyboard client of the benchmark's own
+writes each Note On and Off to two ports in one and the same period: one connected to the
+program's input `in`, whose device is a port of a capture client, the other straight to a second
+port of that capture client. Arrivals are the moments the capture's process callback finds the
+message; they are timed from the benchmark's call that queues it, at a random moment of the
+period, and in frames by the server's frame time of the period each arrived in.
+
+| way | p50 | p99 | mean | arrival in frames after the keyboard's period |
+|---|---|---|---|---|
+| straight to the capture (no program) | {us(kj['direct_p50_us'])} | {us(kj['direct_p99_us'])} | {us(kj['direct_mean_us'])} | 0 (the same period) |
+| through the program's `in` and its output | {us(kj['program_p50_us'])} | {us(kj['program_p99_us'])} | {us(kj['program_mean_us'])} | {kj['period_frames']:.0f} (the next), for {int(kj['one_period_later'])} of {arrived}; later for {later} |
+
+A message reaches the program's `in` in the period the keyboard wrote it, when JACK's process
+thread reads it into the input queue; the GUI thread passes it on, and the program's output port
+writes it at the start of the next period: one period ({us(kj['period_us'])},
+{kj['period_frames']:.0f} frames) after the direct copy, as for any JACK client that answers MIDI
+outside its process callback. So it was for {int(kj['one_period_later'])} of {arrived} messages;
+{later} came a period later still, {later_unexplained} of them in a time the server reported no
+xrun in (with an xrun some client missed its period, and JACK's timing of all of them slips).
+Between the two arrivals: {us(kj['added_p50_us'])} at the median, {us(kj['added_p99_us'])} at
+p99. The program's part, from the keyboard's period to the return of the program's send, took
+{us(kj['in_program_p50_us'])} at the median, {us(kj['in_program_p99_us'])} at p99 and
+{us(kj['in_program_max_us'])} at most: it would have to exceed the rest of a period to add a
+second one. Lost: {int(kj['lost'])} ({unexplained} without an xrun).
+""")
+    sections.append("## 9. A MIDI keyboard playing through the program\n\n" + "\n".join(parts))
+
 # ---- the document ------------------------------------------------------------------------
 machine = meta["machine"]
 load = meta.get("load", {})
@@ -668,6 +792,9 @@ if missed:
             out.append(f"- **{what}: {measured}.** See the start-up section.")
         elif number == "5":
             out.append(f"- **{what}: {measured}.** See the idle section.")
+        elif number == "9" and ("in process" in what or "Program Change" in what):
+            out.append(f"- **{what}: {measured}.**{keyboard_shares} See section 9.")
+            keyboard_shares = ""  # once is enough
         else:
             out.append(f"- **{what}: {measured}.**")
     out.append("")

@@ -47,6 +47,7 @@ int TimedMidiCapture::process(jack_nframes_t frames, void* self)
 {
     auto& capture = *static_cast<TimedMidiCapture*>(self);
     const auto now = std::chrono::steady_clock::now();
+    const auto frame = jack_last_frame_time(capture.client_);
     for (int port = 0; port < capture.portCount_; ++port) {
         if (capture.ports_[port] == nullptr)
             continue;
@@ -59,6 +60,7 @@ int TimedMidiCapture::process(jack_nframes_t frames, void* self)
             Event event;
             event.port = port;
             event.arrival = now;
+            event.frame = frame;
             event.size = static_cast<std::uint32_t>(received.size);
             std::copy_n(received.buffer, std::min<std::size_t>(received.size, event.bytes.size()),
                 event.bytes.begin());
@@ -93,6 +95,11 @@ std::string TimedMidiCapture::fullName(int port) const
 double TimedMidiCapture::periodMicroseconds() const
 {
     return 1e6 * jack_get_buffer_size(client_) / jack_get_sample_rate(client_);
+}
+
+std::uint32_t TimedMidiCapture::periodFrames() const
+{
+    return jack_get_buffer_size(client_);
 }
 
 std::optional<TimedMidiCapture::Event> TimedMidiCapture::next(std::chrono::milliseconds timeout)

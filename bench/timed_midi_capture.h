@@ -20,6 +20,7 @@ public:
     struct Event {
         int port = 0;
         std::chrono::steady_clock::time_point arrival;
+        std::uint32_t frame = 0; // the server's frame time at the start of that period
         std::uint32_t size = 0;
         std::array<std::uint8_t, 16> bytes {}; // the first 16, enough for a GS reset
     };
@@ -32,8 +33,9 @@ public:
     bool isConnected() const { return client_ != nullptr; }
     // "client:port" of input number `port`, as other clients list it.
     std::string fullName(int port) const;
-    // The JACK period in microseconds.
+    // The JACK period in microseconds, and in frames.
     double periodMicroseconds() const;
+    std::uint32_t periodFrames() const;
 
     // The next event received, waiting up to `timeout` for one.
     std::optional<Event> next(std::chrono::milliseconds timeout);

@@ -75,6 +75,8 @@ benchmark() {
 }
 benchmark press_to_wire env JACK_DEFAULT_SERVER="$absent"
 benchmark press_through_jack env JACK_DEFAULT_SERVER="$jack_name"
+benchmark input_to_wire env JACK_DEFAULT_SERVER="$absent"
+benchmark input_through_jack env JACK_DEFAULT_SERVER="$jack_name"
 # The first message after an open goes missing on a busy machine when an output writes before the
 # server runs its connection: this one runs with every core kept busy.
 (while sleep 5; do load; done) >"$results/first_message.loadavg" &
