@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A MIDI keyboard on JACK playing through the program: a JACK client of the benchmark's own
 // writes each Note On and Off to two ports in the same period, one connected to the program's
 // input "in" (the program passes it on to its device, a port of a capture client), the other

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Keyboard to wire, in process: a message from a MIDI keyboard entering the program's input queue
 // on a thread of its own, as a backend's reader pushes it, while the GUI thread sleeps in its
 // event loop; then the GUI thread's wake-up, the start-up gate, the thru (or, for a Program
