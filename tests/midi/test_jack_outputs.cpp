@@ -219,6 +219,12 @@ private slots:
         QFETCH(int, messages);
         QFETCH(int, size);
         QFETCH(bool, refused);
+#if defined(__SANITIZE_THREAD__)
+        // Under ThreadSanitizer the process threads take longer than a period over thousands of
+        // events, and every try ends in an xrun; the ordinary build checks the burst.
+        if (messages > 1)
+            QSKIP("ThreadSanitizer's slowdown overruns JACK's period on this burst");
+#endif
         std::vector<Bytes> burst;
         for (int i = 0; i < messages; ++i) {
             Bytes message(static_cast<std::size_t>(size), std::uint8_t(i % 128));
