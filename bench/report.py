@@ -378,7 +378,7 @@ resident figure includes JACK's shared memory (the server's segments that every 
         if label in ("QXcbEventQueue", "QDBusConnection", "Thread (pooled)", "QThread"):
             return "program", f"Qt ({label})"
         if name == "jack":
-            return "program", "JACK client of the MIDI output (RtMidi)"
+            return "program", "JACK client of the MIDI ports"
         return "program", label
 
     idle_rows = []
