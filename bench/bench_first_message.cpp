@@ -121,15 +121,6 @@ void openAndReset(benchmark::State& state, bench::TimedMidiCapture& capture,
     state.counters["period_us"] = capture.periodMicroseconds();
 }
 
-std::int32_t deviceNamed(midi::DeviceList& devices, const std::string& name)
-{
-    for (std::int32_t device = 0; device < devices.count(); ++device) {
-        if (devices.name(device) == name)
-            return device;
-    }
-    return -1;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -145,7 +136,7 @@ int main(int argc, char** argv)
     config.builtInSynth.audioDrivers.clear();
     const auto devices = midi::makeSystemDeviceList(config);
     midi::MidiOutPort port(*devices);
-    const auto device = deviceNamed(*devices, capture.fullName(0));
+    const auto device = bench::deviceNamed(*devices, capture.fullName(0));
     if (device < 0) {
         std::fprintf(stderr, "the capture port is not among the program's devices\n");
         return 1;

@@ -211,17 +211,6 @@ void straightThroughRtMidi(benchmark::State& state, bench::TimedMidiCapture& cap
         state.SkipWithError("most messages did not reach the JACK port");
 }
 
-// The device number of the JACK port with this full name (as far as a device name goes), or -1.
-int deviceNamed(midi::DeviceList& devices, const std::string& name)
-{
-    for (std::int32_t device = 0; device < devices.count(); ++device) {
-        const auto shown = devices.name(device);
-        if (name.starts_with(shown) && !shown.empty())
-            return device;
-    }
-    return -1;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -241,7 +230,7 @@ int main(int argc, char** argv)
     config.builtInSynth.audioDrivers.clear();
     bench::SendMarks marks;
     midi::DeviceList devices(bench::timed(midi::systemBackends(config), marks));
-    const int device = deviceNamed(devices, capture.fullName(kProgramPort));
+    const int device = bench::deviceNamed(devices, capture.fullName(kProgramPort));
     if (device < 0) {
         std::fprintf(stderr, "the capture port is not among the program's devices\n");
         return 1;

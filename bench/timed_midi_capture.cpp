@@ -122,4 +122,14 @@ void TimedMidiCapture::drain()
     while (next(std::chrono::milliseconds(0))) { }
 }
 
+std::int32_t deviceNamed(midi::DeviceList& devices, const std::string& fullName)
+{
+    for (std::int32_t device = 0; device < devices.count(); ++device) {
+        const auto shown = devices.name(device);
+        if (!shown.empty() && fullName.starts_with(shown))
+            return device;
+    }
+    return -1;
+}
+
 } // namespace tonalyx::bench

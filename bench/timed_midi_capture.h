@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "midi/device_list.h"
+
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -64,5 +66,9 @@ private:
     std::atomic<std::uint64_t> cycles_ { 0 };
     std::atomic<std::uint64_t> xruns_ { 0 };
 };
+
+// The device that is the capture's port of this full name, as far as a device name goes (names
+// are cut to 32 bytes), or -1.
+std::int32_t deviceNamed(midi::DeviceList& devices, const std::string& fullName);
 
 } // namespace tonalyx::bench
