@@ -10,17 +10,7 @@
 # however it ends.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-under_load=()
-arguments=()
-for argument in "$@"; do
-  if [ "$argument" = --under-load ]; then
-    under_load=(--under-load)
-  else
-    arguments+=("$argument")
-  fi
-done
-busy=()
-if [ ${#under_load[@]} -gt 0 ]; then busy=("$root/scripts/with_busy_cores.sh"); fi
+source "$root/scripts/ctest_arguments.sh"
 
 "$root/scripts/setup.sh" test
 "${busy[@]}" ctest --test-dir "${TONALYX_BUILD_DIR:-$root/build}" --output-on-failure \

@@ -13,15 +13,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${TONALYX_SANITIZE_BUILD_DIR:-$root/build-sanitize}"
-busy=()
-arguments=()
-for argument in "$@"; do
-  if [ "$argument" = --under-load ]; then
-    busy=("$root/scripts/with_busy_cores.sh")
-  else
-    arguments+=("$argument")
-  fi
-done
+source "$root/scripts/ctest_arguments.sh"
 
 TONALYX_BUILD_DIR="$build" TONALYX_CMAKE_ARGS="-DTONALYX_SANITIZE=ON" "$root/scripts/setup.sh" test
 

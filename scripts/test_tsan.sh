@@ -10,15 +10,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${TONALYX_TSAN_BUILD_DIR:-$root/build-tsan}"
-busy=()
-arguments=()
-for argument in "$@"; do
-  if [ "$argument" = --under-load ]; then
-    busy=("$root/scripts/with_busy_cores.sh")
-  else
-    arguments+=("$argument")
-  fi
-done
+source "$root/scripts/ctest_arguments.sh"
 
 tests=(test_input_queue test_message_ring test_midi_input test_jack_input test_jack_outputs
   test_device_switching)
