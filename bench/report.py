@@ -661,8 +661,8 @@ if keyboard or keyboard_jack:
 storage, its window shown, and the program's input queue (`midi::InputQueue`, the one the JACK
 and ALSA readers push to) fed by a thread of the benchmark's own, as a reader's thread feeds it.
 Each message comes after a random pause of 2–6 ms, as a player's come milliseconds apart at the
-least: the GUI thread is asleep in its event loop when it arrives, and the core it ran on idle. It is timed from just before the first push to the last byte at the
-device: the eventfd's wake-up of the GUI thread, the event loop's dispatch to the socket notifier,
+least: the GUI thread is asleep in its event loop when it arrives, and the core it ran on idle.
+It is timed from just before the first push to the last byte at the device: the eventfd's wake-up of the GUI thread, the event loop's dispatch to the socket notifier,
 the draining of the queue, the start-up gate, the thru (for a Program Change, the previewer) and
 the MIDI port. *Program* is the part from the socket notifier's event to the last byte.
 Allocations are counted per thread by the `malloc` in front of the C library's, after 50 messages

@@ -31,7 +31,8 @@ fail() {
   exit 1
 }
 
-# One try at the display and its window manager; on failure, says why on standard output.
+# One try at the display and its window manager: writes the display to DIR/display once both are
+# ready; on failure, says why on standard output.
 start_once() {
   mkdir -p "$dir/home/.fluxbox"
   # A plain background: the default wallpaper needs a helper that is not installed, and its
@@ -57,7 +58,7 @@ start_once() {
   done
   DISPLAY="$display" wmctrl -m >/dev/null 2>&1 \
     || { echo "fluxbox did not start within 10 s on $display"; return 1; }
-  echo "$display" >"$dir/display.next"
+  echo "$display" >"$dir/display"
 }
 
 case "$action" in
@@ -67,12 +68,7 @@ start)
   # fresh server is tried once more, and each failed try is reported.
   for attempt in 1 2; do
     stop
-    if why="$(start_once)"; then
-      display="$(cat "$dir/display.next")"
-      rm -f "$dir/display.next"
-      echo "$display" >"$dir/display"
-      exit 0
-    fi
+    why="$(start_once)" && exit 0
     echo "display_fixture: attempt $attempt: $why" >&2
   done
   fail "$why"
