@@ -6,7 +6,8 @@
 #                               and benchmarks if it is new, and builds the program alone
 #   scripts/setup.sh test       everything the tests, the sanitizer run, the fuzzer and the
 #                               end-to-end and package tests need: builds everything in build/
-#   scripts/setup.sh package    what scripts/package.sh needs; builds nothing
+#   scripts/setup.sh package    what scripts/package.sh needs; builds nothing (scripts/package.sh
+#                               builds the package in a folder of its own)
 # TONALYX_BUILD_DIR moves the build folder; TONALYX_CMAKE_ARGS adds options to its first
 # configuration.
 set -euo pipefail
@@ -54,9 +55,16 @@ for package in "${packages[@]}"; do
 done
 
 if ((${#missing[@]})); then
-  echo "setup: installing ${missing[*]}"
   sudo=()
-  if [ "$(id -u)" -ne 0 ]; then sudo=(sudo); fi
+  if [ "$(id -u)" -ne 0 ]; then
+    # A Debian installed with a root password has no sudo: say in one line what root must do.
+    if ! command -v sudo >/dev/null; then
+      echo "setup: no sudo here; as root, run: apt-get install --no-install-recommends ${missing[*]}; then run this command again" >&2
+      exit 1
+    fi
+    sudo=(sudo)
+  fi
+  echo "setup: installing ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
   "${sudo[@]}" apt-get -o DPkg::Lock::Timeout=600 update -qq
   "${sudo[@]}" apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends \
