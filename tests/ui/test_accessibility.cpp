@@ -102,6 +102,32 @@ private slots:
                 qPrintable(control->objectName()));
         }
     }
+
+    // Every key is a button that an assistive tool can press, though it takes no focus: its press
+    // action reports the press and then the release of a click.
+    void everyKeyIsAButtonThatAssistiveToolsPress()
+    {
+        MainWindow window;
+        QStringList reported;
+        for (const auto& key : window.keys()) {
+            QObject::connect(key.shape, &KeyShape::mouseDown, [&] { reported << "down"; });
+            QObject::connect(key.shape, &KeyShape::mouseUp, [&] { reported << "up"; });
+        }
+        for (const auto& key : window.keys()) {
+            const QString name = key.shape->objectName();
+            QAccessibleInterface* control = QAccessible::queryAccessibleInterface(key.shape);
+            QVERIFY2(control != nullptr, qPrintable(name));
+            QVERIFY2(control->role() == QAccessible::Button, qPrintable(name));
+            QVERIFY2(!control->state().focusable, qPrintable(name));
+            QAccessibleActionInterface* actions = control->actionInterface();
+            QVERIFY2(actions != nullptr, qPrintable(name));
+            QCOMPARE(
+                actions->actionNames(), QStringList { QAccessibleActionInterface::pressAction() });
+            reported.clear();
+            actions->doAction(QAccessibleActionInterface::pressAction());
+            QCOMPARE(reported, (QStringList { "down", "up" }));
+        }
+    }
 };
 
 QTEST_MAIN(TestAccessibility)
