@@ -65,6 +65,8 @@ private slots:
                                         << "音源名";
         QTest::newRow("tone readout") << "Edit4"
                                       << "楽器名";
+        QTest::newRow("search clear button") << "FinderClear"
+                                             << "検索語を消す";
     }
     void controlsAreNamedForWhatTheyAre()
     {
@@ -89,8 +91,10 @@ private slots:
         for (auto* field : window.findChildren<QLineEdit*>())
             controls.append(field);
         controls.append(window.findChild<QWidget*>(QStringLiteral("FinderList")));
-        // Buttons, keys, command buttons, readouts, and the tone finder's field and list.
-        QCOMPARE(controls.size(), 128 + 128 + 5 + 56 + 4 + 2);
+        controls.append(window.findChild<QWidget*>(QStringLiteral("FinderClear")));
+        // Buttons, keys, command buttons, readouts, and the tone finder's field, list and clear
+        // button.
+        QCOMPARE(controls.size(), 128 + 128 + 5 + 56 + 4 + 3);
 
         QSet<QString> names;
         for (auto* control : controls) {
