@@ -26,12 +26,14 @@ run_packages=(
 # To make the Debian package: dpkg-shlibdeps finds its dependencies, `file` finds its binaries.
 package_packages=(dpkg-dev file)
 # The tests' servers and tools: JACK and PulseAudio servers, an X display with a window manager
-# and the tools that drive and look at it, the desktop's validators, the manual page checker,
+# and the tools that drive and look at it, a D-Bus session with the AT-SPI registry and the
+# bindings a screen reader reads it with, the desktop's validators, the manual page checker,
 # QEMU and busybox for the ALSA guest, clang's libFuzzer and sanitizers, Google Benchmark.
 test_packages=(
   libbenchmark-dev
   jackd2 pulseaudio pulseaudio-utils procps
   xvfb xauth x11-utils xdotool wmctrl fluxbox imagemagick
+  dbus at-spi2-core python3-pyatspi
   appstream desktop-file-utils man-db
   qemu-system-x86 busybox-static
   clang-14 libclang-rt-14-dev

@@ -31,9 +31,12 @@ inline constexpr std::array<const char*, 4> kReadoutDescriptions {
     "選んでいる音色のGS名",
 };
 
-// The tone finder's two controls.
+// The tone finder's controls.
 inline constexpr Text kFinderField { "音色検索",
     "音色名・楽器名・プログラムナンバーで音色を探します。言葉をいくつでも空白で区切れます" };
+// The button in the search field that empties it, there once something is typed.
+inline constexpr Text kFinderClearButton { "検索語を消す",
+    "検索欄を空にして、すべての音色を一覧に戻します" };
 inline constexpr Text kFinderList { "見つかった音色",
     "押している間、または上下のキーで選んでいる間、その音色を試聴します" };
 

@@ -4,6 +4,7 @@
 #include "accessible_texts.h"
 #include "catalogue/program_hints.h"
 #include "fonts.h"
+#include "key_accessible.h"
 #include "key_shape.h"
 #include "keyboard_layout.h"
 #include "preview_button.h"
@@ -108,6 +109,7 @@ MainWindow::MainWindow()
 
 void MainWindow::buildKeyboard()
 {
+    makeKeysPressableByAssistiveTools();
     for (std::size_t i = 0; i < layout::kKeys.size(); ++i) {
         const auto& key = layout::kKeys[i];
         const bool black = key.colour == layout::KeyColour::Black;

@@ -7,6 +7,7 @@
 
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace tonalyx::ui {
@@ -30,6 +31,14 @@ ToneFinder placeToneFinder(QWidget* page)
     searchField->setMaxLength(kLongestSearch);
     searchField->setAccessibleName(QString::fromUtf8(accessible::kFinderField.name));
     searchField->setAccessibleDescription(QString::fromUtf8(accessible::kFinderField.description));
+    // The clear button is the field's one tool button, made with it: an icon without a caption,
+    // which unnamed a screen reader could only call "button".
+    if (auto* clearButton = searchField->findChild<QToolButton*>()) {
+        clearButton->setObjectName(QStringLiteral("FinderClear"));
+        clearButton->setAccessibleName(QString::fromUtf8(accessible::kFinderClearButton.name));
+        clearButton->setAccessibleDescription(
+            QString::fromUtf8(accessible::kFinderClearButton.description));
+    }
 
     auto* list = new ToneListView(page);
     list->setObjectName(QStringLiteral("FinderList"));

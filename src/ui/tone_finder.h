@@ -15,7 +15,8 @@ struct ToneFinder {
     ToneListView* list;
 };
 
-// Creates the finder's controls on `page`, filling it, named "FinderEdit" and "FinderList".
+// Creates the finder's controls on `page`, filling it, named "FinderEdit" (with its clear button
+// "FinderClear") and "FinderList".
 ToneFinder placeToneFinder(QWidget* page);
 
 } // namespace tonalyx::ui

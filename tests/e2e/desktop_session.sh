@@ -16,17 +16,10 @@
 # bytes no sender can bring back) may be the platform's loss: the session is then played again,
 # up to three times in all. Bytes lost without an xrun fail at once.
 set -u
-lost_to_xruns=75
-if [ -z "${TONALYX_E2E_ATTEMPT:-}" ]; then
-  for attempt in 1 2 3; do
-    TONALYX_E2E_ATTEMPT="$attempt" "$0" "$@"
-    status=$?
-    [ "$status" -eq "$lost_to_xruns" ] || exit "$status"
-    echo "desktop session: attempt $attempt of 3 lost bytes in a time with xruns" >&2
-  done
-  echo "FAIL: every attempt lost bytes in a time with xruns" >&2
-  exit 1
-fi
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+# shellcheck source=captured_session.sh
+. "$here/captured_session.sh"
+play_attempts "desktop session" "$0" "$@"
 prefix="$1"
 display_dir="$2"
 jack_server="$3"
@@ -35,24 +28,8 @@ capture_tool="$5"
 work="$6"
 package_root="${7:-}"
 
-rm -rf "$work"
-mkdir -p "$work/runtime" "$work/home"
-chmod 700 "$work/runtime"
+enter_session "$display_dir" "$jack_server"
 
-# The program talks to this display and this JACK server only. Its built-in synth is never
-# opened here, but would find no sound server rather than a user's.
-export DISPLAY
-DISPLAY="$(cat "$display_dir/display")" || exit 1
-export JACK_DEFAULT_SERVER="$jack_server" JACK_NO_START_SERVER=1
-export PULSE_SERVER="unix:$work/no-pulse/native"
-export XDG_RUNTIME_DIR="$work/runtime" HOME="$work/home"
-unset QT_QPA_PLATFORM WAYLAND_DISPLAY
-# Only read by a sanitizer build, which ends with an error on any leak, a system library's too.
-here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-export LSAN_OPTIONS="suppressions=$here/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
-
-capture_client=tonalyx-e2e-capture
-capture_port="$capture_client:input"
 if [ -n "$package_root" ]; then
   export XDG_CONFIG_HOME="$work/config"
   settings="$XDG_CONFIG_HOME/tonalyx/tonalyx.ini"
@@ -63,84 +40,13 @@ else
 fi
 capture_pid=
 program_pid=
-
-cleanup() {
-  for pid in $program_pid $capture_pid; do
-    kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
-  done
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*" >&2
-  import -window root "$work/screen-at-failure.png" 2>/dev/null &&
-    echo "the whole screen at the failure: $work/screen-at-failure.png" >&2
-  for log in "$work/program.log" "$work/capture.log"; do
-    [ -s "$log" ] && { echo "--- $log" >&2; cat "$log" >&2; }
-  done
-  exit 1
-}
-
-# Bytes missing or wrong on the capture port: the platform's loss when the server has reported an
-# xrun in this session, the program's otherwise.
-bytes_fail() {
-  local xruns
-  xruns="$(grep -c '^xrun$' "$work/capture.txt")"
-  if ((xruns > 0)); then
-    echo "desktop session: $* (the server reported $xruns xrun(s))" >&2
-    exit "$lost_to_xruns"
-  fi
-  fail "$@"
-}
-
-# Waits until a command succeeds; the limit only turns a hang into a failure.
-wait_until() {
-  local what="$1"
-  shift
-  for _ in $(seq 200); do
-    "$@" && return 0
-    sleep 0.1
-  done
-  fail "gave up waiting for $what"
-}
-
-# Waits until the capture port has received at least as many bytes as these.
-wait_for_bytes() {
-  local what="$1" bytes="$2"
-  for _ in $(seq 200); do
-    received_as_many_as "$bytes" && return 0
-    sleep 0.1
-  done
-  bytes_fail "gave up waiting for $what: the port received '$(captured)', expected '$bytes'"
-}
-
-# The bytes received on the capture port so far, in lower-case hex separated by blanks: one line
-# of the capture client per event, besides its "ready" and "xrun" lines.
-captured() {
-  awk '/^[0-9a-f][0-9a-f]( [0-9a-f][0-9a-f])*$/ { printf "%s ", $0 }' "$work/capture.txt" |
-    sed 's/ $//'
-}
-
-# Whether the port has received at least as many bytes as these.
-received_as_many_as() {
-  local have want
-  read -r -a have <<<"$(captured)"
-  read -r -a want <<<"$1"
-  ((${#have[@]} >= ${#want[@]}))
-}
+trap end_processes EXIT
 
 # --- The far end: a JACK MIDI input that records every event it receives, and every xrun.
-"$capture_tool" "$capture_client" input >"$work/capture.txt" 2>"$work/capture.log" &
-capture_pid=$!
-capture_ready() {
-  kill -0 "$capture_pid" 2>/dev/null || fail "the capture client ended"
-  jack_lsp 2>/dev/null | grep -qx "$capture_port"
-}
-wait_until "the capture port" capture_ready
+start_capture "$capture_tool" tonalyx-e2e-capture "$device_number_tool"
 
 # --- A settings file that chooses the capture port and a place for the window, edited by hand
 # (lower-case names, Unix line ends); the program writes it back in its own form.
-device="$("$device_number_tool" "$capture_port")" || fail "the capture port is not offered as a device"
 left=100 top=80 width=679 height=526
 printf '[window]\nheight=%d\nwidth=%d\ntop=%d\nleft=%d\n\n[dev]\ndev_num=%d\n' \
   "$height" "$width" "$top" "$left" "$device" >"$settings"

@@ -65,6 +65,8 @@ private slots:
                                         << "音源名";
         QTest::newRow("tone readout") << "Edit4"
                                       << "楽器名";
+        QTest::newRow("search clear button") << "FinderClear"
+                                             << "検索語を消す";
     }
     void controlsAreNamedForWhatTheyAre()
     {
@@ -89,8 +91,10 @@ private slots:
         for (auto* field : window.findChildren<QLineEdit*>())
             controls.append(field);
         controls.append(window.findChild<QWidget*>(QStringLiteral("FinderList")));
-        // Buttons, keys, command buttons, readouts, and the tone finder's field and list.
-        QCOMPARE(controls.size(), 128 + 128 + 5 + 56 + 4 + 2);
+        controls.append(window.findChild<QWidget*>(QStringLiteral("FinderClear")));
+        // Buttons, keys, command buttons, readouts, and the tone finder's field, list and clear
+        // button.
+        QCOMPARE(controls.size(), 128 + 128 + 5 + 56 + 4 + 3);
 
         QSet<QString> names;
         for (auto* control : controls) {
@@ -100,6 +104,32 @@ private slots:
             names.insert(name);
             QVERIFY2(!accessibleText(control, QAccessible::Description).isEmpty(),
                 qPrintable(control->objectName()));
+        }
+    }
+
+    // Every key is a button that an assistive tool can press, though it takes no focus: its press
+    // action reports the press and then the release of a click.
+    void everyKeyIsAButtonThatAssistiveToolsPress()
+    {
+        MainWindow window;
+        QStringList reported;
+        for (const auto& key : window.keys()) {
+            QObject::connect(key.shape, &KeyShape::mouseDown, [&] { reported << "down"; });
+            QObject::connect(key.shape, &KeyShape::mouseUp, [&] { reported << "up"; });
+        }
+        for (const auto& key : window.keys()) {
+            const QString name = key.shape->objectName();
+            QAccessibleInterface* control = QAccessible::queryAccessibleInterface(key.shape);
+            QVERIFY2(control != nullptr, qPrintable(name));
+            QVERIFY2(control->role() == QAccessible::Button, qPrintable(name));
+            QVERIFY2(!control->state().focusable, qPrintable(name));
+            QAccessibleActionInterface* actions = control->actionInterface();
+            QVERIFY2(actions != nullptr, qPrintable(name));
+            QCOMPARE(
+                actions->actionNames(), QStringList { QAccessibleActionInterface::pressAction() });
+            reported.clear();
+            actions->doAction(QAccessibleActionInterface::pressAction());
+            QCOMPARE(reported, (QStringList { "down", "up" }));
         }
     }
 };
