@@ -61,6 +61,7 @@ struct BuiltInSynthPeer {
         auto* preset = fluid_synth_get_channel_preset(synth.synth_, channel);
         return preset ? fluid_sfont_get_name(fluid_preset_get_sfont(preset)) : "";
     }
+    static int fontCount(midi::BuiltInSynth& synth) { return fluid_synth_sfcount(synth.synth_); }
     static int controllerValue(midi::BuiltInSynth& synth, int channel, int controller)
     {
         int value = 0;
