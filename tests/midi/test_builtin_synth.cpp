@@ -309,6 +309,27 @@ private slots:
         }
     }
 
+    // An open waits a bounded time for the fonts; a load that outlasts it goes on. Meanwhile an
+    // open fails at once, and the first open after it has ended takes its synth; a backend let go
+    // while its load runs leaves the load to end on its own.
+    void loadThatOutlastsTheOpenGoesOn()
+    {
+        auto config = testing::offlineSynthConfig();
+        config.loadTime = std::chrono::milliseconds::zero();
+        {
+            midi::BuiltInSynthBackend abandoned(config);
+            QVERIFY(abandoned.open(abandoned.ports().front().identity) == nullptr);
+        }
+        midi::BuiltInSynthBackend backend(config);
+        const auto identity = backend.ports().front().identity;
+        QVERIFY(backend.open(identity) == nullptr);
+        QVERIFY(BuiltInSynthPeer::synthOf(backend) == nullptr);
+        std::unique_ptr<midi::MidiConnection> connection;
+        QTRY_VERIFY_WITH_TIMEOUT((connection = backend.open(identity)) != nullptr, 60000);
+        QVERIFY(connection->send(std::vector<std::uint8_t> { 0x90, 60, 127 }));
+        QVERIFY(renderRms(*BuiltInSynthPeer::synthOf(backend), 0.3) > kAudible);
+    }
+
     void noAudioOutputFailsTheOpenAndKeepsTheFonts()
     {
         auto config = testing::offlineSynthConfig();
