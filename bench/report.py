@@ -331,7 +331,7 @@ if runs["builtin"] or runs["jack"]:
                       f"{ms(mapped_fonts)} against {ms(mapped)} without them, and the process holds {mb(rss_fonts)} "
                       f"against {mb(rss)}. FluidSynth keeps each font it loads in memory, samples aside (those are "
                       "read when a channel selects a preset): about 5 MB of preset and instrument zones for TimGM6mb, "
-                      "1 GB for 200 of them, which took 6.6 s to load. The synth reads each font's preset headers "
+                      "1 GB for 200 of them. The synth reads each font's preset headers "
                       "first and loads only the fonts that have a preset no later font has, the only ones a Program "
                       "Change can reach: here the last copy.")
     if rss_peer:
