@@ -16,14 +16,17 @@ build="${TONALYX_BUILD_DIR:-$root/build}"
 quick=""
 if [ "${1:-}" = --quick ]; then quick=--quick; fi
 
-# What only the benchmarks need: the peer they compare the program with.
-if ! dpkg-query -W -f='${Status}' vmpk 2>/dev/null | grep -q "install ok installed"; then
-  echo "bench: installing vmpk"
+# What only the benchmarks need: the peer they compare the program with, and a General MIDI
+# SoundFont of 6 MB whose copies stand for a user's own fonts.
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
+if ! installed vmpk || ! installed timgm6mb-soundfont; then
+  echo "bench: installing vmpk and timgm6mb-soundfont"
   sudo=()
   if [ "$(id -u)" -ne 0 ]; then sudo=(sudo); fi
   export DEBIAN_FRONTEND=noninteractive
   "${sudo[@]}" apt-get -o DPkg::Lock::Timeout=600 update -qq
-  "${sudo[@]}" apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends vmpk
+  "${sudo[@]}" apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends vmpk \
+    timgm6mb-soundfont
 fi
 TONALYX_BUILD_DIR="$build" "$root/scripts/setup.sh" test
 if [ ! -x "$build/bin/bench_press_to_wire" ]; then

@@ -11,10 +11,13 @@
 #include "version.h"
 
 #include <QApplication>
+#include <csignal>
 #include <cstdlib>
 
 int main(int argc, char* argv[])
 {
+    // What is written to a standard error that no one reads any more must not end the program.
+    std::signal(SIGPIPE, SIG_IGN);
     if (const auto status = tonalyx::app::answerInformationOptions(argc, argv))
         return *status;
     if (!tonalyx::app::prepareWindowSystem())

@@ -2,6 +2,7 @@
 #include "qt_platform.h"
 
 #include "centred_message_box.h"
+#include "midi/terminal_text.h"
 #include "settings_location.h"
 
 #include <QCoreApplication>
@@ -45,7 +46,9 @@ void QtPlatform::after(std::chrono::milliseconds delay, std::function<void()> th
 
 void QtPlatform::printNotice(const QString& line)
 {
-    std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+    // A notice names a file, and a file's name may hold anything but a slash and a zero byte.
+    std::fprintf(
+        stderr, "%s\n", midi::escapedForTerminal(line.toLocal8Bit().toStdString()).c_str());
 }
 
 std::filesystem::path QtPlatform::executablePath() const

@@ -9,8 +9,10 @@
 #include "stopped_server.h"
 
 #include <QTest>
+#include <array>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +20,9 @@
 #include <memory>
 #include <optional>
 #include <spawn.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -61,7 +66,8 @@ std::vector<std::string> environmentWith(
 }
 
 // A process started from a path of bytes, which QProcess would have to pass through a QString,
-// with its standard error going to a file. Killed if it is still running at the end.
+// with its standard error going to a file, or with no file named, into a pipe whose reading end
+// is closed. Killed if it is still running at the end.
 class Process {
 public:
     Process(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
@@ -70,8 +76,14 @@ public:
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addchdir_np(&actions, workingFolder.c_str());
-        posix_spawn_file_actions_addopen(
-            &actions, STDERR_FILENO, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        std::array<int, 2> unread { -1, -1 };
+        if (!errors.empty()) {
+            posix_spawn_file_actions_addopen(
+                &actions, STDERR_FILENO, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        } else if (::pipe2(unread.data(), O_CLOEXEC) == 0) {
+            ::close(unread[0]);
+            posix_spawn_file_actions_adddup2(&actions, unread[1], STDERR_FILENO);
+        }
         std::vector<char*> argv;
         for (const auto& argument : arguments)
             argv.push_back(const_cast<char*>(argument.c_str()));
@@ -80,9 +92,22 @@ public:
         for (const auto& variable : environment)
             envp.push_back(const_cast<char*>(variable.c_str()));
         envp.push_back(nullptr);
-        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0)
+        // As from a shell: the test's libraries may ignore or block SIGPIPE, which a child would
+        // inherit.
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        sigset_t cleared;
+        sigemptyset(&cleared);
+        posix_spawnattr_setsigmask(&attributes, &cleared);
+        sigaddset(&cleared, SIGPIPE);
+        posix_spawnattr_setsigdefault(&attributes, &cleared);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+        if (posix_spawn(&pid_, argv[0], &actions, &attributes, argv.data(), envp.data()) != 0)
             pid_ = -1;
+        posix_spawnattr_destroy(&attributes);
         posix_spawn_file_actions_destroy(&actions);
+        if (unread[1] >= 0)
+            ::close(unread[1]);
     }
     ~Process()
     {
@@ -141,11 +166,13 @@ private:
 
 enum class Home { Unset, XdgConfigHome, HomeOnly };
 enum class Obstacle { None, FolderInTheWay };
+enum class Errors { ToFile, Unread };
 
 } // namespace
 
 Q_DECLARE_METATYPE(Home)
 Q_DECLARE_METATYPE(Obstacle)
+Q_DECLARE_METATYPE(Errors)
 
 class TestProgramProcess : public QObject {
     Q_OBJECT
@@ -168,10 +195,12 @@ private:
             + std::to_string(device_) + "\r\n\r\n";
     }
 
-    // Starts the program's copy at `executable`, with what it may write in `root`; nothing
-    // unless it comes as far as catching the signals.
+    // Starts the program's copy at `executable`, with what it may write in `root`, its own
+    // SoundFonts in root/data/tonalyx/soundfonts; nothing unless it comes as far as catching the
+    // signals.
     std::unique_ptr<Process> start(const fs::path& executable, const fs::path& root,
-        Home home = Home::Unset, bool asUser = false, const std::string& pulseServer = {})
+        Home home = Home::Unset, bool asUser = false, const std::string& pulseServer = {},
+        Errors errors = Errors::ToFile)
     {
         fs::create_directories(root / "runtime");
         fs::permissions(root / "runtime", fs::perms::owner_all);
@@ -185,6 +214,7 @@ private:
                                     : pulseServer },
             { "HOME", root / "home" },
             { "XDG_CONFIG_HOME", home == Home::XdgConfigHome ? (root / "config").string() : "" },
+            { "XDG_DATA_HOME", root / "data" },
         };
         std::vector<std::string> arguments { executable };
         // Root lowered to a user's power over files, for a folder that cannot be written.
@@ -194,8 +224,8 @@ private:
                     "--bounding-set=-dac_override,-dac_read_search,-chown,-fowner", "--" });
         capture_->clear("in");
         xrunsAtStart_ = capture_->xruns();
-        auto process = std::make_unique<Process>(
-            arguments, environmentWith(changes), root / "cwd", root / "stderr.txt");
+        auto process = std::make_unique<Process>(arguments, environmentWith(changes), root / "cwd",
+            errors == Errors::ToFile ? root / "stderr.txt" : fs::path());
         if (!process->started() || !process->waitUntilCatching({ SIGTERM, SIGHUP, SIGINT }))
             return nullptr;
         return process;
@@ -295,6 +325,65 @@ private slots:
             readFile(root / "stderr.txt").c_str());
         QVERIFY(serverStillStopped);
         QVERIFY(readFile(root / "tonalyx.ini").find("dev_num=0") != std::string::npos);
+    }
+
+    // Among the user's SoundFonts, entries that are no files: none holds up start-up, which
+    // opens the built-in synth (a failed open would show a box, and the program would not come
+    // as far as catching signals), and each is left out with a line. Nor does that line end the
+    // program when no one reads its standard error any more.
+    void userSoundFontsNeverHoldUpStartUp_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<Errors>("errors");
+        QTest::newRow("a FIFO") << "fifo" << Errors::ToFile;
+        QTest::newRow("a link to a FIFO") << "link to a fifo" << Errors::ToFile;
+        QTest::newRow("a socket") << "socket" << Errors::ToFile;
+        QTest::newRow("a terminal device, through a link") << "terminal" << Errors::ToFile;
+        QTest::newRow("a broken font, standard error unread") << "broken" << Errors::Unread;
+    }
+    void userSoundFontsNeverHoldUpStartUp()
+    {
+        QFETCH(QString, entry);
+        QFETCH(Errors, errors);
+        QTemporaryDir temporary;
+        const fs::path root = temporary.path().toStdString();
+        writeFile(root / "tonalyx.ini", "[dev]\ndev_num=0\n");
+        fs::copy_file(TONALYX_PROGRAM, root / "tonalyx");
+        const fs::path fonts = root / "data/tonalyx/soundfonts";
+        fs::create_directories(fonts);
+        const fs::path font = fonts / "x.sf2";
+        if (entry == "fifo") {
+            QCOMPARE(::mkfifo(font.c_str(), 0600), 0);
+        } else if (entry == "link to a fifo") {
+            QCOMPARE(::mkfifo((root / "fifo").c_str(), 0600), 0);
+            fs::create_symlink(root / "fifo", font);
+        } else if (entry == "socket") {
+            sockaddr_un address {};
+            address.sun_family = AF_UNIX;
+            QVERIFY(font.string().size() < sizeof(address.sun_path));
+            std::strcpy(address.sun_path, font.c_str());
+            const int listening = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            QCOMPARE(::bind(listening, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+            ::close(listening);
+        } else if (entry == "terminal") {
+            // Its reads wait for input that never comes.
+            fs::create_symlink("/dev/ptmx", font);
+        } else {
+            writeFile(font, std::string(4096, 'x'));
+        }
+
+        const fs::path pulse = TONALYX_STALL_PULSE_DIR;
+        const auto program = start(root / "tonalyx", root, Home::Unset, false,
+            "unix:" + (pulse / "pulse/native").string(), errors);
+        QVERIFY2(program, readFile(root / "stderr.txt").c_str());
+        program->send(SIGTERM);
+        const auto status = program->waitForEnd();
+        const std::string printed = readFile(root / "stderr.txt");
+        QVERIFY2(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0, printed.c_str());
+        if (errors == Errors::ToFile) {
+            const std::string line = "tonalyx: SoundFont " + font.string() + " left out: ";
+            QVERIFY2(printed.find(line) != std::string::npos, printed.c_str());
+        }
     }
 
     // The settings file is found from the executable's path as the file system spells it, and

@@ -211,33 +211,43 @@ private slots:
 
     // The user's own fonts, found where the program looks for them, come after the default
     // ones, so their presets are heard first; one that cannot be loaded is left out, with a line
-    // on standard error, and the synth opens all the same. Each row is the folder's entries:
-    // "copy" a copy of the GS add-on, which answers bank 1 program 125 as the add-on does,
+    // on standard error that shows the control characters of its name as escapes, and the synth
+    // opens all the same; one each of whose presets a later one has is never heard, and not
+    // loaded. Each row is the folder's entries: "copy" a copy of the GS add-on, which answers
+    // bank 1 program 125 as the add-on does, "gm" a link to the GM font, which has no bank 1,
     // "broken" text that is no SoundFont, "text" a file of another kind, "folder" a folder.
     void userSoundFontsAreHeardFirstAndBrokenOnesLeftOut_data()
     {
         QTest::addColumn<QStringList>("entries");
         QTest::addColumn<QString>("answering"); // the file name of the font that sounds
-        QTest::addColumn<QStringList>("leftOut");
+        QTest::addColumn<QStringList>("leftOut"); // as the lines name them
+        QTest::addColumn<int>("fontsLoaded"); // the default two included
         const QString gs = QStringLiteral("FluidR3_GS.sf2");
-        QTest::newRow("no folder") << QStringList {} << gs << QStringList {};
+        QTest::newRow("no folder") << QStringList {} << gs << QStringList {} << 2;
         QTest::newRow("a font of one's own")
-            << QStringList { "copy mine.sf2" } << "mine.sf2" << QStringList {};
-        QTest::newRow("the later name is heard first")
-            << QStringList { "copy b.SF3", "copy a.sf2" } << "b.SF3" << QStringList {};
-        QTest::newRow("a broken font is left out") << QStringList { "copy mine.sf2",
-            "broken z.sf2" } << "mine.sf2" << QStringList { "z.sf2" };
+            << QStringList { "copy mine.sf2" } << "mine.sf2" << QStringList {} << 3;
+        QTest::newRow("the later name is heard first, the other never")
+            << QStringList { "copy b.SF3", "copy a.sf2" } << "b.SF3" << QStringList {} << 3;
+        QTest::newRow("an earlier font with presets of its own is kept")
+            << QStringList { "copy a.sf2", "gm b.sf2" } << "a.sf2" << QStringList {} << 4;
+        QTest::newRow("a broken font is left out")
+            << QStringList { "copy mine.sf2", "broken z.sf2" } << "mine.sf2"
+            << QStringList { "z.sf2" } << 3;
         QTest::newRow("only broken fonts") << QStringList { "broken a.sf2", "broken b.sf3" } << gs
-                                           << QStringList { "a.sf2", "b.sf3" };
+                                           << QStringList { "a.sf2", "b.sf3" } << 2;
+        QTest::newRow("control characters in a name")
+            << QStringList { "broken bad\x01\x1b[31m.sf2" } << gs
+            << QStringList { "bad\\x01\\x1b[31m.sf2" } << 2;
         QTest::newRow("other entries are no fonts")
             << QStringList { "text readme.txt", "folder more.sf2", "copy mine.sf2.bak" } << gs
-            << QStringList {};
+            << QStringList {} << 2;
     }
     void userSoundFontsAreHeardFirstAndBrokenOnesLeftOut()
     {
         QFETCH(QStringList, entries);
         QFETCH(QString, answering);
         QFETCH(QStringList, leftOut);
+        QFETCH(int, fontsLoaded);
         QTemporaryDir dataHome;
         QVERIFY(dataHome.isValid());
         const QByteArray previous = qgetenv("XDG_DATA_HOME");
@@ -256,6 +266,9 @@ private slots:
             const QString path = fonts.filePath(entry.section(' ', 1));
             if (kind == "copy") {
                 QVERIFY(QFile::copy(gsFont, path));
+            } else if (kind == "gm") {
+                QVERIFY(
+                    QFile::link(QString::fromStdString(midi::defaultSoundFonts().front()), path));
             } else if (kind == "folder") {
                 QVERIFY(QDir().mkdir(path));
             } else {
@@ -282,6 +295,7 @@ private slots:
             answering);
         QVERIFY(opened->send({ 0x90, 60, 127 }));
         QVERIFY(renderRms(opened->synth(), 0.3) > kAudible);
+        QCOMPARE(BuiltInSynthPeer::fontCount(opened->synth()), fontsLoaded);
 
         QFile printed(complaints);
         QVERIFY(printed.open(QIODevice::ReadOnly));
@@ -293,6 +307,22 @@ private slots:
                                              .arg(fonts.filePath(leftOut[i]))),
                 qPrintable(lines[i]));
         }
+    }
+
+    // An open waits a bounded time for the fonts; a load that outlasts it goes on. Meanwhile an
+    // open fails at once, and the first open after it has ended takes its synth.
+    void loadThatOutlastsTheOpenGoesOn()
+    {
+        auto config = testing::offlineSynthConfig();
+        config.loadTime = std::chrono::milliseconds::zero();
+        midi::BuiltInSynthBackend backend(config);
+        const auto identity = backend.ports().front().identity;
+        QVERIFY(backend.open(identity) == nullptr);
+        QVERIFY(BuiltInSynthPeer::synthOf(backend) == nullptr);
+        std::unique_ptr<midi::MidiConnection> connection;
+        QTRY_VERIFY_WITH_TIMEOUT((connection = backend.open(identity)) != nullptr, 60000);
+        QVERIFY(connection->send(std::vector<std::uint8_t> { 0x90, 60, 127 }));
+        QVERIFY(renderRms(*BuiltInSynthPeer::synthOf(backend), 0.3) > kAudible);
     }
 
     void noAudioOutputFailsTheOpenAndKeepsTheFonts()

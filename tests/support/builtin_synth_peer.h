@@ -3,6 +3,7 @@
 
 #include "midi/builtin/builtin_synth_backend.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstddef>
 #include <fluidsynth.h>
@@ -21,10 +22,12 @@ inline constexpr double kSilent = 1e-4; // -80 dBFS: nothing
 
 // The real SoundFonts and no audio output: the synth is rendered by hand, as a machine without a
 // sound card can.
+// However busy the machine, the open waits for the fonts to load.
 inline midi::BuiltInSynthConfig offlineSynthConfig()
 {
     midi::BuiltInSynthConfig config;
     config.audioDrivers.clear();
+    config.loadTime = std::chrono::minutes(1);
     return config;
 }
 
@@ -58,6 +61,7 @@ struct BuiltInSynthPeer {
         auto* preset = fluid_synth_get_channel_preset(synth.synth_, channel);
         return preset ? fluid_sfont_get_name(fluid_preset_get_sfont(preset)) : "";
     }
+    static int fontCount(midi::BuiltInSynth& synth) { return fluid_synth_sfcount(synth.synth_); }
     static int controllerValue(midi::BuiltInSynth& synth, int channel, int controller)
     {
         int value = 0;

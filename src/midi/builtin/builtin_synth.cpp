@@ -3,10 +3,14 @@
 
 #include "audio_output.h"
 #include "fluid_log.h"
+#include "midi/terminal_text.h"
+#include "sound_font_file.h"
+#include "sound_font_presets.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <optional>
 
 namespace tonalyx::midi {
 
@@ -50,6 +54,43 @@ std::uint8_t dataAt(MessageBytes message, std::size_t index)
     return index < message.size() ? message[index] : 0;
 }
 
+void leaveOut(const std::string& path, const std::string& reason)
+{
+    std::fprintf(stderr, "tonalyx: SoundFont %s left out: %s\n", escapedForTerminal(path).c_str(),
+        escapedForTerminal(reason.empty() ? "FluidSynth cannot load it" : reason).c_str());
+}
+
+// The fonts that can be heard, in order: each one that is a regular file and has a preset that
+// no later one has. FluidSynth keeps every font it loads in memory, its samples aside, at about
+// 2.5 kB for each instrument zone (5 MB for a 6-MB General MIDI font), so a font that is never
+// heard is not loaded. One that cannot be loaded is left out, with a line on standard error.
+void loadReachableFonts(fluid_synth_t& synth, const std::vector<std::string>& paths)
+{
+    std::vector<bool> openable(paths.size());
+    std::vector<std::optional<std::vector<PresetNumber>>> presets(paths.size());
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        const auto opened = openSoundFont(paths[i].c_str());
+        if (!opened.stream) {
+            leaveOut(paths[i], opened.refusal);
+            continue;
+        }
+        openable[i] = true;
+        presets[i] = presetsIn(*opened.stream);
+    }
+    const auto reachable = reachableFonts(presets);
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        if (!openable[i] || !reachable[i])
+            continue;
+        std::string reason;
+        const bool loaded = [&] {
+            const FluidErrorsHeld held(reason);
+            return fluid_synth_sfload(&synth, paths[i].c_str(), 0) != FLUID_FAILED;
+        }();
+        if (!loaded)
+            leaveOut(paths[i], reason);
+    }
+}
+
 } // namespace
 
 std::vector<std::string> defaultSoundFonts()
@@ -71,23 +112,17 @@ std::unique_ptr<BuiltInSynth> BuiltInSynth::load(
     if (!settings)
         return nullptr;
     FluidSynth synth(new_fluid_synth(settings.get()), &delete_fluid_synth);
-    if (!synth || soundFonts.empty())
+    if (!synth || soundFonts.empty() || !openSoundFontsOnlyAsRegularFiles(*synth, *settings))
         return nullptr;
     for (const auto& path : soundFonts) {
-        if (fluid_synth_sfload(synth.get(), path.c_str(), 1) == FLUID_FAILED)
+        if (!openSoundFont(path.c_str()).stream
+            || fluid_synth_sfload(synth.get(), path.c_str(), 0) == FLUID_FAILED)
             return nullptr;
     }
-    for (const auto& path : extraSoundFonts) {
-        std::string reason;
-        const bool loaded = [&] {
-            const FluidErrorsHeld held(reason);
-            return fluid_synth_sfload(synth.get(), path.c_str(), 1) != FLUID_FAILED;
-        }();
-        if (!loaded) {
-            std::fprintf(stderr, "tonalyx: SoundFont %s left out: %s\n", path.c_str(),
-                reason.empty() ? "FluidSynth cannot load it" : reason.c_str());
-        }
-    }
+    loadReachableFonts(*synth, extraSoundFonts);
+    // Every channel selects its preset once, from all the fonts: only those presets' samples
+    // are read, where selecting them after each font would read some of every font's.
+    fluid_synth_program_reset(synth.get());
     return std::unique_ptr<BuiltInSynth>(new BuiltInSynth(
         std::make_shared<SynthCore>(SynthCore { std::move(settings), std::move(synth) })));
 }

@@ -29,8 +29,10 @@ std::vector<std::string> defaultSoundFonts();
 class BuiltInSynth {
 public:
     // A synth with every font of `soundFonts` loaded, or nothing when one of them is missing,
-    // unreadable or broken. Then the `extraSoundFonts`, in order, so that FluidSynth searches
-    // them first: one that cannot be loaded is left out, with one line on standard error.
+    // unreadable, broken or no regular file. Then the `extraSoundFonts`, in order, so that
+    // FluidSynth searches them first: one that cannot be loaded is left out, with one line on
+    // standard error, and one that would never be heard (each of its presets is in a later one)
+    // is not loaded. The samples of a preset are read only when a channel selects it.
     static std::unique_ptr<BuiltInSynth> load(const std::vector<std::string>& soundFonts,
         const std::vector<std::string>& extraSoundFonts = {});
     BuiltInSynth(const BuiltInSynth&) = delete;

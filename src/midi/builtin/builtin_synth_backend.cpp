@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "builtin_synth_backend.h"
 
+#include <utility>
+
 namespace tonalyx::midi {
 
 namespace {
@@ -49,7 +51,15 @@ std::unique_ptr<MidiConnection> BuiltInSynthBackend::open(const std::string& ide
     if (identity != kIdentity || open_)
         return nullptr;
     if (!synth_) {
-        synth_ = BuiltInSynth::load(config_.soundFonts, config_.extraSoundFonts);
+        // Only the open that starts the load waits for it; one that comes while a load given up
+        // on still runs fails at once rather than wait behind it.
+        const bool starting = !loading_;
+        if (starting)
+            loading_ = std::make_unique<SynthLoad>(config_.soundFonts, config_.extraSoundFonts);
+        const auto waited = starting ? config_.loadTime : std::chrono::milliseconds::zero();
+        if (!loading_->waitUntil(SynthLoad::Clock::now() + waited))
+            return nullptr;
+        synth_ = std::exchange(loading_, nullptr)->take();
         if (!synth_)
             return nullptr;
     }

@@ -4,7 +4,9 @@
 #include "audio_output.h"
 #include "builtin_synth.h"
 #include "midi/midi_backend.h"
+#include "synth_load.h"
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,13 +26,17 @@ struct BuiltInSynthConfig {
     // Tried in order when the synth opens. An empty list opens it without any audio output, for
     // rendering its sound by hand.
     std::vector<std::string> audioDrivers = defaultAudioDrivers();
+    // How long the open that starts loading the fonts waits for them: a load that takes longer
+    // fails that open, and goes on; a later open takes its synth once it has ended.
+    std::chrono::milliseconds loadTime = kAudioOpenTime;
     // The thread on which the program asks the JACK server anything; the program shares one
     // between the synth and its JACK backend.
     std::shared_ptr<JackCalls> jackCalls = std::make_shared<JackCalls>();
 };
 
-// The built-in GS synth as a backend of one port. Its fonts are loaded at the first open and
-// kept for the whole run; only its audio output comes and goes with each open and close.
+// The built-in GS synth as a backend of one port. Its fonts are loaded at the first open, on a
+// thread of their own that no open waits for longer than the config's loadTime, and kept for the
+// whole run; only its audio output comes and goes with each open and close.
 class BuiltInSynthBackend final : public MidiBackend {
 public:
     static constexpr std::string_view kName = "Built-in GS Synth (FluidSynth)";
@@ -45,6 +51,7 @@ private:
     class Connection;
 
     BuiltInSynthConfig config_;
+    std::unique_ptr<SynthLoad> loading_; // until the synth is taken from it
     std::unique_ptr<BuiltInSynth> synth_;
     bool open_ = false;
 };

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fluid_log.h"
 
+#include "midi/terminal_text.h"
+
 #include <cstdio>
 #include <fluidsynth.h>
 
@@ -10,7 +12,8 @@ namespace {
 
 void toStandardError(int, const char* message, void*)
 {
-    std::fprintf(stderr, "fluidsynth: %s\n", message);
+    // FluidSynth's messages name the files it could not read.
+    std::fprintf(stderr, "fluidsynth: %s\n", escapedForTerminal(message).c_str());
 }
 
 void dropped(int, const char*, void*) { }
