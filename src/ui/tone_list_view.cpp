@@ -53,7 +53,7 @@ void ToneListView::mousePressEvent(QMouseEvent* event)
     if (index.isValid()) {
         pressedOnRow_ |= event->button();
         const auto& tone = model_->toneAt(index.row());
-        emit mouseDown(tone.program - 1, tone.bank);
+        emit mouseDown(tone.program - 1, tone.bank, event->button());
     }
     QTreeView::mousePressEvent(event);
 }
@@ -62,7 +62,7 @@ void ToneListView::mouseReleaseEvent(QMouseEvent* event)
 {
     if (pressedOnRow_.testFlag(event->button())) {
         pressedOnRow_.setFlag(event->button(), false);
-        emit mouseUp();
+        emit mouseUp(event->button());
     }
     QTreeView::mouseReleaseEvent(event);
 }

@@ -28,8 +28,8 @@ public:
     ToneListModel& toneModel() { return *model_; }
 
 signals:
-    void mouseDown(int program, int bank);
-    void mouseUp();
+    void mouseDown(int program, int bank, Qt::MouseButton button);
+    void mouseUp(Qt::MouseButton button);
     void keyDown(int program, int bank);
     void keyUp();
 
