@@ -12,6 +12,13 @@
 
 namespace tonalyx::app {
 
+namespace {
+selection::Previewer::MouseButton pressedWith(Qt::MouseButton button)
+{
+    return static_cast<selection::Previewer::MouseButton>(button);
+}
+} // namespace
+
 Application::Application(midi::DeviceList& devices, Platform& platform)
     : port_(devices)
     , lifecycle_(port_, device_, window_, previewer_, readouts_, gate_, platform)
@@ -56,11 +63,15 @@ void Application::bindButtonGrids()
             const auto value = static_cast<std::int32_t>(i);
             auto* button = grid[i];
             QObject::connect(button, &ui::PreviewButton::mouseDown, &window_,
-                [this, mouseDown, value] { pass([=, this] { (previewer_.*mouseDown)(value); }); });
+                [this, mouseDown, value](Qt::MouseButton mouse) {
+                    pass([=, this] { (previewer_.*mouseDown)(value, pressedWith(mouse)); });
+                });
             QObject::connect(button, &ui::PreviewButton::keyDown, &window_,
                 [this, keyDown, value] { pass([=, this] { (previewer_.*keyDown)(value); }); });
-            QObject::connect(button, &ui::PreviewButton::mouseUp, &window_,
-                [this] { pass([this] { previewer_.buttonMouseUp(); }); });
+            QObject::connect(
+                button, &ui::PreviewButton::mouseUp, &window_, [this](Qt::MouseButton mouse) {
+                    pass([=, this] { previewer_.buttonMouseUp(pressedWith(mouse)); });
+                });
             QObject::connect(button, &ui::PreviewButton::keyUp, &window_,
                 [this] { pass([this] { previewer_.buttonKeyUp(); }); });
             // The pointer or the focus arriving: a press may follow. Only a hint, which
@@ -82,14 +93,16 @@ void Application::bindButtonGrids()
 void Application::bindToneList()
 {
     auto* list = &window_.toneList();
-    QObject::connect(list, &ui::ToneListView::mouseDown, &window_, [this](int program, int bank) {
-        pass([=, this] { previewer_.toneMouseDown(program, bank); });
-    });
+    QObject::connect(list, &ui::ToneListView::mouseDown, &window_,
+        [this](int program, int bank, Qt::MouseButton mouse) {
+            pass([=, this] { previewer_.toneMouseDown(program, bank, pressedWith(mouse)); });
+        });
     QObject::connect(list, &ui::ToneListView::keyDown, &window_, [this](int program, int bank) {
         pass([=, this] { previewer_.toneKeyDown(program, bank); });
     });
-    QObject::connect(list, &ui::ToneListView::mouseUp, &window_,
-        [this] { pass([this] { previewer_.toneMouseUp(); }); });
+    QObject::connect(list, &ui::ToneListView::mouseUp, &window_, [this](Qt::MouseButton mouse) {
+        pass([=, this] { previewer_.toneMouseUp(pressedWith(mouse)); });
+    });
     QObject::connect(list, &ui::ToneListView::keyUp, &window_,
         [this] { pass([this] { previewer_.toneKeyUp(); }); });
 }
@@ -98,10 +111,14 @@ void Application::bindKeyboard()
 {
     for (const auto& key : window_.keys()) {
         const std::int32_t offset = key.offset;
-        QObject::connect(key.shape, &ui::KeyShape::mouseDown, &window_,
-            [this, offset] { pass([=, this] { previewer_.keyMouseDown(offset); }); });
-        QObject::connect(key.shape, &ui::KeyShape::mouseUp, &window_,
-            [this] { pass([this] { previewer_.keyMouseUp(); }); });
+        QObject::connect(
+            key.shape, &ui::KeyShape::mouseDown, &window_, [this, offset](Qt::MouseButton mouse) {
+                pass([=, this] { previewer_.keyMouseDown(offset, pressedWith(mouse)); });
+            });
+        QObject::connect(
+            key.shape, &ui::KeyShape::mouseUp, &window_, [this](Qt::MouseButton mouse) {
+                pass([=, this] { previewer_.keyMouseUp(pressedWith(mouse)); });
+            });
     }
     const std::array<std::pair<QPushButton*, std::int32_t>, 3> octaves { {
         { &window_.octaveDownButton(), -1 },

@@ -1,22 +1,34 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <array>
 #include <bitset>
 #include <cstdint>
-#include <optional>
 
 namespace tonalyx::selection {
 
-// Which notes of channel 1 are held, by a preview and by the MIDI input, so that neither ends a
+// Which notes of channel 1 are held, by the previews and by the MIDI input, so that neither ends a
 // note the other still holds: the device hears one note per number, whoever started it.
 class HeldNotes {
 public:
     static constexpr int kNotes = 128;
 
-    void previewStarted(std::int32_t note) { preview_ = note; }
-    // A preview ends whatever note its release names; the note it started is no longer its own.
-    void previewEnded() { preview_.reset(); }
-    bool previewHolds(std::int32_t note) const { return preview_ == note; }
+    // Several previews may hold notes at once, the same note too: a key held on a focused button
+    // while a mouse button holds a key of the on-screen keyboard, say.
+    void previewStarted(std::int32_t note)
+    {
+        if (inRange(note))
+            ++previews_[index(note)];
+    }
+    void previewEnded(std::int32_t note)
+    {
+        if (previewHolds(note))
+            --previews_[index(note)];
+    }
+    bool previewHolds(std::int32_t note) const
+    {
+        return inRange(note) && previews_[index(note)] > 0;
+    }
 
     void inputStarted(std::int32_t note) { set(note, true); }
     void inputEnded(std::int32_t note) { set(note, false); }
@@ -33,7 +45,7 @@ private:
             input_.set(index(note), held);
     }
 
-    std::optional<std::int32_t> preview_;
+    std::array<int, kNotes> previews_ {}; // how many previews hold each note
     std::bitset<kNotes> input_;
 };
 

@@ -16,11 +16,11 @@ Previewer::Previewer(midi::MidiOutPort& port, Readouts& readouts, HeldNotes& hel
     , held_(held)
 { }
 
-void Previewer::programMouseDown(std::int32_t program)
+void Previewer::programMouseDown(std::int32_t program, MouseButton button)
 {
     port_.send(midi::bankSelectMsb(state_.currentBank));
     port_.send(midi::programChange(program));
-    sendNoteOn();
+    sendNoteOn(mousePresses_[button]);
     state_.currentProgram = program;
     refreshReadouts();
 }
@@ -31,15 +31,15 @@ void Previewer::programKeyDown(std::int32_t program)
     if (state_.keyHeld)
         return;
     port_.send(midi::programChange(program));
-    sendNoteOn();
+    sendNoteOn(keyPress_);
     state_.currentProgram = program;
     state_.keyHeld = true;
     refreshReadouts();
 }
 
-void Previewer::bankMouseDown(std::int32_t bank)
+void Previewer::bankMouseDown(std::int32_t bank, MouseButton button)
 {
-    selectBank(bank);
+    selectBank(bank, mousePresses_[button]);
     refreshReadouts();
 }
 
@@ -47,35 +47,35 @@ void Previewer::bankKeyDown(std::int32_t bank)
 {
     if (state_.keyHeld)
         return;
-    selectBank(bank);
+    selectBank(bank, keyPress_);
     state_.keyHeld = true;
     refreshReadouts();
 }
 
 // A bank only takes effect with the next Program Change, so the current program is sent again.
-void Previewer::selectBank(std::int32_t bank)
+void Previewer::selectBank(std::int32_t bank, PressNote& press)
 {
     state_.currentBank = bank;
     port_.send(midi::bankSelectMsb(bank));
     port_.send(midi::bankSelectLsb());
     port_.send(midi::programChange(state_.currentProgram));
-    sendNoteOn();
+    sendNoteOn(press);
 }
 
-void Previewer::buttonMouseUp()
+void Previewer::buttonMouseUp(MouseButton button)
 {
-    sendNoteOff();
+    sendNoteOff(mousePresses_[button]);
 }
 
 void Previewer::buttonKeyUp()
 {
-    sendNoteOff();
+    sendNoteOff(keyPress_);
     state_.keyHeld = false;
 }
 
-void Previewer::toneMouseDown(std::int32_t program, std::int32_t bank)
+void Previewer::toneMouseDown(std::int32_t program, std::int32_t bank, MouseButton button)
 {
-    selectTone(program, bank);
+    selectTone(program, bank, mousePresses_[button]);
     refreshReadouts();
 }
 
@@ -84,40 +84,40 @@ void Previewer::toneKeyDown(std::int32_t program, std::int32_t bank)
     // Unlike a button, a held key on the list moves on to the next row, and every row sounds;
     // ending the row before first leaves one note sounding, never a pile of them.
     if (state_.keyHeld)
-        sendNoteOff();
-    selectTone(program, bank);
+        sendNoteOff(keyPress_);
+    selectTone(program, bank, keyPress_);
     state_.keyHeld = true;
     refreshReadouts();
 }
 
-void Previewer::selectTone(std::int32_t program, std::int32_t bank)
+void Previewer::selectTone(std::int32_t program, std::int32_t bank, PressNote& press)
 {
     state_.currentProgram = program;
-    selectBank(bank);
+    selectBank(bank, press);
 }
 
-void Previewer::toneMouseUp()
+void Previewer::toneMouseUp(MouseButton button)
 {
-    sendNoteOff();
+    sendNoteOff(mousePresses_[button]);
 }
 
 void Previewer::toneKeyUp()
 {
-    sendNoteOff();
+    sendNoteOff(keyPress_);
     state_.keyHeld = false;
 }
 
-void Previewer::keyMouseDown(std::int32_t offset)
+void Previewer::keyMouseDown(std::int32_t offset, MouseButton button)
 {
     port_.send(midi::bankSelectMsb(state_.currentBank));
     port_.send(midi::programChange(state_.currentProgram));
     state_.keyOffset = offset;
-    sendNoteOn();
+    sendNoteOn(mousePresses_[button]);
 }
 
-void Previewer::keyMouseUp()
+void Previewer::keyMouseUp(MouseButton button)
 {
-    sendNoteOff();
+    sendNoteOff(mousePresses_[button]);
 }
 
 void Previewer::programApproached(std::int32_t program)
@@ -153,18 +153,25 @@ void Previewer::selectFirstProgramAndBank()
     state_.currentBank = 0;
 }
 
-void Previewer::sendNoteOn()
+void Previewer::sendNoteOn(PressNote& press)
 {
+    // Pressed again before its release: the note before is no longer held by this press.
+    if (press)
+        held_.previewEnded(*press);
     const auto note = previewNote(state_);
     held_.previewStarted(note);
     port_.send(midi::noteOn(note));
+    press = note;
 }
 
 // A note the MIDI input still holds sounds on; the input's own release ends it.
-void Previewer::sendNoteOff()
+void Previewer::sendNoteOff(PressNote& press)
 {
-    const auto note = previewNote(state_);
-    held_.previewEnded();
+    // A release without a press of its own ends the note of the moment.
+    const auto note = press.value_or(previewNote(state_));
+    if (press)
+        held_.previewEnded(note);
+    press.reset();
     if (!held_.inputHolds(note))
         port_.send(midi::noteOff(note));
 }

@@ -4,6 +4,8 @@
 #include "selection_state.h"
 
 #include <cstdint>
+#include <map>
+#include <optional>
 
 namespace tonalyx::midi {
 class MidiOutPort;
@@ -17,38 +19,47 @@ class Readouts;
 // Turns presses and releases of the program buttons, bank buttons and keyboard keys into MIDI
 // messages, and keeps the selection they change. Each operation sends its messages first, back
 // to back, and refreshes the readouts last.
+//
+// A release ends the very note its press started, whatever changed in between (the key pressed
+// last, the octave, the finder's row, the page). Presses are told apart as the toolkit delivers
+// them: the keyboard has one press that sounds at a time, on whichever control has the focus, and
+// each mouse button one, since a mouse button's release goes to the widget its press went to. A
+// release with no press of its own ends the note of the moment.
 class Previewer {
 public:
+    // Which mouse button a press or release is of: any number that tells the buttons apart.
+    using MouseButton = std::uint32_t;
+
     Previewer(midi::MidiOutPort& port, Readouts& readouts, HeldNotes& held);
 
     const SelectionState& state() const { return state_; }
 
     // Program buttons, with their program 0 to 127.
-    void programMouseDown(std::int32_t program);
+    void programMouseDown(std::int32_t program, MouseButton button);
     void programKeyDown(std::int32_t program);
 
     // Bank buttons, with their bank 0 to 127. Both ways of pressing send the same messages.
-    void bankMouseDown(std::int32_t bank);
+    void bankMouseDown(std::int32_t bank, MouseButton button);
     void bankKeyDown(std::int32_t bank);
 
     // Releases of a program or bank button. A key release also ends a key press that went
     // to another button (the focus moved while the key was down).
-    void buttonMouseUp();
+    void buttonMouseUp(MouseButton button);
     void buttonKeyUp();
 
     // Rows of the tone finder's list, each with its program (0 to 127) and bank. A row selects
     // both at once and sends them with the bank's LSB, as a bank button does. A key moves from
     // row to row while it is held, and each row sounds in turn: the row before ends first.
-    void toneMouseDown(std::int32_t program, std::int32_t bank);
+    void toneMouseDown(std::int32_t program, std::int32_t bank, MouseButton button);
     void toneKeyDown(std::int32_t program, std::int32_t bank);
-    void toneMouseUp();
+    void toneMouseUp(MouseButton button);
     void toneKeyUp();
 
     // Keys of the on-screen keyboard, with their offset from middle C. They play the current
     // program and bank and leave the readouts alone; the key pressed last sets the pitch of
     // every preview.
-    void keyMouseDown(std::int32_t offset);
-    void keyMouseUp();
+    void keyMouseDown(std::int32_t offset, MouseButton button);
+    void keyMouseUp(MouseButton button);
 
     // The pointer or the keyboard focus reached a program or bank button: the device is told
     // what its press would select (the current bank with that program, or that bank with the
@@ -71,15 +82,20 @@ public:
     void refreshReadouts();
 
 private:
-    void selectBank(std::int32_t bank);
-    void selectTone(std::int32_t program, std::int32_t bank);
-    void sendNoteOn();
-    void sendNoteOff();
+    // The note a press sounds until its release, if it still does.
+    using PressNote = std::optional<std::int32_t>;
+
+    void selectBank(std::int32_t bank, PressNote& press);
+    void selectTone(std::int32_t program, std::int32_t bank, PressNote& press);
+    void sendNoteOn(PressNote& press);
+    void sendNoteOff(PressNote& press);
 
     midi::MidiOutPort& port_;
     Readouts& readouts_;
     HeldNotes& held_;
     SelectionState state_;
+    PressNote keyPress_;
+    std::map<MouseButton, PressNote> mousePresses_;
 };
 
 } // namespace tonalyx::selection

@@ -6,7 +6,7 @@
 namespace tonalyx::selection {
 
 // What every preview is built from. All fields start at 0 (the key not held) and are read at the
-// moment of each event: nothing is remembered from a press for its release.
+// moment of each press; its release ends the note the press started, whatever they say by then.
 struct SelectionState {
     std::int32_t currentProgram = 0; // 0 to 127, as sent; shown one higher
     std::int32_t octaveShift = 0; // -1, 0 or +1

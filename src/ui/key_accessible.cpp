@@ -21,14 +21,15 @@ public:
     QStringList actionNames() const override { return { pressAction() }; }
 
     // The press and the release of a click, back to back, through the key's own signals: what
-    // they send, and how the release ends the note of the press, is the selection logic's.
+    // they send, and how the release ends the note of the press, is the selection logic's. No
+    // mouse button makes it a press of its own, apart from any the mouse may hold meanwhile.
     void doAction(const QString& actionName) override
     {
         if (actionName != pressAction())
             return;
         auto* key = static_cast<KeyShape*>(widget());
-        emit key->mouseDown();
-        emit key->mouseUp();
+        emit key->mouseDown(Qt::NoButton);
+        emit key->mouseUp(Qt::NoButton);
     }
 };
 

@@ -24,7 +24,7 @@ void KeyShape::paintEvent(QPaintEvent*)
 void KeyShape::mousePressEvent(QMouseEvent* event)
 {
     event->accept();
-    emit mouseDown();
+    emit mouseDown(event->button());
 }
 
 // The second press of a double click is a press like any other.
@@ -36,7 +36,7 @@ void KeyShape::mouseDoubleClickEvent(QMouseEvent* event)
 void KeyShape::mouseReleaseEvent(QMouseEvent* event)
 {
     event->accept();
-    emit mouseUp();
+    emit mouseUp(event->button());
 }
 
 } // namespace tonalyx::ui

@@ -7,7 +7,8 @@
 namespace tonalyx::ui {
 
 // One key of the on-screen keyboard: a filled rectangle with a one-pixel black outline that
-// reports mouse presses and releases of any button. It takes no focus and never changes its look.
+// reports mouse presses and releases of any button, with the button. It takes no focus and never
+// changes its look.
 class KeyShape : public QWidget {
     Q_OBJECT
 
@@ -15,8 +16,8 @@ public:
     KeyShape(const QColor& fill, QWidget* parent);
 
 signals:
-    void mouseDown();
-    void mouseUp();
+    void mouseDown(Qt::MouseButton button);
+    void mouseUp(Qt::MouseButton button);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -23,13 +23,13 @@ PreviewButton::PreviewButton(QWidget* parent)
 
 void PreviewButton::mousePressEvent(QMouseEvent* event)
 {
-    emit mouseDown();
+    emit mouseDown(event->button());
     QPushButton::mousePressEvent(event);
 }
 
 void PreviewButton::mouseReleaseEvent(QMouseEvent* event)
 {
-    emit mouseUp();
+    emit mouseUp(event->button());
     QPushButton::mouseReleaseEvent(event);
 }
 

@@ -8,6 +8,7 @@ namespace tonalyx::ui {
 // A push button that reports the four events a preview is built from, and the two that tell a
 // press may be coming: the pointer entering it and the keyboard focus arriving. It never consumes
 // an event: focus on click, the space bar and the rest of the toolkit's handling go on as usual.
+// Mouse presses and releases come with their mouse button.
 //
 // Keys: a held key repeats its press, as the keyboard does, and only its real release is a
 // release. Where a held key comes as pairs of release and press marked as repeats (X11's default),
@@ -20,8 +21,8 @@ public:
     explicit PreviewButton(QWidget* parent = nullptr);
 
 signals:
-    void mouseDown();
-    void mouseUp();
+    void mouseDown(Qt::MouseButton button);
+    void mouseUp(Qt::MouseButton button);
     void keyDown();
     void keyUp();
     void pointerEntered();

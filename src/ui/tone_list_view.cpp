@@ -53,7 +53,7 @@ void ToneListView::mousePressEvent(QMouseEvent* event)
     if (index.isValid()) {
         pressedOnRow_ |= event->button();
         const auto& tone = model_->toneAt(index.row());
-        emit mouseDown(tone.program - 1, tone.bank);
+        emit mouseDown(tone.program - 1, tone.bank, event->button());
     }
     QTreeView::mousePressEvent(event);
 }
@@ -62,7 +62,7 @@ void ToneListView::mouseReleaseEvent(QMouseEvent* event)
 {
     if (pressedOnRow_.testFlag(event->button())) {
         pressedOnRow_.setFlag(event->button(), false);
-        emit mouseUp();
+        emit mouseUp(event->button());
     }
     QTreeView::mouseReleaseEvent(event);
 }
@@ -78,7 +78,7 @@ void ToneListView::keyPressEvent(QKeyEvent* event)
 {
     const int key = event->key();
     if (isEnter(key)) {
-        if (!event->isAutoRepeat())
+        if (!event->isAutoRepeat() && !repeatsSoundingKey(event))
             pressCurrentRow(key);
         event->accept();
         return;
@@ -90,9 +90,17 @@ void ToneListView::keyPressEvent(QKeyEvent* event)
     const QModelIndex before = currentIndex();
     QTreeView::keyPressEvent(event);
     // A held key that cannot move on (the list's end) keeps its row sounding.
-    if (event->isAutoRepeat() && currentIndex() == before && soundingKey_ != 0)
+    if (repeatsSoundingKey(event) && currentIndex() == before)
         return;
     pressCurrentRow(key);
+}
+
+// The toolkit marks a held key's repeats only where they come in pairs with releases. The program
+// asks X11 for repeats without releases, which come as plain presses: a press of the key that
+// sounds, before its release, is that key held all the same.
+bool ToneListView::repeatsSoundingKey(const QKeyEvent* event) const
+{
+    return soundingKey_ != 0 && (event->isAutoRepeat() || event->key() == soundingKey_);
 }
 
 void ToneListView::pressCurrentRow(int key)

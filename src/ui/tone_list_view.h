@@ -14,7 +14,8 @@ class ToneListModel;
 // Mouse: a press of any button on a row, the second press of a double click included, is a
 // press; its release, wherever the pointer is then, is the release.
 // Keys: Up, Down, Page Up, Page Down, Home and End move the current row, and each press that
-// lands on a row is a press of that row, a held key's repeats included as long as they move on;
+// lands on a row is a press of that row, a held key's repeats included as long as they move on
+// (a press of the key already sounding is its repeat, whether the toolkit marks it so or not);
 // Enter (either one) is a press of the current row, once however long it is held. The release of
 // the key that pressed last is the release, and so is the focus leaving the list while it is
 // down, since the release would then go elsewhere. Other keys are never reported.
@@ -27,8 +28,8 @@ public:
     ToneListModel& toneModel() { return *model_; }
 
 signals:
-    void mouseDown(int program, int bank);
-    void mouseUp();
+    void mouseDown(int program, int bank, Qt::MouseButton button);
+    void mouseUp(Qt::MouseButton button);
     void keyDown(int program, int bank);
     void keyUp();
 
@@ -43,6 +44,7 @@ protected:
 private:
     // Reports a key press of the current row, if there is one.
     void pressCurrentRow(int key);
+    bool repeatsSoundingKey(const QKeyEvent* event) const;
 
     ToneListModel* model_; // owned by this view as its Qt child
     Qt::MouseButtons pressedOnRow_;

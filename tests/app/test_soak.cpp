@@ -203,6 +203,8 @@ struct Event {
     Qt::Key key = Qt::Key_unknown;
     QString description;
     Qt::MouseButton button = Qt::NoButton;
+    // A repeat as a pair of release and press marked as repeats, else as a plain press.
+    bool markedRepeat = false;
 };
 
 bool movesFocus(Qt::Key key)
@@ -250,6 +252,10 @@ private:
     // The model's view of the program, checked against it after every event. The octave and
     // device buttons act on their click, which the model takes from the buttons themselves.
     selection::SelectionState model_;
+    // The note each press that sounds holds until its release, which ends that very note: one for
+    // each mouse button, and the key press's.
+    std::map<Qt::MouseButton, std::optional<std::uint8_t>> mouseNotes_;
+    std::optional<std::uint8_t> keyNote_;
     QStringList shownReadouts_ { "1", "0", "piano 1" };
     std::int32_t lowestKeyOffset_ = 0;
     std::int32_t highestKeyOffset_ = 0;
@@ -379,9 +385,15 @@ private:
                 heldKeys_.push_back(key);
                 return { Event::KeyPress, key, QStringLiteral("key %1 down").arg(key) };
             }
-            sendKey(false, key, true);
-            sendKey(true, key, true);
-            return { Event::KeyRepeat, key, QStringLiteral("key %1 repeats").arg(key) };
+            // As X11 sends them by default, or with detectable repeat, as the program asks.
+            const bool marked = chance(50);
+            if (marked)
+                sendKey(false, key, true);
+            sendKey(true, key, marked);
+            Event repeated { Event::KeyRepeat, key,
+                QStringLiteral("key %1 repeats%2").arg(key).arg(marked ? "" : ", unmarked") };
+            repeated.markedRepeat = marked;
+            return repeated;
         }
         const auto index = static_cast<std::size_t>(pick(int(heldKeys_.size())));
         const auto key = heldKeys_[index];
@@ -399,7 +411,7 @@ private:
         selection::SelectionState state = before;
         Messages sent;
         if (listKey_ != 0 && recorder_.toneListLostFocus) {
-            sent.push_back({ 0x90, static_cast<std::uint8_t>(selection::previewNote(before)), 0 });
+            sent.push_back(noteEnd(keyNote_, before));
             listKey_ = 0;
             state.keyHeld = false;
             model_.keyHeld = false;
@@ -409,20 +421,34 @@ private:
         return sent;
     }
 
+    // A release ends the note its press remembers, or without one the note of the moment.
+    static Bytes noteEnd(std::optional<std::uint8_t>& held, const selection::SelectionState& now)
+    {
+        const auto note = held.value_or(static_cast<std::uint8_t>(selection::previewNote(now)));
+        held.reset();
+        return { 0x90, note, 0x00 };
+    }
+
     // The short messages an event sends itself, from the selection before it and the widget it
     // reached: the program's rules for previews, written out once more. Everything else the
     // window offers (tabs, readouts, octave, GS and device buttons) sends no short message.
     Messages eventMessages(const Event& event, const selection::SelectionState& before)
     {
         selection::SelectionState& after = model_;
-        const auto note = [](const selection::SelectionState& s, std::uint8_t velocity) {
-            return Bytes { 0x90, static_cast<std::uint8_t>(selection::previewNote(s)), velocity };
+        // A press's note, remembered for its release.
+        std::optional<std::uint8_t>& held
+            = event.kind == Event::MousePress || event.kind == Event::MouseRelease
+            ? mouseNotes_[event.button]
+            : keyNote_;
+        const auto noteOn = [&held](const selection::SelectionState& s) {
+            held = static_cast<std::uint8_t>(selection::previewNote(s));
+            return Bytes { 0x90, *held, 0x7F };
         };
         const auto byte = [](std::int32_t value) { return static_cast<std::uint8_t>(value); };
         const auto bankPreview = [&](std::int32_t bank) {
             after.currentBank = bank;
             return Messages { { 0xB0, 0x00, byte(bank) }, { 0xB0, 0x20, 0x00 },
-                { 0xC0, byte(before.currentProgram) }, note(after, 0x7F) };
+                { 0xC0, byte(before.currentProgram) }, noteOn(after) };
         };
         // A finder row: its bank with the LSB, its program and the note, after ending the note
         // of the row before when a held key moves on.
@@ -430,12 +456,12 @@ private:
             toneRowSounded_ = true;
             Messages messages;
             if (endFirst)
-                messages.push_back(note(before, 0x00));
+                messages.push_back(noteEnd(held, before));
             after.currentProgram = tone.first;
             after.currentBank = tone.second;
             messages.insert(messages.end(),
                 { { 0xB0, 0x00, byte(tone.second) }, { 0xB0, 0x20, 0x00 },
-                    { 0xC0, byte(tone.first) }, note(after, 0x7F) });
+                    { 0xC0, byte(tone.first) }, noteOn(after) });
             return messages;
         };
         const QObject* pressed = recorder_.pressReceiver;
@@ -450,32 +476,34 @@ private:
             if (programOf_.contains(pressed)) {
                 after.currentProgram = programOf_[pressed];
                 return { { 0xB0, 0x00, byte(before.currentBank) },
-                    { 0xC0, byte(programOf_[pressed]) }, note(before, 0x7F) };
+                    { 0xC0, byte(programOf_[pressed]) }, noteOn(before) };
             }
             if (bankOf_.contains(pressed))
                 return bankPreview(bankOf_[pressed]);
             if (keyOffsetOf_.contains(pressed)) {
                 after.keyOffset = keyOffsetOf_[pressed];
                 return { { 0xB0, 0x00, byte(before.currentBank) },
-                    { 0xC0, byte(before.currentProgram) }, note(after, 0x7F) };
+                    { 0xC0, byte(before.currentProgram) }, noteOn(after) };
             }
             return {};
         case Event::MouseRelease:
             if (released == toneList_->viewport() && listButtons_.erase(event.button) > 0)
-                return { note(before, 0x00) };
+                return { noteEnd(held, before) };
             if (programOf_.contains(released) || bankOf_.contains(released)
                 || keyOffsetOf_.contains(released))
-                return { note(before, 0x00) };
+                return { noteEnd(held, before) };
             return {};
         case Event::KeyPress:
         case Event::KeyRepeat:
             if (keyed == toneList_ && (event.key == Qt::Key_Down || event.key == Qt::Key_Return)) {
                 // The list's rule: a press on the current row after the key moved it; Enter's
-                // repeats, and a held Down that could not move on, keep the row sounding.
+                // repeats, and a held Down that could not move on, keep the row sounding. The
+                // list knows a repeat by its mark, or as a press of the key that sounds.
                 const QModelIndex current = toneList_->currentIndex();
-                const bool repeat = event.kind == Event::KeyRepeat;
-                if (!current.isValid() || (repeat && event.key == Qt::Key_Return)
-                    || (repeat && current.row() == listRowBefore_ && listKey_ != 0))
+                const bool marked = event.kind == Event::KeyRepeat && event.markedRepeat;
+                const bool holding = listKey_ != 0 && (marked || event.key == listKey_);
+                if (!current.isValid() || (event.key == Qt::Key_Return && (marked || holding))
+                    || (holding && current.row() == listRowBefore_))
                     return {};
                 listKey_ = event.key;
                 after.keyHeld = true;
@@ -487,7 +515,7 @@ private:
             if (programOf_.contains(keyed)) {
                 after.currentProgram = programOf_[keyed];
                 after.keyHeld = true;
-                return { { 0xC0, byte(programOf_[keyed]) }, note(before, 0x7F) };
+                return { { 0xC0, byte(programOf_[keyed]) }, noteOn(before) };
             }
             if (bankOf_.contains(keyed)) {
                 after.keyHeld = true;
@@ -498,11 +526,11 @@ private:
             if (keyed == toneList_ && listKey_ != 0 && event.key == listKey_) {
                 listKey_ = 0;
                 after.keyHeld = false;
-                return { note(before, 0x00) };
+                return { noteEnd(held, before) };
             }
             if (!movesFocus(event.key) && (programOf_.contains(keyed) || bankOf_.contains(keyed))) {
                 after.keyHeld = false;
-                return { note(before, 0x00) };
+                return { noteEnd(held, before) };
             }
             return {};
         case Event::MouseMove:

@@ -2,8 +2,9 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # A person's session with the installed program: it is started from its menu entry on a real X
 # display with a window manager, with a settings file that chooses a JACK port as the device; the
-# person clicks a program button and a key of the on-screen keyboard, holds a key on the focused
-# button, uses the octave and GS buttons and closes the window through the window manager. Every
+# person finds a tone by name and holds Down on the list's only row, clicks a program button and a
+# key of the on-screen keyboard, holds a key on the focused button, uses the octave and GS buttons
+# and closes the window through the window manager. Every
 # byte the program sends is captured on the JACK port and must be exactly what those actions
 # mean; the window's screenshot and the settings file written on closing are checked too.
 #   desktop_session.sh PREFIX DISPLAY-FIXTURE-DIR JACK-SERVER DEVICE-NUMBER-TOOL CAPTURE-CLIENT WORK-DIR
@@ -138,6 +139,17 @@ step() {
     bytes_fail "after: $what, the port received '$(captured)', expected '$expected'"
 }
 
+# The tab bar has the focus at start-up; a click on the first tab, the page shown, only makes the
+# window active. The X server repeats a held key as presses alone, as the program asks it to.
+first_tab_x=$((8 + 30)) first_tab_y=12
+find_tone() {
+  click "$first_tab_x" "$first_tab_y" && xdotool key Right Right Right Tab &&
+    xdotool type --delay 20 "$1" && xdotool key Tab
+}
+step "on the finder's page, a search that lists one row, Gun Shot" "" find_tone "gun shot"
+step "Down held on the only row: it sounds once however long it is held" \
+  "b0 00 00 b0 20 00 c0 7f 90 3c 7f 90 3c 00" hold_key Down
+step "back to the first page" "" click "$first_tab_x" "$first_tab_y"
 button5_x=$((8 + 2 + 8 + 16)) button5_y=$((0 + 25 + 8 + 40 * 4 + 16))
 step "a click on Button5 (program 5), which takes the focus" \
   "b0 00 00 c0 04 90 3c 7f 90 3c 00" click "$button5_x" "$button5_y"

@@ -46,13 +46,15 @@ struct Selection {
 };
 
 // Runs one gesture written as "what value…", e.g. "programDown 4", "keyUp" or "input 91 3C 40"
-// (a message arriving at the MIDI input, in hexadecimal).
+// (a message arriving at the MIDI input, in hexadecimal). Mouse presses and releases are of the
+// left button, or of the right one with "right" last ("pianoDown 0 right", "pianoUp right").
 void perform(Selection& selection, const QString& gesture)
 {
     auto& previewer = selection.previewer;
     const QStringList words = gesture.split(QLatin1Char(' '));
     const int value = words.size() > 1 ? words[1].toInt() : 0;
     const QString& what = words[0];
+    const selection::Previewer::MouseButton mouse = words.last() == "right" ? 2 : 1;
     if (what == "input") {
         midi::ShortMessage message;
         for (qsizetype i = 1; i < words.size(); ++i)
@@ -62,21 +64,21 @@ void perform(Selection& selection, const QString& gesture)
     } else if (what == "releaseInput")
         selection.thru.releaseHeld();
     else if (what == "programDown")
-        previewer.programMouseDown(value);
+        previewer.programMouseDown(value, mouse);
     else if (what == "programKey")
         previewer.programKeyDown(value);
     else if (what == "bankDown")
-        previewer.bankMouseDown(value);
+        previewer.bankMouseDown(value, mouse);
     else if (what == "bankKey")
         previewer.bankKeyDown(value);
     else if (what == "buttonUp")
-        previewer.buttonMouseUp();
+        previewer.buttonMouseUp(mouse);
     else if (what == "keyUp")
         previewer.buttonKeyUp();
     else if (what == "pianoDown")
-        previewer.keyMouseDown(value);
+        previewer.keyMouseDown(value, mouse);
     else if (what == "pianoUp")
-        previewer.keyMouseUp();
+        previewer.keyMouseUp(mouse);
     else if (what == "octave")
         previewer.setOctaveShift(value);
     else if (what == "switched")
@@ -116,9 +118,15 @@ private slots:
             << Messages { { 0xB0, 0, 0 }, { 0xC0, 0 }, { 0x90, 41, 127 }, { 0x90, 41, 0 },
                    { 0xB0, 0, 0 }, { 0xC0, 0 }, { 0x90, 29, 127 } }
             << QStringList { "1", "0", "piano 1" };
-        QTest::newRow("release after a shift ends the shifted note")
+        QTest::newRow("release after a shift ends the note its press started")
             << QStringList { "pianoDown 36", "octave 1", "pianoUp" }
-            << Messages { { 0xB0, 0, 0 }, { 0xC0, 0 }, { 0x90, 96, 127 }, { 0x90, 108, 0 } }
+            << Messages { { 0xB0, 0, 0 }, { 0xC0, 0 }, { 0x90, 96, 127 }, { 0x90, 96, 0 } }
+            << QStringList {};
+        QTest::newRow("each mouse button's release ends its own press")
+            << QStringList { "pianoDown 0", "octave 1", "pianoDown 0 right", "pianoUp",
+                   "pianoUp right" }
+            << Messages { { 0xB0, 0, 0 }, { 0xC0, 0 }, { 0x90, 60, 127 }, { 0xB0, 0, 0 },
+                   { 0xC0, 0 }, { 0x90, 72, 127 }, { 0x90, 60, 0 }, { 0x90, 72, 0 } }
             << QStringList {};
         QTest::newRow("after a switch the piano plays program 0 in bank 0")
             << QStringList { "programDown 4", "bankDown 8", "switched", "pianoDown 0" }

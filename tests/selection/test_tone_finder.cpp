@@ -60,16 +60,18 @@ void sendKey(QWidget* widget, QEvent::Type type, Qt::Key key, bool autoRepeat)
     QApplication::sendEvent(widget, &event);
 }
 
-// A key held down on X11 without detectable repeat: one press, then pairs of release and press
-// marked as repeats, then the real release. With `pairs` false, the repeats are presses alone,
-// as the program asks X11 to send them.
-void holdKey(QWidget* widget, Qt::Key key, int repeats, bool pairs = true)
+// How a held key's repeats arrive between its press and its release: from X11 by default, as pairs
+// of release and press marked as repeats; elsewhere as marked presses alone; from X11 with
+// detectable repeat, as the program asks for, as presses alone that the toolkit cannot mark.
+enum class Repeats { MarkedPairs, MarkedPresses, UnmarkedPresses };
+
+void holdKey(QWidget* widget, Qt::Key key, int repeats, Repeats how = Repeats::MarkedPairs)
 {
     sendKey(widget, QEvent::KeyPress, key, false);
     for (int i = 0; i < repeats; ++i) {
-        if (pairs)
+        if (how == Repeats::MarkedPairs)
             sendKey(widget, QEvent::KeyRelease, key, true);
-        sendKey(widget, QEvent::KeyPress, key, true);
+        sendKey(widget, QEvent::KeyPress, key, how != Repeats::UnmarkedPresses);
     }
     sendKey(widget, QEvent::KeyRelease, key, false);
 }
@@ -83,10 +85,12 @@ const Tone kHolsStrings { 98, 4, "Hols Strings" };
 const Tone kViolin { 41, 0, "Violin" };
 const Tone kSlowViolin { 41, 8, "Slow Violin" };
 const Tone kEchoBell { 41, 127, "Echo Bell" };
+const Tone kJungleTune { 128, 127, "Jungle Tune" };
 
 } // namespace
 
 Q_DECLARE_METATYPE(Tone)
+Q_DECLARE_METATYPE(Repeats)
 
 class TestToneFinder : public QObject {
     Q_OBJECT
@@ -246,34 +250,63 @@ private slots:
     }
 
     // A held key moves from row to row and each row sounds in turn, its note ending before the
-    // next starts; the release ends the last. At the list's end the repeats keep the last row
-    // sounding. Whichever way X11 sends the repeats, nothing is left sounding.
+    // next starts; the release ends the last. Held where the list cannot move (its first or last
+    // row, a list of one row), the key sounds its row once, for as long as it is held. Whichever
+    // way the repeats come, nothing is left sounding.
     void heldKeyAuditionsRowAfterRow_data()
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<int>("startRow");
         QTest::addColumn<int>("key");
         QTest::addColumn<int>("repeats");
-        QTest::addColumn<bool>("pairs");
+        QTest::addColumn<Repeats>("how");
         QTest::addColumn<QList<Tone>>("sounded");
+        const auto pairs = Repeats::MarkedPairs;
         const QList<Tone> firstFour { kStrings2, kChamberStrings, kChoirStrings,
             Tone { 49, 12, "Strings+Horn" } };
         QTest::newRow("down, repeats as pairs")
-            << "strings" << 0 << int(Qt::Key_Down) << 3 << true << firstFour;
+            << "strings" << 0 << int(Qt::Key_Down) << 3 << pairs << firstFour;
         QTest::newRow("down, repeats as presses")
-            << "strings" << 0 << int(Qt::Key_Down) << 3 << false << firstFour;
+            << "strings" << 0 << int(Qt::Key_Down) << 3 << Repeats::MarkedPresses << firstFour;
+        QTest::newRow("down, repeats unmarked")
+            << "strings" << 0 << int(Qt::Key_Down) << 3 << Repeats::UnmarkedPresses << firstFour;
         QTest::newRow("up at the top")
-            << "strings" << 1 << int(Qt::Key_Up) << 4 << true << QList<Tone> { kStrings };
+            << "strings" << 1 << int(Qt::Key_Up) << 4 << pairs << QList<Tone> { kStrings };
         QTest::newRow("down past the end")
-            << "41" << 2 << int(Qt::Key_Down) << 5 << true << QList<Tone> { kEchoBell };
-        QTest::newRow("end") << "strings" << 0 << int(Qt::Key_End) << 0 << true
+            << "41" << 2 << int(Qt::Key_Down) << 5 << pairs << QList<Tone> { kEchoBell };
+        QTest::newRow("end") << "strings" << 0 << int(Qt::Key_End) << 0 << pairs
                              << QList<Tone> { kOudStrings };
-        QTest::newRow("home") << "strings" << 33 << int(Qt::Key_Home) << 2 << true
+        QTest::newRow("home") << "strings" << 33 << int(Qt::Key_Home) << 2 << pairs
                               << QList<Tone> { kStrings };
         QTest::newRow("page down to the end")
-            << "41" << 0 << int(Qt::Key_PageDown) << 1 << true << QList<Tone> { kEchoBell };
+            << "41" << 0 << int(Qt::Key_PageDown) << 1 << pairs << QList<Tone> { kEchoBell };
         QTest::newRow("page up from the end")
-            << "strings" << 33 << int(Qt::Key_PageUp) << 0 << true << QList<Tone>();
+            << "strings" << 33 << int(Qt::Key_PageUp) << 0 << pairs << QList<Tone>();
+        const struct {
+            const char* where;
+            const char* typed;
+            int row;
+            Tone tone;
+        } edges[] = { { "last row", "strings", 33, kOudStrings },
+            { "first row", "strings", 0, kStrings }, { "one row", "jungle tune", 0, kJungleTune } };
+        const std::pair<const char*, Qt::Key> keys[] = { { "down", Qt::Key_Down },
+            { "up", Qt::Key_Up }, { "home", Qt::Key_Home }, { "end", Qt::Key_End } };
+        for (const auto& edge : edges) {
+            for (const auto& [name, key] : keys) {
+                // Only a key that cannot move from the row: down and end at the last, up and
+                // home at the first, any of them in a list of one.
+                const bool towardsEnd = key == Qt::Key_Down || key == Qt::Key_End;
+                if (edge.row > 0 ? !towardsEnd
+                                 : edge.typed == QLatin1String("strings") && towardsEnd)
+                    continue;
+                for (const auto how : { pairs, Repeats::UnmarkedPresses }) {
+                    QTest::addRow("%s held on the %s, repeats %s", name, edge.where,
+                        how == pairs ? "as pairs" : "unmarked")
+                        << edge.typed << edge.row << int(key) << 4 << how
+                        << QList<Tone> { edge.tone };
+                }
+            }
+        }
     }
     void heldKeyAuditionsRowAfterRow()
     {
@@ -281,13 +314,13 @@ private slots:
         QFETCH(int, startRow);
         QFETCH(int, key);
         QFETCH(int, repeats);
-        QFETCH(bool, pairs);
+        QFETCH(Repeats, how);
         QFETCH(QList<Tone>, sounded);
 
         search(typed);
         focusRow(startRow);
         run_->recorder().clearCalls();
-        holdKey(&list(), Qt::Key(key), repeats, pairs);
+        holdKey(&list(), Qt::Key(key), repeats, how);
 
         const Messages sent = run_->sentMessages();
         if (sounded.isEmpty()) {
@@ -316,23 +349,28 @@ private slots:
     {
         QTest::addColumn<int>("key");
         QTest::addColumn<int>("repeats");
+        QTest::addColumn<Repeats>("how");
         QTest::addColumn<int>("row");
         QTest::addColumn<Tone>("tone");
-        QTest::newRow("return") << int(Qt::Key_Return) << 0 << 2 << kSlowViolin;
+        const auto pairs = Repeats::MarkedPairs;
+        QTest::newRow("return") << int(Qt::Key_Return) << 0 << pairs << 2 << kSlowViolin;
         QTest::newRow("return, held")
-            << int(Qt::Key_Return) << 6 << 1 << Tone { 41, 1, "Violin Atk:" };
-        QTest::newRow("keypad enter, held") << int(Qt::Key_Enter) << 3 << 3 << kEchoBell;
+            << int(Qt::Key_Return) << 6 << pairs << 1 << Tone { 41, 1, "Violin Atk:" };
+        QTest::newRow("keypad enter, held") << int(Qt::Key_Enter) << 3 << pairs << 3 << kEchoBell;
+        QTest::newRow("return, held, repeats unmarked")
+            << int(Qt::Key_Return) << 4 << Repeats::UnmarkedPresses << 3 << kEchoBell;
     }
     void enterPreviewsTheCurrentRow()
     {
         QFETCH(int, key);
         QFETCH(int, repeats);
+        QFETCH(Repeats, how);
         QFETCH(int, row);
         QFETCH(Tone, tone);
         search(QStringLiteral("41"));
         focusRow(row);
         run_->recorder().clearCalls();
-        holdKey(&list(), Qt::Key(key), repeats);
+        holdKey(&list(), Qt::Key(key), repeats, how);
         QCOMPARE(run_->sentMessages(), followedBy(preview(tone), noteOff()));
         QCOMPARE(run_->readouts(), readoutsOf(tone));
         QCOMPARE(list().currentIndex().row(), row);
