@@ -44,16 +44,7 @@ fail() {
   exit 1
 }
 
-# Waits until a command succeeds; the limit only turns a hang into a failure.
-wait_until() {
-  local what="$1"
-  shift
-  for _ in $(seq 200); do
-    "$@" && return 0
-    sleep 0.1
-  done
-  fail "gave up waiting for $what"
-}
+. "$here/x_window.sh"
 
 "$display_fixture" start "$work/display" || fail "no display"
 export DISPLAY
@@ -79,26 +70,16 @@ window="$(timeout 20 xdotool search --sync --onlyvisible --name '^Tonalyx$' | he
 [ -n "$window" ] || fail "the program's window did not appear"
 wait_until "the GS reset of start-up" got_reset first
 
-# The frame's outer rectangle (x y width height), and the client's corner.
-outer() {
-  local extents left right top bottom
-  extents="$(xprop -id "$window" _NET_FRAME_EXTENTS 2>/dev/null | sed -n 's/.*= //p' | tr -d ',')"
-  [ -n "$extents" ] || return 1
-  read -r left right top bottom <<<"$extents"
-  xwininfo -id "$window" |
-    awk -F: -v l="$left" -v r="$right" -v t="$top" -v b="$bottom" '
-      /Absolute upper-left X/ { x = $2 } /Absolute upper-left Y/ { y = $2 }
-      /^ *Width/ { w = $2 } /^ *Height/ { h = $2 }
-      END { print x - l, y - t, w + l + r, h + t + b, x + 0, y + 0 }'
-}
-placed() { [ "$(outer | cut -d' ' -f1-4)" = "100 80 679 526" ]; }
+placed() { [ "$(frame_of "$window")" = "100 80 679 526" ]; }
 wait_until "the window at its place" placed
 # The window is moved from outside, as a person dragging its title bar would. Whether the window
 # manager puts the frame's corner or the client's there depends on the window's gravity.
 xdotool windowmove "$window" 300 200
-moved() { [[ " $(outer) " =~ " 300 200 " ]]; }
+client_corner() { xwininfo -id "$window" | awk -F: '/Absolute upper-left [XY]/ { printf "%d ", $2 }'; }
+moved() { [[ " $(frame_of "$window") $(client_corner)" =~ " 300 200 " ]]; }
 wait_until "the window to move" moved
-read -r x y width height client_x client_y <<<"$(outer)"
+read -r x y width height <<<"$(frame_of "$window")"
+read -r client_x client_y <<<"$(client_corner)"
 
 # The device switch, clicked after the move: once its GS reset reaches the second port, the
 # program has taken in the move too, which came before it.

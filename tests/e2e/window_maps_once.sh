@@ -50,16 +50,7 @@ fail() {
   exit 1
 }
 
-# Waits until a command succeeds; the limit only turns a hang into a failure.
-wait_until() {
-  local what="$1"
-  shift
-  for _ in $(seq 300); do
-    "$@" && return 0
-    sleep 0.05
-  done
-  fail "gave up waiting for $what"
-}
+. "$here/x_window.sh"
 lines_of() { grep -c "^$1" "$work/frames.txt"; }
 at_least() { (($(lines_of "$1") >= $2)); }
 
