@@ -14,7 +14,7 @@ namespace {
 // A window manager that answers does so within a few milliseconds. This bounds how long the first
 // show waits for one that says it answers and does not (fluxbox 1.3.7 answers only for windows it
 // already manages); the window is then fitted once it is mapped.
-constexpr std::chrono::milliseconds kFrameAnswerPatience { 25 };
+constexpr std::chrono::milliseconds kFrameAnswerPatience { 10 };
 } // namespace
 
 OuterFrame::OuterFrame(QWidget& window)
