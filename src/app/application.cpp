@@ -22,7 +22,7 @@ selection::Previewer::MouseButton pressedWith(Qt::MouseButton button)
 Application::Application(midi::DeviceList& devices, Platform& platform)
     : port_(devices)
     , lifecycle_(port_, device_, window_, previewer_, readouts_, gate_, platform)
-    , deviceCommands_(port_, device_, previewer_, readouts_, platform)
+    , deviceCommands_(port_, device_, previewer_, readouts_, platform, lifecycle_)
 {
     window_.setCloseHandler([this] {
         thru_.releaseHeld();

@@ -32,6 +32,10 @@ public:
     // Runs the shut-down of a close without a box, for a program the system is ending; the event
     // loop is left to the caller.
     void shutDownForSignal();
+    // Whether the program may end: a shut-down has run.
+    bool hasEnded() const { return lifecycle_.hasEnded(); }
+    // For a program that ends without a shut-down; see Lifecycle::saveAtExit.
+    void saveAtExit() { lifecycle_.saveAtExit(); }
 
     ui::MainWindow& window() { return window_; }
 

@@ -2,6 +2,7 @@
 #include "device_commands.h"
 
 #include "current_device.h"
+#include "lifecycle.h"
 #include "messages.h"
 #include "midi/midi_out_port.h"
 #include "platform.h"
@@ -18,20 +19,26 @@ constexpr std::chrono::milliseconds kSwitchSettleTime { 200 };
 } // namespace
 
 DeviceCommands::DeviceCommands(midi::MidiOutPort& port, CurrentDevice& device,
-    selection::Previewer& previewer, selection::Readouts& readouts, Platform& platform)
+    selection::Previewer& previewer, selection::Readouts& readouts, Platform& platform,
+    const Lifecycle& lifecycle)
     : port_(port)
     , device_(device)
     , previewer_(previewer)
     , readouts_(readouts)
     , platform_(platform)
+    , lifecycle_(lifecycle)
 { }
 
 void DeviceCommands::switchToNextDevice()
 {
     port_.close();
     device_.moveToNext();
-    if (!port_.open(device_.number))
+    if (!port_.open(device_.number)) {
+        // The box runs an event loop of its own, in which a signal may end the program.
         platform_.showMessage(messages::cannotOpenDevice());
+        if (lifecycle_.hasEnded())
+            return;
+    }
     port_.reset();
     port_.sendGsReset();
     platform_.sleep(kSwitchSettleTime);

@@ -11,6 +11,7 @@ class Readouts;
 
 namespace tonalyx::app {
 
+class Lifecycle;
 class Platform;
 struct CurrentDevice;
 
@@ -18,10 +19,11 @@ struct CurrentDevice;
 class DeviceCommands {
 public:
     DeviceCommands(midi::MidiOutPort& port, CurrentDevice& device, selection::Previewer& previewer,
-        selection::Readouts& readouts, Platform& platform);
+        selection::Readouts& readouts, Platform& platform, const Lifecycle& lifecycle);
 
     // Moves on to the next output device and brings it to a known state: all notes off, GS
-    // defaults, program 0 in bank 0.
+    // defaults, program 0 in bank 0. When the next device cannot be opened, a box says so; if the
+    // program is ended while it is up, nothing more is done.
     void switchToNextDevice();
     // Sends the GS reset again, for instance after another program changed the synthesiser.
     void sendGsReset();
@@ -32,6 +34,7 @@ private:
     selection::Previewer& previewer_;
     selection::Readouts& readouts_;
     Platform& platform_;
+    const Lifecycle& lifecycle_;
 };
 
 } // namespace tonalyx::app

@@ -42,7 +42,11 @@ Lifecycle::Lifecycle(midi::MidiOutPort& port, CurrentDevice& device, ui::MainWin
     , readouts_(readouts)
     , gate_(gate)
     , platform_(platform)
-{ }
+    , lastOuter_(window.outerGeometry())
+{
+    QObject::connect(&window_, &ui::MainWindow::outerGeometryChanged, &window_,
+        [this] { lastOuter_ = window_.outerGeometry(); });
+}
 
 std::int32_t deviceToOpen(const SettingsFile& settings, std::int32_t count)
 {
@@ -62,23 +66,35 @@ std::int32_t savedDevice(const Platform& platform, std::int32_t count)
 
 void Lifecycle::startUp()
 {
+    if (ended_)
+        return;
     device_.count = port_.deviceCount();
-    if (device_.count == 0)
+    if (device_.count == 0) {
         platform_.showMessage(messages::noDevice());
+        if (ended_)
+            return;
+    }
 
     const SettingsLocation location
         = locateSettings(platform_.executablePath(), platform_.configurationHome());
     settings_.emplace(location.written);
-    if (settings_->load(location.read) == SettingsFile::LoadResult::Unreadable) {
-        keepUnreadableFile_ = location.read == location.written;
-        platform_.showError(messages::cannotReadFile(location.read));
-    }
+    const bool unreadable = settings_->load(location.read) == SettingsFile::LoadResult::Unreadable;
+    keepUnreadableFile_ = unreadable && location.read == location.written;
+    // Placed before the box, so that a shut-down from inside it writes what a close would.
     placeWindow();
+    if (unreadable) {
+        platform_.showError(messages::cannotReadFile(location.read));
+        if (ended_)
+            return;
+    }
 
     device_.number = deviceToOpen(*settings_, device_.count);
 
-    if (!port_.open(device_.number))
+    if (!port_.open(device_.number)) {
         platform_.showMessage(messages::cannotOpenDevice());
+        if (ended_)
+            return;
+    }
     port_.sendGsReset();
     // The device settles while the window appears; nothing the user does reaches it until then.
     gate_.closeFor(platform_, kGsResetSettleTime);
@@ -100,30 +116,40 @@ void Lifecycle::placeWindow()
 bool Lifecycle::shutDown(Ending ending)
 {
     port_.close();
-    if (!settings_)
-        return true;
+    if (settings_) {
+        if (!saveSettings(window_.outerGeometry(), ending))
+            return false;
+        settings_.reset();
+    }
+    ended_ = true;
+    return true;
+}
 
-    const QRect outer = window_.outerGeometry();
+void Lifecycle::saveAtExit()
+{
+    // No one is there to answer a box, as at a signal.
+    if (settings_ && !ended_ && saveSettings(lastOuter_, Ending::BySignal))
+        settings_.reset();
+}
+
+bool Lifecycle::saveSettings(const QRect& outer, Ending ending)
+{
     settings_->writeInteger(setting::kWindowHeight, outer.height());
     settings_->writeInteger(setting::kWindowWidth, outer.width());
     settings_->writeInteger(setting::kWindowTop, outer.top());
     settings_->writeInteger(setting::kWindowLeft, outer.left());
     settings_->writeInteger(setting::kDeviceNumber, device_.number);
-
-    if (!keepUnreadableFile_) {
-        switch (settings_->save()) {
-        case SettingsFile::SaveResult::Written:
-            break;
-        case SettingsFile::SaveResult::ReadOnly:
-            platform_.printNotice(messages::notSavedReadOnly(settings_->path()));
-            break;
-        case SettingsFile::SaveResult::Failed:
-            if (!endAfterFailedSave(ending))
-                return false;
-            break;
-        }
+    if (keepUnreadableFile_)
+        return true;
+    switch (settings_->save()) {
+    case SettingsFile::SaveResult::Written:
+        return true;
+    case SettingsFile::SaveResult::ReadOnly:
+        platform_.printNotice(messages::notSavedReadOnly(settings_->path()));
+        return true;
+    case SettingsFile::SaveResult::Failed:
+        return endAfterFailedSave(ending);
     }
-    settings_.reset();
     return true;
 }
 

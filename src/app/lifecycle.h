@@ -3,6 +3,7 @@
 
 #include "settings_file.h"
 
+#include <QRect>
 #include <optional>
 
 namespace tonalyx::midi {
@@ -41,7 +42,9 @@ public:
     enum class Ending { ByWindow, BySignal };
 
     // Runs once, before the window is first shown. Every step runs whatever the earlier ones found;
-    // problems are reported in boxes and start-up goes on.
+    // problems are reported in boxes and start-up goes on, unless the program was ended while a
+    // box was up (a box runs an event loop of its own, in which a signal runs the shut-down). It
+    // does nothing once the program has ended.
     void startUp();
     // Closes the device and writes the settings; true when the program may end. A file whose
     // permissions forbid writing is left as it is, and a line on the standard error says so.
@@ -49,11 +52,22 @@ public:
     // first time, so that the user may put it right and close again; the next such close ends
     // after its box, so that nothing can keep the window open for good. A signal never shows a
     // box: a line on the standard error says the settings were not saved, and the program ends.
-    // Called again, it repeats the whole shut-down.
+    // Called again, it repeats the whole shut-down. Before the settings file has been read there
+    // is nothing to write, and the file is left as it is.
     bool shutDown(Ending ending);
+    // Whether a shut-down has let the program end.
+    bool hasEnded() const { return ended_; }
+    // Writes the settings when the program ends without a shut-down, as when the connection to the
+    // display breaks, as a signal's shut-down would: the window's outer rectangle as last seen and
+    // the device in use. Touches neither the window system nor a widget. Nothing once the program
+    // has ended, or before the settings file has been read.
+    void saveAtExit();
 
 private:
     void placeWindow();
+    // Writes the settings file (unless it is one to be kept as it is); false when the program may
+    // not end yet, after a box that asks the user to put a failed save right.
+    bool saveSettings(const QRect& outer, Ending ending);
     // After a save that failed: whether the program may end anyway.
     bool endAfterFailedSave(Ending ending);
 
@@ -70,6 +84,10 @@ private:
     // one written from defaults.
     bool keepUnreadableFile_ = false;
     bool saveFailedBefore_ = false;
+    bool ended_ = false;
+    // The window's outer rectangle, followed as it moves and changes size, for a save that may
+    // not ask the window.
+    QRect lastOuter_;
 };
 
 } // namespace tonalyx::app

@@ -2,6 +2,7 @@
 #include "application.h"
 #include "command_line.h"
 #include "display_check.h"
+#include "exit_hook.h"
 #include "key_repeat.h"
 #include "midi/builtin/sound_font_folder.h"
 #include "midi/system_devices.h"
@@ -22,6 +23,9 @@ int main(int argc, char* argv[])
         return *status;
     if (!tonalyx::app::prepareWindowSystem())
         return EXIT_FAILURE;
+    // From here on a signal ends the program the way a close of the window does, whenever it
+    // comes: it is noted at once and acted on at the next moment the program can act.
+    tonalyx::app::TerminationSignals endOnSignal;
 
     // The saved device starts opening (a synth loading its SoundFonts, a JACK connection being
     // made) while the window system starts and the window is built.
@@ -39,13 +43,20 @@ int main(int argc, char* argv[])
     QApplication::setApplicationVersion(QString::fromLatin1(tonalyx::kProductVersion));
 
     tonalyx::app::Application app(*devices, platform);
-    app.start();
-    app.window().show();
-    // Until here a signal ends the program at once, as there is nothing yet to keep; from here
-    // on it ends it the way a close of the window does.
-    const tonalyx::app::TerminationSignals endOnSignal([&app] {
+    // A box of start-up or of a switch runs an event loop of its own: the shut-down may run
+    // inside it, and the loops end once control is back in them. The main loop, which would start
+    // afresh, is then not entered at all.
+    endOnSignal.callOnSignal([&app] {
         app.shutDownForSignal();
         QCoreApplication::exit(EXIT_SUCCESS);
     });
+    // The toolkit's X11 plugin ends the program with exit(1) when the display goes away.
+    const tonalyx::app::ExitHook saveOnLostDisplay([&app] { app.saveAtExit(); });
+    endOnSignal.callIfRaised();
+    app.start();
+    endOnSignal.callIfRaised();
+    if (app.hasEnded())
+        return EXIT_SUCCESS;
+    app.window().show();
     return QApplication::exec();
 }

@@ -26,8 +26,7 @@ void onTerminationSignal(int signal)
 
 } // namespace
 
-TerminationSignals::TerminationSignals(std::function<void()> onSignal)
-    : onSignal_(std::move(onSignal))
+TerminationSignals::TerminationSignals()
 {
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0)
@@ -35,10 +34,6 @@ TerminationSignals::TerminationSignals(std::function<void()> onSignal)
     readEnd_ = ends[0];
     writeEnd_ = ends[1];
     handlerWriteEnd.store(writeEnd_);
-
-    notifier_ = std::make_unique<QSocketNotifier>(readEnd_, QSocketNotifier::Read);
-    QObject::connect(
-        notifier_.get(), &QSocketNotifier::activated, notifier_.get(), [this] { drainAndCall(); });
 
     struct sigaction action { };
     action.sa_handler = onTerminationSignal;
@@ -63,12 +58,28 @@ TerminationSignals::~TerminationSignals()
     ::close(writeEnd_);
 }
 
-void TerminationSignals::drainAndCall()
+void TerminationSignals::callOnSignal(std::function<void()> onSignal)
 {
+    onSignal_ = std::move(onSignal);
+    if (readEnd_ < 0 || notifier_)
+        return;
+    notifier_ = std::make_unique<QSocketNotifier>(readEnd_, QSocketNotifier::Read);
+    QObject::connect(
+        notifier_.get(), &QSocketNotifier::activated, notifier_.get(), [this] { callIfRaised(); });
+}
+
+void TerminationSignals::callIfRaised()
+{
+    // Until there is a call to make, a signal stays noted in the pipe.
+    if (readEnd_ < 0 || !onSignal_)
+        return;
     // Several signals before the loop came round are one request.
+    bool raised = false;
     unsigned char numbers[64];
-    while (::read(readEnd_, numbers, sizeof numbers) > 0) { }
-    onSignal_();
+    while (::read(readEnd_, numbers, sizeof numbers) > 0)
+        raised = true;
+    if (raised)
+        onSignal_();
 }
 
 } // namespace tonalyx::app

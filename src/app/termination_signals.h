@@ -13,19 +13,25 @@ namespace tonalyx::app {
 // SIGTERM (a logout), SIGHUP (a closed terminal) and SIGINT (Ctrl+C) turned into a call on the
 // user-interface thread, so that they can end the program the way closing its window does. The
 // handler only writes the signal's number into a pipe, which is all that is safe inside a signal
-// handler; a notifier on the other end makes the call from the event loop. While this lives the
-// signals no longer end the program by themselves; afterwards they do again. One at a time.
+// handler. A signal is so noted from the moment this is made, before the program has anything to
+// act with; once there is, a notifier on the other end makes the call from whichever event loop
+// runs (a box's own, or the main one), and callIfRaised() makes it for a signal noted while none
+// ran. While this lives the signals no longer end the program by themselves; afterwards they do
+// again. One at a time.
 class TerminationSignals {
 public:
-    explicit TerminationSignals(std::function<void()> onSignal);
+    TerminationSignals();
     ~TerminationSignals();
     TerminationSignals(const TerminationSignals&) = delete;
     TerminationSignals& operator=(const TerminationSignals&) = delete;
 
+    // From now on, a signal makes this call in the event loop. Needs the application object.
+    void callOnSignal(std::function<void()> onSignal);
+    // Makes the call now if a signal has come since it was last made.
+    void callIfRaised();
+
 private:
     static constexpr std::array<int, 3> kSignals { SIGTERM, SIGHUP, SIGINT };
-
-    void drainAndCall();
 
     std::function<void()> onSignal_;
     int readEnd_ = -1;

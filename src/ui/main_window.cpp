@@ -207,6 +207,7 @@ void MainWindow::chainTabOrder()
 void MainWindow::setOuterGeometry(const QRect& outer)
 {
     frame_->place(outer);
+    emit outerGeometryChanged();
 }
 
 QRect MainWindow::outerGeometry() const
@@ -221,6 +222,18 @@ void MainWindow::showEvent(QShowEvent* event)
         focusedOnce_ = true;
         pageControl_->setFocus(Qt::OtherFocusReason);
     }
+}
+
+void MainWindow::moveEvent(QMoveEvent* event)
+{
+    QScrollArea::moveEvent(event);
+    emit outerGeometryChanged();
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event)
+{
+    QScrollArea::resizeEvent(event);
+    emit outerGeometryChanged();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

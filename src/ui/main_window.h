@@ -60,9 +60,15 @@ public:
     QLineEdit& deviceReadout() { return *readouts_[2]; }
     QLineEdit& toneReadout() { return *readouts_[3]; }
 
+signals:
+    // The outer rectangle may have changed: the window was placed, moved or resized.
+    void outerGeometryChanged();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void buildKeyboard();

@@ -1,12 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "outer_frame.h"
 
+#include "frame_extents.h"
+
 #include <QEvent>
 #include <QGuiApplication>
 #include <QWidget>
 #include <QWindow>
 
 namespace tonalyx::ui {
+
+namespace {
+// A window manager that answers does so within a few milliseconds. This bounds how long the first
+// show waits for one that says it answers and does not (fluxbox 1.3.7 answers only for windows it
+// already manages); the window is then fitted once it is mapped.
+constexpr std::chrono::milliseconds kFrameAnswerPatience { 10 };
+} // namespace
 
 OuterFrame::OuterFrame(QWidget& window)
     : QObject(&window)
@@ -49,6 +58,19 @@ bool OuterFrame::canPlaceItself() const
     return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
+void OuterFrame::settleBeforeMapping()
+{
+    if (fitted_)
+        return;
+    const auto frame = frameBeforeMapping(window_, kFrameAnswerPatience);
+    if (!frame)
+        return;
+    fitted_ = true;
+    window_.resize(requested_.size().shrunkBy(*frame));
+    // The frame's corner: the window manager puts the frame there when it maps the window.
+    window_.windowHandle()->setFramePosition(requested_.topLeft());
+}
+
 void OuterFrame::fitOnce()
 {
     if (fitted_ || !window_.isVisible())
@@ -57,17 +79,27 @@ void OuterFrame::fitOnce()
     if (frame.isNull())
         return;
     fitted_ = true;
-    // The position already counted the frame; only the client size has to make room for it.
-    window_.resize(requested_.width() - frame.left() - frame.right(),
-        requested_.height() - frame.top() - frame.bottom());
+    const QSize client = requested_.size().shrunkBy(frame);
+    QWindow* handle = window_.windowHandle();
+    // On X11 the window itself is given its client rectangle where the frame keeps its corner. A
+    // resize there takes the client's corner for the frame's and moves the window, and putting
+    // the frame back afterwards makes it move twice.
+    if (handle != nullptr && QGuiApplication::platformName() == QLatin1String("xcb")) {
+        handle->setGeometry(
+            QRect(requested_.topLeft() + QPoint(frame.left(), frame.top()), client));
+        return;
+    }
+    window_.resize(client);
     // Some window systems shift a decorated window by its frame when it is resized.
-    // The widget may still believe it is where it was, so ask the window itself.
-    if (canPlaceItself() && window_.windowHandle())
-        window_.windowHandle()->setFramePosition(requested_.topLeft());
+    if (canPlaceItself() && handle != nullptr)
+        handle->setFramePosition(requested_.topLeft());
 }
 
 bool OuterFrame::eventFilter(QObject* watched, QEvent* event)
 {
+    // A show is told before the window is mapped.
+    if (watched == &window_ && event->type() == QEvent::Show && !event->spontaneous())
+        settleBeforeMapping();
     // Later, not from inside the window system's own geometry change, which would undo ours.
     if (watched == &window_
         && (event->type() == QEvent::Move || event->type() == QEvent::Resize

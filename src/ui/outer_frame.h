@@ -10,10 +10,13 @@ class QWidget;
 namespace tonalyx::ui {
 
 // Places a top-level window by its outer rectangle, frame included, and reads it back the same
-// way. The frame is unknown until the window manager has decorated the window, some time after
-// the first show; until then the rectangle last asked for is what the window reads back, and once
-// the frame is known the asked-for size is applied again with the real margins. So a window that
-// is neither moved nor resized reads back exactly what it was given.
+// way. The frame's corner is where the window manager puts it when it first maps the window, and
+// it stays there. Where the window manager tells before the mapping what frame it will put around
+// the window, the size is right from the first too. Elsewhere the frame is unknown until the
+// window manager has decorated the window; until then the rectangle last asked for is what the
+// window reads back, and once the frame is known the asked-for size is applied again with the
+// real margins, the frame's corner staying put. So a window that is neither moved nor resized
+// reads back exactly what it was given.
 class OuterFrame : public QObject {
     Q_OBJECT
 
@@ -30,6 +33,7 @@ protected:
 private:
     QMargins margins() const;
     bool canPlaceItself() const;
+    void settleBeforeMapping();
     void fitOnce();
 
     QWidget& window_;

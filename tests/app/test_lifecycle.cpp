@@ -56,6 +56,7 @@ const QString kCannotOpen = QStringLiteral("ＭＩＤＩデバイスが開けま
 
 } // namespace
 
+Q_DECLARE_METATYPE(Box)
 Q_DECLARE_METATYPE(std::vector<Box>)
 Q_DECLARE_METATYPE(std::vector<testing::Bytes>)
 
@@ -333,6 +334,54 @@ private slots:
         QCOMPARE(readFile(run.settingsPath()), kFreshFile);
         const auto kinds = run.callKinds();
         QCOMPARE(std::count(kinds.begin(), kinds.end(), CallKind::Close), 1);
+    }
+
+    // A box runs an event loop of its own, in which a signal's shut-down may run: the program
+    // ends there, having written what a close writes (nothing before the settings are read), and
+    // what came after the box is not done.
+    void signalWhileABoxIsUpEndsTheProgram_data()
+    {
+        QTest::addColumn<int>("devices"); // the last cannot be opened
+        QTest::addColumn<bool>("switching"); // the box of a switch rather than of start-up
+        QTest::addColumn<Box>("box");
+        QTest::addColumn<QByteArray>("file");
+        QTest::newRow("no device, before the settings are read")
+            << 0 << false << message(kNoDevice) << QByteArray("; by hand\n");
+        QTest::newRow("the saved device cannot be opened")
+            << 1 << false << message(kCannotOpen) << QByteArray::fromStdString(kFreshFile);
+        QTest::newRow("the next device cannot be opened")
+            << 2 << true << message(kCannotOpen)
+            << QByteArray("[window]\r\nHeight=526\r\nWidth=679\r\nTop=159\r\nLeft=193\r\n\r\n"
+                          "[dev]\r\ndev_num=1\r\n\r\n");
+    }
+    void signalWhileABoxIsUpEndsTheProgram()
+    {
+        QFETCH(int, devices);
+        QFETCH(bool, switching);
+        QFETCH(Box, box);
+        QFETCH(QByteArray, file);
+        Run run(std::vector<std::string>(static_cast<std::size_t>(devices), "Synth"));
+        run.recorder().failOpenOf(devices - 1);
+        writeFile(run.settingsPath(), "; by hand\n");
+        const auto signal = [&run] { run.app->shutDownForSignal(); };
+        if (switching) {
+            run.app->start();
+            run.platform.letTimePass();
+            run.recorder().clearCalls();
+            run.platform.pauses.clear();
+            run.platform.whileBoxIsUp = signal;
+            run.window().deviceSwitchButton().click();
+        } else {
+            run.platform.whileBoxIsUp = signal;
+            run.app->start();
+        }
+
+        QVERIFY(run.app->hasEnded());
+        QVERIFY(run.platform.boxes == std::vector<Box> { box });
+        const auto kinds = run.callKinds();
+        QCOMPARE(std::count(kinds.begin(), kinds.end(), CallKind::Send), 0);
+        QVERIFY(run.platform.pauses.empty());
+        QCOMPARE(QByteArray::fromStdString(readFile(run.settingsPath())), file);
     }
 
     void boxCaptionIsTheExecutableName_data()

@@ -145,6 +145,23 @@ public:
 
     void send(int signal) { ::kill(pid_, signal); }
 
+    // Waits until the process has written the text to its standard error, `errors`; false if it
+    // ends or does not write it in time.
+    bool waitForError(const fs::path& errors, const std::string& text)
+    {
+        for (auto waited = 0ms; waited < 60s; waited += 20ms) {
+            if (readFile(errors).find(text) != std::string::npos)
+                return true;
+            int status = 0;
+            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+                ended_ = true;
+                return false;
+            }
+            std::this_thread::sleep_for(20ms);
+        }
+        return false;
+    }
+
     // The wait status once the process has ended, or nothing after a minute.
     std::optional<int> waitForEnd()
     {
@@ -182,17 +199,17 @@ private:
     std::uint64_t xrunsAtStart_ = 0;
     std::int32_t device_ = -1;
 
-    // A hand-written settings file choosing the capture port, and the same as the program
-    // writes it: a save shows.
-    std::string handWritten() const
+    // A hand-written settings file choosing a device (the capture port unless told), and the
+    // same as the program writes it: a save shows.
+    std::string handWritten(std::optional<std::int32_t> device = {}) const
     {
         return "; by hand\n[window]\nleft=40\ntop=30\nwidth=600\nheight=500\n\n[dev]\ndev_num="
-            + std::to_string(device_) + "\n";
+            + std::to_string(device.value_or(device_)) + "\n";
     }
-    std::string saved() const
+    std::string saved(std::optional<std::int32_t> device = {}) const
     {
         return "[window]\r\nLeft=40\r\nTop=30\r\nWidth=600\r\nHeight=500\r\n\r\n[dev]\r\ndev_num="
-            + std::to_string(device_) + "\r\n\r\n";
+            + std::to_string(device.value_or(device_)) + "\r\n\r\n";
     }
 
     // Starts the program's copy at `executable`, with what it may write in `root`, its own
@@ -202,11 +219,23 @@ private:
         Home home = Home::Unset, bool asUser = false, const std::string& pulseServer = {},
         Errors errors = Errors::ToFile)
     {
+        auto process = launch(executable, root, home, asUser, pulseServer, {}, errors);
+        if (!process->started() || !process->waitUntilCatching({ SIGTERM, SIGHUP, SIGINT }))
+            return nullptr;
+        return process;
+    }
+
+    // Starts the program's copy; `jackServer` names the JACK server it looks for, the test's
+    // unless told.
+    std::unique_ptr<Process> launch(const fs::path& executable, const fs::path& root,
+        Home home = Home::Unset, bool asUser = false, const std::string& pulseServer = {},
+        const std::string& jackServer = {}, Errors errors = Errors::ToFile)
+    {
         fs::create_directories(root / "runtime");
         fs::permissions(root / "runtime", fs::perms::owner_all);
         fs::create_directories(root / "cwd");
         fs::create_directories(root / "home");
-        const std::vector<std::pair<std::string, std::string>> changes {
+        std::vector<std::pair<std::string, std::string>> changes {
             { "QT_QPA_PLATFORM", "offscreen" },
             { "XDG_RUNTIME_DIR", root / "runtime" },
             { "PULSE_SERVER",
@@ -216,6 +245,8 @@ private:
             { "XDG_CONFIG_HOME", home == Home::XdgConfigHome ? (root / "config").string() : "" },
             { "XDG_DATA_HOME", root / "data" },
         };
+        if (!jackServer.empty())
+            changes.push_back({ "JACK_DEFAULT_SERVER", jackServer });
         std::vector<std::string> arguments { executable };
         // Root lowered to a user's power over files, for a folder that cannot be written.
         if (asUser)
@@ -224,11 +255,8 @@ private:
                     "--bounding-set=-dac_override,-dac_read_search,-chown,-fowner", "--" });
         capture_->clear("in");
         xrunsAtStart_ = capture_->xruns();
-        auto process = std::make_unique<Process>(arguments, environmentWith(changes), root / "cwd",
+        return std::make_unique<Process>(arguments, environmentWith(changes), root / "cwd",
             errors == Errors::ToFile ? root / "stderr.txt" : fs::path());
-        if (!process->started() || !process->waitUntilCatching({ SIGTERM, SIGHUP, SIGINT }))
-            return nullptr;
-        return process;
     }
 
     // Start-up opened the device named in the file: its GS reset reached the capture port, or
@@ -298,6 +326,38 @@ private slots:
             return;
         }
         QCOMPARE(readFile(settings), saved());
+    }
+
+    // On a machine with no sound server the built-in synth cannot be opened, and the box of
+    // start-up waits for a click that does not come: a logout, a closed terminal or Ctrl+C then
+    // ends the program as a close does.
+    void signalDuringTheStartUpBoxEndsLikeAClose_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << SIGTERM;
+        QTest::newRow("SIGHUP") << SIGHUP;
+        QTest::newRow("SIGINT") << SIGINT;
+    }
+    void signalDuringTheStartUpBoxEndsLikeAClose()
+    {
+        QFETCH(int, signal);
+        QTemporaryDir temporary;
+        const fs::path root = temporary.path().toStdString();
+        writeFile(root / "tonalyx.ini", handWritten(0));
+        fs::copy_file(TONALYX_PROGRAM, root / "tonalyx");
+        const auto program
+            = launch(root / "tonalyx", root, Home::Unset, false, {}, TONALYX_ABSENT_JACK_SERVER);
+        QVERIFY(program->started());
+        // The box is the run's first window, and the offscreen platform says, as it is made,
+        // that it cannot pass its size hints on.
+        QVERIFY2(program->waitForError(root / "stderr.txt", "does not support propagateSizeHints"),
+            readFile(root / "stderr.txt").c_str());
+        program->send(signal);
+        const auto status = program->waitForEnd();
+
+        QVERIFY2(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0,
+            readFile(root / "stderr.txt").c_str());
+        QCOMPARE(readFile(root / "tonalyx.ini"), saved(0));
     }
 
     // A close while the built-in synth's sound server is stopped: the program ends, its settings

@@ -66,16 +66,9 @@ bytes_fail() {
   fail "$@"
 }
 
-# Waits until a command succeeds; the limit only turns a hang into a failure.
-wait_until() {
-  local what="$1"
-  shift
-  for _ in $(seq 200); do
-    "$@" && return 0
-    sleep 0.1
-  done
-  fail "gave up waiting for $what"
-}
+# wait_until and frame_of.
+# shellcheck source=x_window.sh
+. "$here/x_window.sh"
 
 # Waits until the capture port has received at least as many bytes as these.
 wait_for_bytes() {

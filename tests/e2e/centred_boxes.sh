@@ -42,35 +42,13 @@ fail() {
   exit 1
 }
 
-# Waits until a command succeeds; the limit only turns a hang into a failure.
-wait_until() {
-  local what="$1"
-  shift
-  for _ in $(seq 200); do
-    "$@" && return 0
-    sleep 0.1
-  done
-  fail "gave up waiting for $what"
-}
+. "$here/x_window.sh"
 
 # The work area of the first desktop: x y width height.
 read -r area_x area_y area_width area_height < <(
   xprop -root _NET_WORKAREA | sed -n 's/.*= //p' | tr -d ',' | cut -d' ' -f1-4)
 [ -n "$area_height" ] || fail "the window manager names no work area"
 
-# A window's frame on the screen, x y width height: the client area (xwininfo is right under
-# fluxbox, where xdotool is not) grown by the frame's extents.
-frame_of() {
-  local extents left right top bottom
-  extents="$(xprop -id "$1" _NET_FRAME_EXTENTS 2>/dev/null | sed -n 's/.*= //p' | tr -d ',')"
-  [ -n "$extents" ] || return 1
-  read -r left right top bottom <<<"$extents"
-  xwininfo -id "$1" |
-    awk -F: -v l="$left" -v r="$right" -v t="$top" -v b="$bottom" '
-      /Absolute upper-left X/ { x = $2 } /Absolute upper-left Y/ { y = $2 }
-      /^ *Width/ { w = $2 } /^ *Height/ { h = $2 }
-      END { print x - l, y - t, w + l + r, h + t + b }'
-}
 # Whether a window's frame is centred on the work area, to within a pixel and a half: the
 # centres are compared at twice their values, which are whole numbers.
 centred() {

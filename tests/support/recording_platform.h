@@ -34,8 +34,8 @@ public:
         , midiCallCount_(std::move(midiCallCount))
     { }
 
-    void showMessage(const QString& text) override { boxes.push_back({ Box::Message, text }); }
-    void showError(const QString& text) override { boxes.push_back({ Box::Error, text }); }
+    void showMessage(const QString& text) override { show({ Box::Message, text }); }
+    void showError(const QString& text) override { show({ Box::Error, text }); }
     void printNotice(const QString& line) override { notices.push_back(line); }
     void sleep(std::chrono::milliseconds duration) override
     {
@@ -57,10 +57,19 @@ public:
 
     std::filesystem::path configurationFolder;
     std::vector<Box> boxes;
+    // What happens while a box is up, as a real box's own event loop would run it.
+    std::function<void()> whileBoxIsUp;
     QStringList notices;
     std::vector<Pause> pauses;
 
 private:
+    void show(Box box)
+    {
+        boxes.push_back(std::move(box));
+        if (whileBoxIsUp)
+            whileBoxIsUp();
+    }
+
     std::filesystem::path executable_;
     std::function<std::size_t()> midiCallCount_;
     std::vector<std::function<void()>> waiting_;
