@@ -25,13 +25,12 @@ Application::Application(midi::DeviceList& devices, Platform& platform)
     , deviceCommands_(port_, device_, previewer_, readouts_, platform, lifecycle_)
 {
     window_.setCloseHandler([this] {
-        thru_.releaseHeld();
+        releaseHeldNotes();
         return lifecycle_.shutDown(Lifecycle::Ending::ByWindow);
     });
-    // Keys still held on a MIDI keyboard end on the device being left, before it is closed.
     QObject::connect(&window_.deviceSwitchButton(), &QPushButton::clicked, &window_, [this] {
         pass([this] {
-            thru_.releaseHeld();
+            releaseHeldNotes();
             deviceCommands_.switchToNextDevice();
         });
     });
@@ -48,9 +47,17 @@ void Application::start()
     lifecycle_.startUp();
 }
 
+// Notes still held, by a preview (a key held on a button while the switch is pressed by another
+// key, say) or on a MIDI keyboard, end on the device being left, before it is closed.
+void Application::releaseHeldNotes()
+{
+    previewer_.releaseHeld();
+    thru_.releaseHeld();
+}
+
 void Application::shutDownForSignal()
 {
-    thru_.releaseHeld();
+    releaseHeldNotes();
     lifecycle_.shutDown(Lifecycle::Ending::BySignal);
 }
 

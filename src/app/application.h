@@ -42,6 +42,7 @@ public:
 private:
     friend struct testing::ApplicationPeer;
 
+    void releaseHeldNotes();
     void bindButtonGrids();
     void bindToneList();
     void bindKeyboard();

@@ -7,6 +7,7 @@
 #include "readouts.h"
 
 #include <charconv>
+#include <utility>
 
 namespace tonalyx::selection {
 
@@ -156,24 +157,45 @@ void Previewer::selectFirstProgramAndBank()
 void Previewer::sendNoteOn(PressNote& press)
 {
     // Pressed again before its release: the note before is no longer held by this press.
-    if (press)
-        held_.previewEnded(*press);
+    if (press.note)
+        held_.previewEnded(*press.note);
     const auto note = previewNote(state_);
     held_.previewStarted(note);
     port_.send(midi::noteOn(note));
-    press = note;
+    press = { note, false };
 }
 
-// A note the MIDI input still holds sounds on; the input's own release ends it.
 void Previewer::sendNoteOff(PressNote& press)
 {
+    const PressNote ending = std::exchange(press, {});
+    // Its note was ended for it already, before the device was left.
+    if (ending.endedEarly)
+        return;
     // A release without a press of its own ends the note of the moment.
-    const auto note = press.value_or(previewNote(state_));
-    if (press)
+    const auto note = ending.note.value_or(previewNote(state_));
+    if (ending.note)
         held_.previewEnded(note);
-    press.reset();
+    endNote(note);
+}
+
+void Previewer::endNote(std::int32_t note)
+{
     if (!held_.inputHolds(note))
         port_.send(midi::noteOff(note));
+}
+
+void Previewer::releaseHeld()
+{
+    const auto release = [this](PressNote& press) {
+        if (!press.note)
+            return;
+        held_.previewEnded(*press.note);
+        endNote(*press.note);
+        press = { std::nullopt, true };
+    };
+    release(keyPress_);
+    for (auto& [button, press] : mousePresses_)
+        release(press);
 }
 
 void Previewer::refreshReadouts()

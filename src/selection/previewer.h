@@ -74,6 +74,11 @@ public:
     // as a press of the program button and then of the bank button, without their notes.
     void selectFromInput(std::int32_t program, std::int32_t bank);
 
+    // Before the device is left (a switch, a close, the program's end): every note a press still
+    // holds ends there, on the device that sounds it, and that press's own release later sends
+    // nothing.
+    void releaseHeld();
+
     // After a device switch the new device starts at program 0, bank 0. The readouts keep
     // showing the earlier selection until the next button press.
     void selectFirstProgramAndBank();
@@ -82,13 +87,19 @@ public:
     void refreshReadouts();
 
 private:
-    // The note a press sounds until its release, if it still does.
-    using PressNote = std::optional<std::int32_t>;
+    // The note a press sounds until its release, if it still does; or that its note was ended
+    // for it already, so that its release has nothing left to end.
+    struct PressNote {
+        std::optional<std::int32_t> note;
+        bool endedEarly = false;
+    };
 
     void selectBank(std::int32_t bank, PressNote& press);
     void selectTone(std::int32_t program, std::int32_t bank, PressNote& press);
     void sendNoteOn(PressNote& press);
     void sendNoteOff(PressNote& press);
+    // A note the MIDI input still holds sounds on; the input's own release ends it.
+    void endNote(std::int32_t note);
 
     midi::MidiOutPort& port_;
     Readouts& readouts_;

@@ -253,9 +253,17 @@ private:
     // device buttons act on their click, which the model takes from the buttons themselves.
     selection::SelectionState model_;
     // The note each press that sounds holds until its release, which ends that very note: one for
-    // each mouse button, and the key press's.
-    std::map<Qt::MouseButton, std::optional<std::uint8_t>> mouseNotes_;
-    std::optional<std::uint8_t> keyNote_;
+    // each mouse button, and the key press's. A switch ends them on the device it leaves, and
+    // their releases then send nothing.
+    struct HeldNote {
+        std::optional<std::uint8_t> note;
+        bool endedEarly = false;
+    };
+    std::map<Qt::MouseButton, HeldNote> mouseNotes_;
+    HeldNote keyNote_;
+    // The ends a switch sent in the event that clicked it, and the device before that event.
+    Messages switchEnds_;
+    std::int32_t deviceBefore_ = 0;
     QStringList shownReadouts_ { "1", "0", "piano 1" };
     std::int32_t lowestKeyOffset_ = 0;
     std::int32_t highestKeyOffset_ = 0;
@@ -411,7 +419,7 @@ private:
         selection::SelectionState state = before;
         Messages sent;
         if (listKey_ != 0 && recorder_.toneListLostFocus) {
-            sent.push_back(noteEnd(keyNote_, before));
+            appendNoteEnd(sent, keyNote_, before);
             listKey_ = 0;
             state.keyHeld = false;
             model_.keyHeld = false;
@@ -421,12 +429,36 @@ private:
         return sent;
     }
 
-    // A release ends the note its press remembers, or without one the note of the moment.
-    static Bytes noteEnd(std::optional<std::uint8_t>& held, const selection::SelectionState& now)
+    // A release ends the note its press remembers, or without one the note of the moment; or
+    // nothing when a switch has ended it already.
+    static void appendNoteEnd(Messages& sent, HeldNote& held, const selection::SelectionState& now)
     {
-        const auto note = held.value_or(static_cast<std::uint8_t>(selection::previewNote(now)));
-        held.reset();
-        return { 0x90, note, 0x00 };
+        const HeldNote ending = std::exchange(held, {});
+        if (ending.endedEarly)
+            return;
+        const auto note
+            = ending.note.value_or(static_cast<std::uint8_t>(selection::previewNote(now)));
+        sent.push_back({ 0x90, note, 0x00 });
+    }
+    static Messages noteEnd(HeldNote& held, const selection::SelectionState& now)
+    {
+        Messages sent;
+        appendNoteEnd(sent, held, now);
+        return sent;
+    }
+    // A switch: every note a press holds ends on the device being left, if that one is open.
+    void endHeldNotesAtSwitch()
+    {
+        const auto end = [this](HeldNote& held) {
+            if (!held.note)
+                return;
+            if (deviceBefore_ != kRefusingDevice)
+                switchEnds_.push_back({ 0x90, *held.note, 0x00 });
+            held = { std::nullopt, true };
+        };
+        end(keyNote_);
+        for (auto& [button, held] : mouseNotes_)
+            end(held);
     }
 
     // The short messages an event sends itself, from the selection before it and the widget it
@@ -436,13 +468,12 @@ private:
     {
         selection::SelectionState& after = model_;
         // A press's note, remembered for its release.
-        std::optional<std::uint8_t>& held
-            = event.kind == Event::MousePress || event.kind == Event::MouseRelease
+        HeldNote& held = event.kind == Event::MousePress || event.kind == Event::MouseRelease
             ? mouseNotes_[event.button]
             : keyNote_;
         const auto noteOn = [&held](const selection::SelectionState& s) {
-            held = static_cast<std::uint8_t>(selection::previewNote(s));
-            return Bytes { 0x90, *held, 0x7F };
+            held = { static_cast<std::uint8_t>(selection::previewNote(s)), false };
+            return Bytes { 0x90, *held.note, 0x7F };
         };
         const auto byte = [](std::int32_t value) { return static_cast<std::uint8_t>(value); };
         const auto bankPreview = [&](std::int32_t bank) {
@@ -456,7 +487,7 @@ private:
             toneRowSounded_ = true;
             Messages messages;
             if (endFirst)
-                messages.push_back(noteEnd(held, before));
+                appendNoteEnd(messages, held, before);
             after.currentProgram = tone.first;
             after.currentBank = tone.second;
             messages.insert(messages.end(),
@@ -488,10 +519,10 @@ private:
             return {};
         case Event::MouseRelease:
             if (released == toneList_->viewport() && listButtons_.erase(event.button) > 0)
-                return { noteEnd(held, before) };
+                return noteEnd(held, before);
             if (programOf_.contains(released) || bankOf_.contains(released)
                 || keyOffsetOf_.contains(released))
-                return { noteEnd(held, before) };
+                return noteEnd(held, before);
             return {};
         case Event::KeyPress:
         case Event::KeyRepeat:
@@ -526,11 +557,11 @@ private:
             if (keyed == toneList_ && listKey_ != 0 && event.key == listKey_) {
                 listKey_ = 0;
                 after.keyHeld = false;
-                return { noteEnd(held, before) };
+                return noteEnd(held, before);
             }
             if (!movesFocus(event.key) && (programOf_.contains(keyed) || bankOf_.contains(keyed))) {
                 after.keyHeld = false;
-                return { noteEnd(held, before) };
+                return noteEnd(held, before);
             }
             return {};
         case Event::MouseMove:
@@ -564,8 +595,11 @@ private:
         QVERIFY2(recorder_.doubleClicks == 0, qPrintable(where() + ": a double click"));
         // Nothing reaches the device that refused its open.
         const bool deviceOpen = run_->currentDevice().number != kRefusingDevice;
+        // A switch's ends went to the device it left, whatever the device is now.
+        Messages expected = std::exchange(switchEnds_, {});
         const Messages intended = expectedMessages(event, before);
-        const Messages expected = deviceOpen ? intended : Messages {};
+        if (deviceOpen)
+            expected.insert(expected.end(), intended.begin(), intended.end());
         if (sent != expected) {
             QStringList wanted;
             for (const auto& m : expected)
@@ -672,6 +706,7 @@ private slots:
                 [this, shift = shift] { model_.octaveShift = shift; });
         }
         connect(&window().deviceSwitchButton(), &QPushButton::clicked, this, [this] {
+            endHeldNotesAtSwitch();
             model_.currentProgram = 0;
             model_.currentBank = 0;
         });
@@ -702,6 +737,7 @@ private slots:
             recorder_.reset();
             listRowBefore_ = toneList_->currentIndex().row();
             const selection::SelectionState before = model_;
+            deviceBefore_ = run_->currentDevice().number;
             const Event event = injectRandomEvent();
             checkAfterEvent(event, before, i);
             if (QTest::currentTestFailed())

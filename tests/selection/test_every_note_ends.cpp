@@ -14,7 +14,6 @@
 #include <set>
 
 using namespace tonalyx;
-using Messages = std::vector<testing::Bytes>;
 
 namespace {
 
@@ -25,28 +24,31 @@ struct Notes {
     QList<int> unended;
 };
 
-// The notes these messages started, and those started more often than ended, each in rising order.
-// A Note Off and a Note On of velocity 0 both end a note.
-Notes notesOf(const Messages& sent)
+// The notes these calls started, and those started more often than ended on the device that
+// sounds them, each in rising order. A Note Off and a Note On of velocity 0 both end a note.
+Notes notesOf(const std::vector<testing::RecordingBackend::Call>& calls)
 {
     std::set<int> started;
-    std::map<int, int> onsLessOffs;
-    for (const auto& message : sent) {
+    std::map<std::pair<int, int>, int> onsLessOffs; // by device and note
+    for (const auto& call : calls) {
+        if (call.kind != testing::RecordingBackend::CallKind::Send)
+            continue;
+        const auto& message = call.bytes;
         const int kind = message.at(0) & 0xF0;
         if (kind != 0x80 && kind != 0x90)
             continue;
         const int note = message.at(1);
         const bool on = kind == 0x90 && message.at(2) > 0;
-        onsLessOffs[note] += on ? 1 : -1;
+        onsLessOffs[{ call.device, note }] += on ? 1 : -1;
         if (on)
             started.insert(note);
     }
-    Notes notes { { started.begin(), started.end() }, {} };
-    for (const auto& [note, balance] : onsLessOffs) {
+    std::set<int> unended;
+    for (const auto& [deviceAndNote, balance] : onsLessOffs) {
         if (balance > 0)
-            notes.unended.append(note);
+            unended.insert(deviceAndNote.second);
     }
-    return notes;
+    return { { started.begin(), started.end() }, { unended.begin(), unended.end() } };
 }
 
 Qt::Key keyNamed(const QString& name)
@@ -103,7 +105,7 @@ private:
 
     // One step, written "what target…": "press key60 right", "release Button5 left", "doubleClick
     // key60 right", "focus Button260", "focus row0" (the list, that row current), "keyDown A",
-    // "keyUp A", "keyClick Space", "search strings".
+    // "keyUp A", "keyClick Space", "search strings", "close" (the window).
     void perform(const QString& step)
     {
         const QStringList words = step.split(' ');
@@ -128,6 +130,8 @@ private:
         }
         if (what == "keyUp" || what == "keyClick")
             sendKey(QEvent::KeyRelease, target);
+        if (what == "close")
+            run_->window().close();
         if (what == "search") {
             run_->window().pageControl().setCurrentIndex(kFinderPage);
             QTest::keyClicks(&run_->window().toneSearchField(), target);
@@ -137,7 +141,8 @@ private:
 private slots:
     void init()
     {
-        run_ = std::make_unique<testing::RunningProgram>();
+        // Two devices, so that a switch leaves one for the other.
+        run_ = std::make_unique<testing::RunningProgram>(std::vector<std::string> { "A", "B" });
         QVERIFY(run_->ready);
     }
     void cleanup() { run_.reset(); }
@@ -175,6 +180,11 @@ private slots:
             << QStringList { "focus Button5", "keyDown A", "keyClick Ctrl+Tab", "press key41",
                    "release key41", "keyUp A" }
             << QList<int> { 41, 60 };
+        QTest::newRow("on-screen key held, device switched by keyboard")
+            << QStringList { "focus Button257", "press key60", "keyClick Space", "release key60" }
+            << QList<int> { 60 };
+        QTest::newRow("key held on a program button, window closed")
+            << QStringList { "focus Button5", "keyDown A", "close" } << QList<int> { 60 };
     }
     void overlappingGesturesLeaveNothingSounding()
     {
@@ -182,7 +192,7 @@ private slots:
         QFETCH(QList<int>, started);
         for (const auto& step : steps)
             perform(step);
-        const Notes notes = notesOf(run_->sentMessages());
+        const Notes notes = notesOf(run_->recorder().calls());
         QCOMPARE(notes.started, started);
         QCOMPARE(notes.unended, QList<int> {});
     }
