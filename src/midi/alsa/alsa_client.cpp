@@ -53,6 +53,8 @@ struct AlsaClient::Reader {
     // Until the open has succeeded or failed, neither is set.
     std::optional<Opened> opened;
     bool openFailed = false;
+    // Set before `stop` is written: whatever the owner did with the client comes before it.
+    bool stopping = false;
     bool ended = false;
 
     ~Reader()
@@ -65,7 +67,7 @@ struct AlsaClient::Reader {
     Sequencer open(const std::string& name);
     void listen(snd_seq_t* seq, snd_midi_event_t* decoder);
     void read(snd_seq_t* seq, snd_midi_event_t* decoder);
-    void waitForStop() const;
+    void waitForStop();
     void settle(std::optional<Opened> result)
     {
         const std::lock_guard lock(mutex);
@@ -160,12 +162,18 @@ void AlsaClient::Reader::read(snd_seq_t* seq, snd_midi_event_t* decoder)
     }
 }
 
-void AlsaClient::Reader::waitForStop() const
+void AlsaClient::Reader::waitForStop()
 {
     pollfd told { stop, POLLIN, 0 };
-    // With one valid descriptor, only a signal or a moment without kernel memory ends the wait
-    // early.
-    while (::poll(&told, 1, -1) < 0) { }
+    for (;;) {
+        // With one valid descriptor, only a signal or a moment without kernel memory ends the
+        // wait early.
+        if (::poll(&told, 1, -1) <= 0)
+            continue;
+        const std::lock_guard lock(mutex);
+        if (stopping)
+            return;
+    }
 }
 
 AlsaClient::AlsaClient(const std::string& name)
@@ -186,6 +194,10 @@ AlsaClient::~AlsaClient()
 {
     if (!thread_.joinable())
         return;
+    {
+        const std::lock_guard lock(reader_->mutex);
+        reader_->stopping = true;
+    }
     const std::uint64_t one = 1;
     [[maybe_unused]] const auto written = ::write(reader_->stop, &one, sizeof one);
     bool ended = false;
