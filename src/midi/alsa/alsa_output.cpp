@@ -2,6 +2,7 @@
 #include "alsa_output.h"
 
 #include "alsa_backend.h"
+#include "sequencer_ports.h"
 
 #include <optional>
 
@@ -29,29 +30,18 @@ std::string identityOf(snd_seq_client_info_t* client, const snd_seq_port_info_t*
         + std::to_string(snd_seq_port_info_get_port(port));
 }
 
-// The order is the sequencer's: clients, then their ports, by number. The system client's
-// ports (the timer, the announcements) are never a device.
+// The order is the sequencer's. The system client's ports (the timer, the announcements) are
+// never a device.
 std::vector<WritablePort> writablePorts(snd_seq_t* seq)
 {
     std::vector<WritablePort> found;
-    snd_seq_client_info_t* client = nullptr;
-    snd_seq_client_info_alloca(&client);
-    snd_seq_port_info_t* port = nullptr;
-    snd_seq_port_info_alloca(&port);
-    snd_seq_client_info_set_client(client, -1);
-    while (snd_seq_query_next_client(seq, client) >= 0) {
-        const int number = snd_seq_client_info_get_client(client);
-        if (number == SND_SEQ_CLIENT_SYSTEM)
-            continue;
-        snd_seq_port_info_set_client(port, number);
-        snd_seq_port_info_set_port(port, -1);
-        while (snd_seq_query_next_port(seq, port) >= 0) {
-            if ((snd_seq_port_info_get_type(port) & kMidiTypes) == 0
-                || (snd_seq_port_info_get_capability(port) & kWritable) != kWritable)
-                continue;
-            found.push_back({ *snd_seq_port_info_get_addr(port), identityOf(client, port) });
-        }
-    }
+    forEachSequencerPort(seq, [&](snd_seq_client_info_t* client, snd_seq_port_info_t* port) {
+        if (snd_seq_client_info_get_client(client) == SND_SEQ_CLIENT_SYSTEM
+            || (snd_seq_port_info_get_type(port) & kMidiTypes) == 0
+            || (snd_seq_port_info_get_capability(port) & kWritable) != kWritable)
+            return;
+        found.push_back({ *snd_seq_port_info_get_addr(port), identityOf(client, port) });
+    });
     return found;
 }
 

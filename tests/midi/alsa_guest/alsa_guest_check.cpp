@@ -7,6 +7,7 @@
 // play through the selection logic to Midi Through.
 // Prints one line per check and a closing "N passed, N failed"; exits non-zero on any failure.
 #include "midi/alsa/alsa_handles.h"
+#include "midi/alsa/sequencer_ports.h"
 #include "midi/input/input_queue.h"
 #include "midi/midi_out_port.h"
 #include "midi/system_devices.h"
@@ -19,6 +20,7 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
+#include <map>
 #include <numeric>
 #include <poll.h>
 #include <string>
@@ -128,25 +130,26 @@ private:
 // "0:in 1:out": the ports of every client named `name`, one entry per client.
 std::vector<std::string> portsOfClientsNamed(snd_seq_t* seq, const std::string& name)
 {
-    std::vector<std::string> clients;
+    // A client without ports counts too.
+    std::map<int, std::string> clients;
     snd_seq_client_info_t* client = nullptr;
     snd_seq_client_info_alloca(&client);
-    snd_seq_port_info_t* port = nullptr;
-    snd_seq_port_info_alloca(&port);
     snd_seq_client_info_set_client(client, -1);
     while (snd_seq_query_next_client(seq, client) >= 0) {
-        if (snd_seq_client_info_get_name(client) != name)
-            continue;
-        std::string ports;
-        snd_seq_port_info_set_client(port, snd_seq_client_info_get_client(client));
-        snd_seq_port_info_set_port(port, -1);
-        while (snd_seq_query_next_port(seq, port) >= 0) {
-            ports += (ports.empty() ? "" : " ") + std::to_string(snd_seq_port_info_get_port(port))
-                + ":" + snd_seq_port_info_get_name(port);
-        }
-        clients.push_back(ports);
+        if (snd_seq_client_info_get_name(client) == name)
+            clients[snd_seq_client_info_get_client(client)];
     }
-    return clients;
+    midi::forEachSequencerPort(seq, [&](snd_seq_client_info_t* owner, snd_seq_port_info_t* port) {
+        if (snd_seq_client_info_get_name(owner) != name)
+            return;
+        auto& ports = clients[snd_seq_client_info_get_client(owner)];
+        ports += (ports.empty() ? "" : " ") + std::to_string(snd_seq_port_info_get_port(port)) + ":"
+            + snd_seq_port_info_get_name(port);
+    });
+    std::vector<std::string> named;
+    for (const auto& [number, ports] : clients)
+        named.push_back(ports);
+    return named;
 }
 
 // Ports of every kind another program may offer, and whether the program lists them as devices:
