@@ -15,8 +15,8 @@ namespace tonalyx::midi {
 // The program's one ALSA sequencer client, named as the program, with two ports: "in" (port 0),
 // which keyboards are connected to (`aconnect 'USB Keyboard':0 'Tonalyx':0`), and "out"
 // (port 1), which the output connects to the device in use. A thread of its own opens the client
-// and then reads "in", so that nothing here waits on the sequencer on the thread that makes the
-// client; when the sequencer cannot be opened, there is no client and the input stays silent.
+// and then reads "in", so that the thread that makes the client waits for the sequencer only as
+// long as it chooses to; when the sequencer cannot be opened, there is no client.
 //
 // The reader copies each event's bytes into the queue without allocating, and takes no
 // sequencer queue for time stamps it would not use.
