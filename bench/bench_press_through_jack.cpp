@@ -2,7 +2,7 @@
 // Press to wire through a real port: a mouse press and release on Button5 entering at the window,
 // until a JACK client receives the bytes, with the program's device set to that client's port.
 // JACK moves MIDI once a period, so the figure is bounded by the period; beside it the same
-// three messages are sent straight through RtMidi from this process, to show what the program
+// three messages are sent straight from a JACK client of this process, to show what the program
 // adds to the port's own delay. Needs a running JACK server (JACK_DEFAULT_SERVER).
 #include "bench_main.h"
 #include "heap_counter.h"
@@ -10,12 +10,12 @@
 #include "shown_program.h"
 #include "timed_devices.h"
 #include "timed_midi_capture.h"
+#include "timed_midi_source.h"
 
 #include <QApplication>
 #include <QLineEdit>
 #include <benchmark/benchmark.h>
 #include <random>
-#include <rtmidi/RtMidi.h>
 #include <thread>
 
 using namespace tonalyx;
@@ -176,8 +176,8 @@ void throughProgram(benchmark::State& state, bench::TimedMidiCapture& capture,
         state.SkipWithError("most previews did not reach the JACK port");
 }
 
-void straightThroughRtMidi(benchmark::State& state, bench::TimedMidiCapture& capture,
-    RtMidiOut& direct, std::size_t& unexplained)
+void straightThroughJack(benchmark::State& state, bench::TimedMidiCapture& capture,
+    bench::TimedMidiSource& direct, std::size_t& unexplained)
 {
     RandomPause pause(capture.periodMicroseconds());
     Figures press, release;
@@ -192,9 +192,9 @@ void straightThroughRtMidi(benchmark::State& state, bench::TimedMidiCapture& cap
             const auto start = Clock::now();
             if (down) {
                 for (std::size_t i = 0; i < kPress.size(); ++i)
-                    direct.sendMessage(kPress[i].data(), kPressSizes[i]);
+                    direct.play({ kPress[i].data(), kPressSizes[i] });
             } else {
-                direct.sendMessage(kRelease.data(), kRelease.size());
+                direct.play(kRelease);
             }
             const auto arrival = arrivalOf(capture, kDirectPort, down ? 0x7F : 0x00);
             if (!arrival) {
@@ -243,13 +243,9 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    RtMidiOut direct(RtMidi::UNIX_JACK, "tonalyx-bench-direct");
-    for (unsigned int i = 0; i < direct.getPortCount(); ++i) {
-        if (direct.getPortName(i) == capture.fullName(kDirectPort))
-            direct.openPort(i, "out");
-    }
-    if (!direct.isPortOpen()) {
-        std::fprintf(stderr, "could not open the direct RtMidi port\n");
+    bench::TimedMidiSource direct("tonalyx-bench-direct", { "out" });
+    if (!direct.connect(0, capture.fullName(kDirectPort))) {
+        std::fprintf(stderr, "could not connect the direct JACK port\n");
         return 1;
     }
 
@@ -260,10 +256,8 @@ int main(int argc, char** argv)
         ->Iterations(presses)
         ->UseManualTime()
         ->Unit(benchmark::kMicrosecond);
-    benchmark::RegisterBenchmark("PressThroughJack/rtmidi-direct",
-        [&](benchmark::State& state) {
-            straightThroughRtMidi(state, capture, direct, unexplained);
-        })
+    benchmark::RegisterBenchmark("PressThroughJack/direct",
+        [&](benchmark::State& state) { straightThroughJack(state, capture, direct, unexplained); })
         ->Iterations(presses)
         ->UseManualTime()
         ->Unit(benchmark::kMicrosecond);

@@ -109,9 +109,9 @@ allocated per press. Worst p99: {us(worst_p99)}; most allocations in the program
 jack = benchmarks("press_through_jack")
 if jack:
     program = jack.get("PressThroughJack/program/Button5")
-    direct = jack.get("PressThroughJack/rtmidi-direct")
+    direct = jack.get("PressThroughJack/direct")
     rows = []
-    for label, run in (("the program (Button5)", program), ("RtMidi straight (same bytes)", direct)):
+    for label, run in (("the program (Button5)", program), ("straight from the benchmark (same bytes)", direct)):
         if run:
             rows.append(
                 f"| {label} | {us(run['press_p50_us'])} | {us(run['press_p90_us'])} | "
@@ -131,7 +131,7 @@ if jack:
     allocs = int(max(program.get("press_allocs_max", 0), program.get("release_allocs_max", 0))) if program else None
     met = added is not None and abs(added) <= noise
     summary.append(("2", "Press to a JACK client: what the program adds to the port's own delay "
-                    "(difference of the mean arrival against RtMidi straight)",
+                    "(difference of the mean arrival against a straight send)",
                     "nothing measurable", f"{us(added)} ± {us(noise)} (two standard errors)", met))
     summary.append(("2", "Allocations per press with the real JACK output", "0", str(allocs), allocs == 0))
     sections.append(f"""## 2. Press to wire through a real port
@@ -140,8 +140,8 @@ if jack:
 client, on a JACK server with the dummy driver ({meta.get('jack', '48 kHz, 256-frame periods')}).
 The press enters at the window as in 1.; its arrival is the moment the client's process
 callback, which JACK runs once a period, finds the Note On. Presses come at random moments of the
-period, as a user's do. The second row sends the same three messages straight through an
-RtMidi JACK output from the benchmark itself: the port's own delay, without the program.
+period, as a user's do. The second row sends the same three messages straight from a JACK
+client of the benchmark's own: the port's own delay, without the program.
 *Lost* counts messages that never arrived: when the machine is too busy for a client to finish
 its period in time (an xrun), JACK drops what was written in that period.
 
@@ -151,12 +151,12 @@ its period in time (an xrun), JACK drops what was written in that period.
 
 The delay is JACK's: a message written during a period is passed on at the start of the next
 one, so arrivals spread over up to one period ({us(period)}) whichever way they are sent. The
-program's mean is {us(added)} from RtMidi's straight send, against {us(noise)} that chance alone
+program's mean is {us(added)} from the straight send, against {us(noise)} that chance alone
 moves it (two standard errors of the difference). The program's own part, from the event
 entering the window to the return of its last send, has a p99 of {us(in_program)} (from the
 button receiving the event: {us(from_control)}); the presses here follow a random pause, so they
 start with cold caches, unlike the back-to-back presses of 1. Allocations on the press path, the
-real service and RtMidi included: {allocs}.
+real service included: {allocs}.
 """)
 
 # ---- 3. Press to sound -----------------------------------------------------------------------
@@ -808,7 +808,7 @@ if missed:
                        "send, which has no window event to handle first, still makes; that moves the "
                        "mean by a period times the chance of it, close to what chance alone moves "
                        "the difference. Nothing is held back in the program once the message is "
-                       "written: the output port takes it in the next period, as RtMidi's does.")
+                       "written: the output port takes it in the next period, as the straight send's does.")
         elif number == "4":
             out.append(f"- **{what}: {measured}.** See the start-up section.")
         elif number == "5":

@@ -19,7 +19,7 @@ purpose="${1:-run}"
 # To build the program, and what it needs at run time besides the libraries it links.
 run_packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev libx11-dev librtmidi-dev libasound2-dev libfluidsynth-dev libglib2.0-dev
+  qt6-base-dev libx11-dev libasound2-dev libfluidsynth-dev libglib2.0-dev
   libpulse-dev libjack-jackd2-dev
   fluid-soundfont-gm fluid-soundfont-gs fonts-ipafont-gothic
 )

@@ -33,7 +33,7 @@ EOF_FIELDS
 # Each dependency as a bare package name, one a line: alternatives split, versions dropped.
 depends="$(field Depends | tr ',|' '\n\n' | sed 's/([^)]*)//; s/^ *//; s/ *$//')"
 for needed in fluid-soundfont-gm fluid-soundfont-gs fonts-ipafont-gothic libqt6widgets6 \
-  libfluidsynth3 librtmidi6; do
+  libfluidsynth3 libasound2; do
   grep -qx "$needed" <<<"$depends" || fail "the package does not depend on $needed: $(field Depends)"
 done
 if grep -q -- '-dev$' <<<"$depends"; then

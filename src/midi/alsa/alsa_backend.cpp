@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "alsa_backend.h"
 
-#include "alsa_input.h"
-#include "midi/rtmidi/rtmidi_backend.h"
+#include "alsa_client.h"
+#include "alsa_output.h"
 
 #include <algorithm>
 #include <cctype>
@@ -13,8 +13,11 @@ namespace tonalyx::midi {
 namespace {
 
 // The device that every ALSA sequencer client opens. Without it (a kernel without the sequencer)
-// RtMidi would only print its failure to the terminal.
+// there is no client to wait for.
 constexpr const char* kAlsaSequencerDevice = "/dev/snd/seq";
+// How long the thread that makes the backend waits for the client, which opens in a moment on a
+// sequencer that works.
+constexpr std::chrono::milliseconds kOpenWait { 500 };
 
 bool isDigits(std::string_view text)
 {
@@ -23,25 +26,26 @@ bool isDigits(std::string_view text)
     });
 }
 
-// The output through RtMidi, one port open at a time, and the program's input port beside it.
-// Both are clients named as the program, so the output leaves out the input's port with its own.
+// The program's one client: its input "in" read by the client's thread, its output "out".
 class AlsaBackend final : public MidiBackend {
 public:
-    AlsaBackend(std::unique_ptr<RtMidiBackend> output, const std::string& clientName)
-        : output_(std::move(output))
-        , input_(clientName)
+    AlsaBackend(std::unique_ptr<AlsaClient> client, AlsaClient::Opened opened,
+        const std::string& clientName)
+        : client_(std::move(client))
+        , output_(opened, clientName)
     { }
 
-    InputQueue* input() override { return &input_.queue(); }
-    std::vector<MidiPort> ports() override { return output_->ports(); }
+    InputQueue* input() override { return &client_->queue(); }
+    std::vector<MidiPort> ports() override { return output_.ports(); }
     std::unique_ptr<MidiConnection> open(const std::string& identity) override
     {
-        return output_->open(identity);
+        return output_.open(identity);
     }
 
 private:
-    std::unique_ptr<RtMidiBackend> output_;
-    AlsaInput input_;
+    // The output goes first: the client stays open until it has.
+    std::unique_ptr<AlsaClient> client_;
+    AlsaOutput output_;
 };
 
 } // namespace
@@ -51,11 +55,11 @@ std::unique_ptr<MidiBackend> makeAlsaBackend(const std::string& clientName)
     std::error_code error;
     if (!std::filesystem::exists(kAlsaSequencerDevice, error))
         return nullptr;
-    auto output = RtMidiBackend::connect({ RtMidi::LINUX_ALSA, clientName,
-        [](const std::string& name) { return std::string(withoutAlsaAddress(name)); } });
-    if (!output)
+    auto client = std::make_unique<AlsaClient>(clientName);
+    const auto opened = client->waitUntilOpen(kOpenWait);
+    if (!opened)
         return nullptr;
-    return std::make_unique<AlsaBackend>(std::move(output), clientName);
+    return std::make_unique<AlsaBackend>(std::move(client), *opened, clientName);
 }
 
 std::string_view withoutAlsaAddress(std::string_view portName)

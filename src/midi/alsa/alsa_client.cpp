@@ -1,18 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "alsa_input.h"
+#include "alsa_client.h"
+
+#include "alsa_handles.h"
 
 #include <algorithm>
-#include <alsa/asoundlib.h>
 #include <array>
-#include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <system_error>
-#include <thread>
 #include <unistd.h>
 
 namespace tonalyx::midi {
@@ -25,13 +23,10 @@ constexpr std::chrono::milliseconds kFarewell { 500 };
 // Longer ones (system exclusive) do not fit and are dropped, as the queue would drop them.
 constexpr std::size_t kDecodedBytes = 16;
 constexpr int kMaxDescriptors = 8;
-
-struct SequencerCloser {
-    void operator()(snd_seq_t* seq) const { snd_seq_close(seq); }
-};
-struct DecoderFreer {
-    void operator()(snd_midi_event_t* decoder) const { snd_midi_event_free(decoder); }
-};
+constexpr unsigned int kPortType = SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION;
+// "in" comes first, so that `aconnect keyboard 'Tonalyx':0` reaches it.
+constexpr int kInPort = 0;
+constexpr int kOutPort = 1;
 
 // Hands each message of `bytes`, as many as one event decodes to, to the queue separately.
 void pushEach(InputQueue& queue, const std::uint8_t* bytes, std::size_t size)
@@ -48,14 +43,18 @@ void pushEach(InputQueue& queue, const std::uint8_t* bytes, std::size_t size)
 
 } // namespace
 
-// Everything the thread touches. The thread holds it too, so that it outlives the AlsaInput when
+// Everything the thread touches. The thread holds it too, so that it outlives the AlsaClient when
 // the thread is left to finish on its own.
-struct AlsaInput::Reader {
+struct AlsaClient::Reader {
     InputQueue queue;
     int stop = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    std::atomic<bool> listening { false };
     std::mutex mutex;
     std::condition_variable changed;
+    // Until the open has succeeded or failed, neither is set.
+    std::optional<Opened> opened;
+    bool openFailed = false;
+    // Set before `stop` is written: whatever the owner did with the client comes before it.
+    bool stopping = false;
     bool ended = false;
 
     ~Reader()
@@ -64,8 +63,18 @@ struct AlsaInput::Reader {
             ::close(stop);
     }
 
-    void run(const std::string& clientName);
+    void run(const std::string& name);
+    Sequencer open(const std::string& name);
+    void listen(snd_seq_t* seq, snd_midi_event_t* decoder);
     void read(snd_seq_t* seq, snd_midi_event_t* decoder);
+    void waitForStop();
+    void settle(std::optional<Opened> result)
+    {
+        const std::lock_guard lock(mutex);
+        opened = result;
+        openFailed = !result;
+        changed.notify_all();
+    }
     void finish()
     {
         const std::lock_guard lock(mutex);
@@ -74,50 +83,68 @@ struct AlsaInput::Reader {
     }
 };
 
-void AlsaInput::Reader::run(const std::string& clientName)
+void AlsaClient::Reader::run(const std::string& name)
 {
-    snd_seq_t* opened = nullptr;
-    if (stop < 0 || snd_seq_open(&opened, "default", SND_SEQ_OPEN_INPUT, SND_SEQ_NONBLOCK) < 0)
+    // Without its way to stop, the thread could not be told to let go of the client.
+    const auto seq = stop >= 0 ? open(name) : nullptr;
+    auto decoder = makeMidiEventCoder(kDecodedBytes);
+    if (!seq || !decoder) {
+        settle(std::nullopt);
         return;
-    const std::unique_ptr<snd_seq_t, SequencerCloser> seq(opened);
-    snd_midi_event_t* made = nullptr;
-    if (snd_midi_event_new(kDecodedBytes, &made) < 0)
-        return;
-    const std::unique_ptr<snd_midi_event_t, DecoderFreer> decoder(made);
+    }
     // Every message whole, with its status byte, as the queue takes them.
     snd_midi_event_no_status(decoder.get(), 1);
-    snd_seq_set_client_name(seq.get(), clientName.c_str());
-    if (snd_seq_create_simple_port(seq.get(), "in",
-            SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE,
-            SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION)
-        < 0)
-        return;
+    settle(Opened { seq.get(), snd_seq_client_id(seq.get()), kOutPort });
+    listen(seq.get(), decoder.get());
+    // The output may still be sending through the client: it is closed only once the owner has
+    // let go of it.
+    waitForStop();
+}
+
+Sequencer AlsaClient::Reader::open(const std::string& name)
+{
+    snd_seq_t* made = nullptr;
+    if (snd_seq_open(&made, "default", SND_SEQ_OPEN_DUPLEX, SND_SEQ_NONBLOCK) < 0)
+        return nullptr;
+    Sequencer seq(made);
+    snd_seq_set_client_name(seq.get(), name.c_str());
+    if (snd_seq_create_simple_port(
+            seq.get(), "in", SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE, kPortType)
+            != kInPort
+        || snd_seq_create_simple_port(
+               seq.get(), "out", SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ, kPortType)
+            != kOutPort)
+        return nullptr;
+    return seq;
+}
+
+// Reads "in" until told to stop, or until the sequencer fails.
+void AlsaClient::Reader::listen(snd_seq_t* seq, snd_midi_event_t* decoder)
+{
     std::array<pollfd, kMaxDescriptors + 1> watched {};
-    const int count = snd_seq_poll_descriptors(seq.get(), watched.data(), kMaxDescriptors, POLLIN);
+    const int count = snd_seq_poll_descriptors(seq, watched.data(), kMaxDescriptors, POLLIN);
     if (count <= 0)
         return;
     const auto stopAt = static_cast<std::size_t>(count);
     watched[stopAt] = { stop, POLLIN, 0 };
-    listening.store(true, std::memory_order_release);
     for (;;) {
         if (::poll(watched.data(), stopAt + 1, -1) < 0) {
             if (errno == EINTR)
                 continue;
-            break;
+            return;
         }
         if (watched[stopAt].revents != 0)
-            break;
+            return;
         // A sequencer that has failed would wake the loop again at once, for ever.
         const bool failed = std::any_of(watched.begin(), watched.begin() + count,
             [](const pollfd& fd) { return (fd.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0; });
         if (failed)
-            break;
-        read(seq.get(), decoder.get());
+            return;
+        read(seq, decoder);
     }
-    listening.store(false, std::memory_order_release);
 }
 
-void AlsaInput::Reader::read(snd_seq_t* seq, snd_midi_event_t* decoder)
+void AlsaClient::Reader::read(snd_seq_t* seq, snd_midi_event_t* decoder)
 {
     for (;;) {
         snd_seq_event_t* event = nullptr;
@@ -135,23 +162,42 @@ void AlsaInput::Reader::read(snd_seq_t* seq, snd_midi_event_t* decoder)
     }
 }
 
-AlsaInput::AlsaInput(const std::string& clientName)
+void AlsaClient::Reader::waitForStop()
+{
+    pollfd told { stop, POLLIN, 0 };
+    for (;;) {
+        // With one valid descriptor, only a signal or a moment without kernel memory ends the
+        // wait early.
+        if (::poll(&told, 1, -1) <= 0)
+            continue;
+        const std::lock_guard lock(mutex);
+        if (stopping)
+            return;
+    }
+}
+
+AlsaClient::AlsaClient(const std::string& name)
     : reader_(std::make_shared<Reader>())
 {
     try {
-        thread_ = std::thread([reader = reader_, clientName] {
-            reader->run(clientName);
+        thread_ = std::thread([reader = reader_, name] {
+            reader->run(name);
             reader->finish();
         });
     } catch (const std::system_error&) {
+        reader_->settle(std::nullopt);
         reader_->finish();
     }
 }
 
-AlsaInput::~AlsaInput()
+AlsaClient::~AlsaClient()
 {
     if (!thread_.joinable())
         return;
+    {
+        const std::lock_guard lock(reader_->mutex);
+        reader_->stopping = true;
+    }
     const std::uint64_t one = 1;
     [[maybe_unused]] const auto written = ::write(reader_->stop, &one, sizeof one);
     bool ended = false;
@@ -165,14 +211,16 @@ AlsaInput::~AlsaInput()
         thread_.detach();
 }
 
-InputQueue& AlsaInput::queue()
+std::optional<AlsaClient::Opened> AlsaClient::waitUntilOpen(std::chrono::milliseconds wait)
 {
-    return reader_->queue;
+    std::unique_lock lock(reader_->mutex);
+    reader_->changed.wait_for(lock, wait, [&] { return reader_->opened || reader_->openFailed; });
+    return reader_->opened;
 }
 
-bool AlsaInput::listening() const
+InputQueue& AlsaClient::queue()
 {
-    return reader_->listening.load(std::memory_order_acquire);
+    return reader_->queue;
 }
 
 } // namespace tonalyx::midi
