@@ -5,8 +5,10 @@
 
 #include <QEvent>
 #include <QGuiApplication>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
+#include <utility>
 
 namespace tonalyx::ui {
 
@@ -15,6 +17,9 @@ namespace {
 // show waits for one that says it answers and does not (fluxbox 1.3.7 answers only for windows it
 // already manages); the window is then fitted once it is mapped.
 constexpr std::chrono::milliseconds kFrameAnswerPatience { 10 };
+// How long after the first show the window reads back the rectangle asked for, at most, when the
+// window manager gives it another size (a tiling one, say).
+constexpr std::chrono::seconds kSettleLimit { 1 };
 } // namespace
 
 OuterFrame::OuterFrame(QWidget& window)
@@ -27,6 +32,9 @@ OuterFrame::OuterFrame(QWidget& window)
 void OuterFrame::place(const QRect& outer)
 {
     requested_ = outer;
+    settled_ = false;
+    if (shownBefore_)
+        QTimer::singleShot(kSettleLimit, this, [this] { settled_ = true; });
     const QMargins frame = margins();
     window_.move(outer.topLeft());
     window_.resize(outer.width() - frame.left() - frame.right(),
@@ -35,7 +43,9 @@ void OuterFrame::place(const QRect& outer)
 
 QRect OuterFrame::rect() const
 {
-    if (!window_.isVisible())
+    // The window system tells of the fitted size some time after it was asked for; a close in
+    // between must not take the size before the fit for the one asked for.
+    if (!window_.isVisible() || !settled_)
         return requested_;
     QRect outer = window_.frameGeometry();
     // Where the window system does not let a window place itself, its reported position means
@@ -95,16 +105,27 @@ void OuterFrame::fitOnce()
         handle->setFramePosition(requested_.topLeft());
 }
 
+void OuterFrame::settleIfShownAsAsked()
+{
+    if (!settled_ && window_.isVisible() && window_.frameGeometry().size() == requested_.size())
+        settled_ = true;
+}
+
 bool OuterFrame::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched != &window_)
+        return false;
+    const auto type = event->type();
+    if (type == QEvent::Show && !std::exchange(shownBefore_, true))
+        QTimer::singleShot(kSettleLimit, this, [this] { settled_ = true; });
     // A show is told before the window is mapped.
-    if (watched == &window_ && event->type() == QEvent::Show && !event->spontaneous())
+    if (type == QEvent::Show && !event->spontaneous())
         settleBeforeMapping();
     // Later, not from inside the window system's own geometry change, which would undo ours.
-    if (watched == &window_
-        && (event->type() == QEvent::Move || event->type() == QEvent::Resize
-            || event->type() == QEvent::Show))
+    if (type == QEvent::Move || type == QEvent::Resize || type == QEvent::Show) {
         QMetaObject::invokeMethod(this, &OuterFrame::fitOnce, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &OuterFrame::settleIfShownAsAsked, Qt::QueuedConnection);
+    }
     return false;
 }
 

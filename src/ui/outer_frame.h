@@ -15,8 +15,10 @@ namespace tonalyx::ui {
 // the window, the size is right from the first too. Elsewhere the frame is unknown until the
 // window manager has decorated the window; until then the rectangle last asked for is what the
 // window reads back, and once the frame is known the asked-for size is applied again with the
-// real margins, the frame's corner staying put. So a window that is neither moved nor resized
-// reads back exactly what it was given.
+// real margins, the frame's corner staying put. Until the window shows the size asked for (or a
+// second has passed, for a window manager that will not give it), the rectangle asked for is what
+// the window reads back, so a window closed while it is being fitted still reads back exactly
+// what it was given, as does one that is neither moved nor resized.
 class OuterFrame : public QObject {
     Q_OBJECT
 
@@ -35,10 +37,13 @@ private:
     bool canPlaceItself() const;
     void settleBeforeMapping();
     void fitOnce();
+    void settleIfShownAsAsked();
 
     QWidget& window_;
     QRect requested_;
     bool fitted_ = false;
+    bool settled_ = false; // the window shows what it was asked for, or has been given time to
+    bool shownBefore_ = false;
 };
 
 } // namespace tonalyx::ui
