@@ -138,7 +138,7 @@ void MainWindow::buildTabs()
     for (std::size_t i = 0; i < programButtons_.size(); ++i) {
         auto* button = programButtons_[i];
         button->setToolTip(QString::fromUtf8(catalogue::kProgramHints[i]));
-        button->setAccessibleName(accessible::programButtonName(static_cast<int>(i) + 1));
+        button->setAccessibleName(accessible::programButtonName(static_cast<int>(i)));
         button->setAccessibleDescription(QString::fromUtf8(accessible::kProgramButtonDescription));
     }
     bankButtons_ = placeButtonGrid(tabSheets_[1], 129, 0);

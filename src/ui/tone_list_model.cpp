@@ -39,7 +39,7 @@ QVariant ToneListModel::data(const QModelIndex& index, int role) const
     if (role == Qt::DisplayRole) {
         switch (index.column()) {
         case ProgramColumn:
-            return int(tone.program);
+            return catalogue::shownProgramNumber(tone.program);
         case BankColumn:
             return int(tone.bank);
         case NameColumn:

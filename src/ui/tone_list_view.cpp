@@ -53,7 +53,7 @@ void ToneListView::mousePressEvent(QMouseEvent* event)
     if (index.isValid()) {
         pressedOnRow_ |= event->button();
         const auto& tone = model_->toneAt(index.row());
-        emit mouseDown(tone.program - 1, tone.bank, event->button());
+        emit mouseDown(tone.program, tone.bank, event->button());
     }
     QTreeView::mousePressEvent(event);
 }
@@ -110,7 +110,7 @@ void ToneListView::pressCurrentRow(int key)
         return;
     soundingKey_ = key;
     const auto& tone = model_->toneAt(current.row());
-    emit keyDown(tone.program - 1, tone.bank);
+    emit keyDown(tone.program, tone.bank);
 }
 
 void ToneListView::keyReleaseEvent(QKeyEvent* event)

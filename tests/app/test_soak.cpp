@@ -193,7 +193,7 @@ private:
         if (!index.isValid())
             return;
         const auto& tone = toneList->toneModel().toneAt(index.row());
-        pressedTone = { tone.program - 1, tone.bank };
+        pressedTone = { tone.program, tone.bank };
     }
 };
 
@@ -539,7 +539,7 @@ private:
                 listKey_ = event.key;
                 after.keyHeld = true;
                 const auto& tone = toneList_->toneModel().toneAt(current.row());
-                return tonePreview({ tone.program - 1, tone.bank }, before.keyHeld);
+                return tonePreview({ tone.program, tone.bank }, before.keyHeld);
             }
             if (movesFocus(event.key) || before.keyHeld)
                 return {};

@@ -90,7 +90,7 @@ private slots:
         for (const auto position : matches) {
             const auto& tone = tones()[position];
             names.append(QString::fromUtf8(tone.name.data(), qsizetype(tone.name.size())));
-            found.insert(tone.program);
+            found.insert(tone.program + 1); // as the rows count them, 1 to 128
         }
         for (const QString& name : among)
             QVERIFY2(names.contains(name), qPrintable(name));
