@@ -5,9 +5,8 @@
 
 namespace tonalyx::catalogue {
 
-// The hint of each program button, by program as shown (index 0 is program 1): the instrument
-// of the General MIDI list in Japanese, spelt as it has always been shown. The tone finder
-// searches them too.
+// The hint of each program button, by program (0 to 127, as sent): the instrument of the General
+// MIDI list in Japanese, spelt as it has always been shown. The tone finder searches them too.
 inline constexpr std::array<const char*, 128> kProgramHints {
     // column 1
     "グラウンドピアノ",

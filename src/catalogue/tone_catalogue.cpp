@@ -2,6 +2,7 @@
 #include "tone_catalogue.h"
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <iterator>
 
@@ -9,10 +10,18 @@ namespace tonalyx::catalogue {
 
 namespace {
 
+// A tone as the printed tone list numbers it: program 1 to 128.
+struct PrintedTone {
+    std::uint8_t program;
+    std::uint8_t bank;
+    std::string_view name;
+};
+
 // Bank 0 holds the capital tone of each program and bank 127 the MT-32-compatible set; the banks
 // in between hold the GS variations. The names are the synthesiser's own, kept letter for letter
-// (odd spellings included): a tidied name would no longer match the tone list users know.
-constexpr CatalogueTone kToneNames[] = {
+// (odd spellings included): a tidied name would no longer match the tone list users know. The
+// programs are numbered as printed, so that the table reads like that list.
+constexpr PrintedTone kPrintedTones[] = {
     // 1
     { 1, 0, "piano 1" },
     { 1, 8, "Piano 1w" },
@@ -1042,17 +1051,28 @@ constexpr CatalogueTone kToneNames[] = {
     { 128, 127, "Jungle Tune" },
 };
 
-static_assert(std::size(kToneNames) == 899, "the GS catalogue has 899 names");
+static_assert(std::size(kPrintedTones) == 899, "the GS catalogue has 899 names");
 
-// Strictly ascending (program, bank) pairs: each tone is named once, and a lookup can search.
+// The one place where the printed program numbers become Program Change values.
+constexpr auto kTones = [] {
+    std::array<CatalogueTone, std::size(kPrintedTones)> tones {};
+    for (std::size_t i = 0; i < tones.size(); ++i) {
+        const auto& printed = kPrintedTones[i];
+        tones[i] = { static_cast<std::uint8_t>(printed.program - 1), printed.bank, printed.name };
+    }
+    return tones;
+}();
+
+// Strictly ascending (program, bank) pairs: each tone is named once, and a lookup can search. A
+// printed program 0 would wrap round to 255 and fail here too.
 constexpr bool isOrderedAndInRange()
 {
-    for (std::size_t i = 0; i < std::size(kToneNames); ++i) {
-        const auto& tone = kToneNames[i];
-        if (tone.program < 1 || tone.program > 128 || tone.bank > 127)
+    for (std::size_t i = 0; i < kTones.size(); ++i) {
+        const auto& tone = kTones[i];
+        if (tone.program > 127 || tone.bank > 127)
             return false;
         if (i > 0) {
-            const auto& previous = kToneNames[i - 1];
+            const auto& previous = kTones[i - 1];
             if (tone.program < previous.program
                 || (tone.program == previous.program && tone.bank <= previous.bank))
                 return false;
@@ -1066,21 +1086,20 @@ static_assert(isOrderedAndInRange());
 
 std::span<const CatalogueTone> tones()
 {
-    return kToneNames;
+    return kTones;
 }
 
 std::string_view toneName(std::int32_t program, std::int32_t bank)
 {
     if (program < 0 || program > 127 || bank < 0 || bank > 127)
         return {};
-    const CatalogueTone wanted { static_cast<std::uint8_t>(program + 1),
+    const CatalogueTone wanted { static_cast<std::uint8_t>(program),
         static_cast<std::uint8_t>(bank), {} };
     const auto before = [](const CatalogueTone& a, const CatalogueTone& b) {
         return a.program < b.program || (a.program == b.program && a.bank < b.bank);
     };
-    const auto* found
-        = std::lower_bound(std::begin(kToneNames), std::end(kToneNames), wanted, before);
-    if (found == std::end(kToneNames) || before(wanted, *found))
+    const auto found = std::lower_bound(kTones.begin(), kTones.end(), wanted, before);
+    if (found == kTones.end() || before(wanted, *found))
         return {};
     return found->name;
 }

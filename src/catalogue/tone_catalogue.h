@@ -8,10 +8,16 @@
 // The names of the GS tones, by program and bank.
 namespace tonalyx::catalogue {
 
-// One named tone. The program is numbered as the user sees it, 1 to 128, so the table reads like
-// the printed tone list; the Program Change value is one less.
+// Programs are Program Change values, 0 to 127, everywhere inside the program. A person reads and
+// types them one higher, 1 to 128, as tone lists print them: this is the number shown.
+constexpr std::int32_t shownProgramNumber(std::int32_t program)
+{
+    return program + 1;
+}
+
+// One named tone.
 struct CatalogueTone {
-    std::uint8_t program;
+    std::uint8_t program; // 0 to 127, as sent
     std::uint8_t bank;
     std::string_view name;
 };

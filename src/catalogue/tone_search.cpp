@@ -60,8 +60,8 @@ std::vector<std::string> wordsOf(std::string_view query)
     return words;
 }
 
-// The program number a word of digits stands for; 0 for any other word.
-int programNumber(std::string_view word)
+// The program number, as shown, that a word of digits stands for; 0 for any other word.
+int shownNumberTyped(std::string_view word)
 {
     if (!std::all_of(word.begin(), word.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return 0;
@@ -120,15 +120,15 @@ void ToneSearch::find(std::string_view query, std::vector<std::uint16_t>& matche
     prepared.reserve(words.size());
     for (const auto& word : words) {
         Word& w = prepared.emplace_back(Word { word, {} });
-        const int number = programNumber(word);
+        const int typed = shownNumberTyped(word);
         for (std::size_t p = 0; p < hints_.size(); ++p)
-            w.programMatches[p]
-                = static_cast<int>(p) + 1 == number || hints_[p].find(word) != std::string::npos;
+            w.programMatches[p] = shownProgramNumber(static_cast<std::int32_t>(p)) == typed
+                || hints_[p].find(word) != std::string::npos;
     }
 
     const auto all = tones();
     for (std::size_t i = 0; i < all.size(); ++i) {
-        const std::size_t program = all[i].program - 1u;
+        const std::size_t program = all[i].program;
         const bool matchesEveryWord
             = std::all_of(prepared.begin(), prepared.end(), [&](const Word& w) {
                   return w.programMatches[program] || names_[i].find(w.text) != std::string::npos;

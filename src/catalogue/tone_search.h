@@ -13,8 +13,9 @@ namespace tonalyx::catalogue {
 //
 // The query is split into words at spaces, half- or full-width; a tone matches when every word
 // is found in its name or in the Japanese instrument name of its program (the program button's
-// hint), or, for a word of digits, is its program number as shown (1 to 128). Text is compared
-// as foldForSearch leaves it, so case, full-width forms and hiragana make no difference.
+// hint), or, for a word of digits, is its program number as shown (1 to 128: "41" finds the
+// tones of Program Change 40). Text is compared as foldForSearch leaves it, so case, full-width
+// forms and hiragana make no difference.
 class ToneSearch {
 public:
     ToneSearch();
@@ -25,7 +26,7 @@ public:
 
 private:
     std::vector<std::string> names_; // folded, by position in tones()
-    std::array<std::string, 128> hints_; // folded, by program as shown less one
+    std::array<std::string, 128> hints_; // folded, by program
 };
 
 // Text as the search compares it: ASCII letters in lower case, the full-width forms of ASCII

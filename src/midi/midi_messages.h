@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "midi_vocabulary.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -35,49 +37,40 @@ constexpr ShortMessage message(std::uint8_t status, std::int32_t data1, std::int
     return { { status, dataByte(data1), dataByte(data2) }, 3 };
 }
 
-inline constexpr std::uint8_t kControlChange = 0xB0;
-inline constexpr std::uint8_t kProgramChange = 0xC0;
-inline constexpr std::uint8_t kNoteOn = 0x90;
-inline constexpr std::int32_t kBankSelectMsbController = 0;
-inline constexpr std::int32_t kBankSelectLsbController = 32;
-inline constexpr std::int32_t kSustainController = 64;
-inline constexpr std::int32_t kAllSoundOffController = 120;
-inline constexpr std::int32_t kAllNotesOffController = 123;
 inline constexpr std::int32_t kPreviewVelocity = 127;
-inline constexpr std::size_t kChannels = 16;
 } // namespace detail
 
 constexpr ShortMessage bankSelectMsb(std::int32_t bank)
 {
-    return detail::message(detail::kControlChange, detail::kBankSelectMsbController, bank);
+    return detail::message(kControlChange, kBankSelectMsbController, bank);
 }
 
 // The program only uses banks 0 to 127, so the LSB is always 0.
 constexpr ShortMessage bankSelectLsb()
 {
-    return detail::message(detail::kControlChange, detail::kBankSelectLsbController, 0);
+    return detail::message(kControlChange, kBankSelectLsbController, 0);
 }
 
 constexpr ShortMessage programChange(std::int32_t program)
 {
-    return { { detail::kProgramChange, detail::dataByte(program), 0 }, 2 };
+    return { { kProgramChange, detail::dataByte(program), 0 }, 2 };
 }
 
 constexpr ShortMessage noteOn(std::int32_t note)
 {
-    return detail::message(detail::kNoteOn, note, detail::kPreviewVelocity);
+    return detail::message(kNoteOn, note, detail::kPreviewVelocity);
 }
 
 // Notes are ended with a velocity-0 Note On, never with the Note Off status.
 constexpr ShortMessage noteOff(std::int32_t note)
 {
-    return detail::message(detail::kNoteOn, note, 0);
+    return detail::message(kNoteOn, note, 0);
 }
 
 // Releases a held sustain pedal.
 constexpr ShortMessage sustainOff()
 {
-    return detail::message(detail::kControlChange, detail::kSustainController, 0);
+    return detail::message(kControlChange, kSustainController, 0);
 }
 
 // Roland GS reset: data set to address 40 00 7F, value 00, checksum 41.
@@ -98,13 +91,13 @@ inline constexpr std::array<std::uint8_t, 11> GsResetMessage {
 // What a reset sends to a device that has no reset of its own: on each of the 16 channels, the
 // sustain pedal up first (a held pedal would keep notes sounding through the rest), then All
 // Sound Off and All Notes Off.
-inline constexpr std::array<ShortMessage, 3 * detail::kChannels> kSilenceAllChannels = [] {
-    std::array<ShortMessage, 3 * detail::kChannels> messages {};
-    for (std::size_t channel = 0; channel < detail::kChannels; ++channel) {
-        const auto status = static_cast<std::uint8_t>(detail::kControlChange + channel);
-        messages[3 * channel] = detail::message(status, detail::kSustainController, 0);
-        messages[3 * channel + 1] = detail::message(status, detail::kAllSoundOffController, 0);
-        messages[3 * channel + 2] = detail::message(status, detail::kAllNotesOffController, 0);
+inline constexpr std::array<ShortMessage, 3 * kChannels> kSilenceAllChannels = [] {
+    std::array<ShortMessage, 3 * kChannels> messages {};
+    for (std::size_t channel = 0; channel < kChannels; ++channel) {
+        const auto status = static_cast<std::uint8_t>(kControlChange | channel);
+        messages[3 * channel] = detail::message(status, kSustainController, 0);
+        messages[3 * channel + 1] = detail::message(status, kAllSoundOffController, 0);
+        messages[3 * channel + 2] = detail::message(status, kAllNotesOffController, 0);
     }
     return messages;
 }();

@@ -5,43 +5,49 @@
 
 namespace tonalyx::midi {
 
-namespace {
-
-constexpr std::uint8_t kSystemExclusive = 0xF0;
-constexpr std::uint8_t kEndOfExclusive = 0xF7;
-
-bool isDataByte(std::uint8_t byte)
-{
-    return byte < 0x80;
-}
-
-} // namespace
-
 std::size_t fixedMessageLength(std::uint8_t status)
 {
     if (isDataByte(status))
         return 0;
-    if (status < 0xF0) {
-        const auto kind = status & 0xF0;
-        return kind == 0xC0 || kind == 0xD0 ? 2 : 3;
+    if (isChannelStatus(status)) {
+        const auto kind = kindOf(status);
+        return kind == kProgramChange || kind == kChannelPressure ? 2 : 3;
     }
     switch (status) {
-    case 0xF1: // time code quarter frame
-    case 0xF3: // song select
+    case kTimeCodeQuarterFrame:
+    case kSongSelect:
         return 2;
-    case 0xF2: // song position
+    case kSongPosition:
         return 3;
-    case 0xF6: // tune request
-    case 0xF8:
-    case 0xFA:
-    case 0xFB:
-    case 0xFC:
-    case 0xFE:
-    case 0xFF:
+    case kTuneRequest:
+    case kTimingClock:
+    case kStart:
+    case kContinue:
+    case kStop:
+    case kActiveSensing:
+    case kSystemReset:
         return 1;
     default:
         return 0;
     }
+}
+
+std::size_t wholeMessageLength(MessageBytes stream)
+{
+    if (stream.empty())
+        return 0;
+    if (stream.front() == kSystemExclusive) {
+        const auto rest = stream.subspan(1);
+        const auto end = std::find_if_not(rest.begin(), rest.end(), isDataByte);
+        if (end == rest.end() || *end != kEndOfExclusive)
+            return 0;
+        return static_cast<std::size_t>(end - rest.begin()) + 2;
+    }
+    const auto length = fixedMessageLength(stream.front());
+    if (length == 0 || length > stream.size())
+        return 0;
+    const auto data = stream.subspan(1, length - 1);
+    return std::all_of(data.begin(), data.end(), isDataByte) ? length : 0;
 }
 
 std::optional<std::vector<MessageBytes>> splitMessages(MessageBytes buffer)
@@ -51,26 +57,23 @@ std::optional<std::vector<MessageBytes>> splitMessages(MessageBytes buffer)
     std::vector<MessageBytes> messages;
     std::size_t at = 0;
     while (at < buffer.size()) {
-        const auto status = buffer[at];
-        std::size_t length = 0;
-        if (status == kSystemExclusive) {
-            const auto rest = buffer.subspan(at + 1);
-            const auto end = std::find_if_not(rest.begin(), rest.end(), isDataByte);
-            if (end == rest.end() || *end != kEndOfExclusive)
-                return std::nullopt;
-            length = static_cast<std::size_t>(end - rest.begin()) + 2;
-        } else {
-            length = fixedMessageLength(status);
-            if (length == 0 || at + length > buffer.size())
-                return std::nullopt;
-            const auto data = buffer.subspan(at + 1, length - 1);
-            if (!std::all_of(data.begin(), data.end(), isDataByte))
-                return std::nullopt;
-        }
+        const auto length = wholeMessageLength(buffer.subspan(at));
+        if (length == 0)
+            return std::nullopt;
         messages.push_back(buffer.subspan(at, length));
         at += length;
     }
     return messages;
+}
+
+std::optional<ChannelMessage> readChannelMessage(MessageBytes message)
+{
+    if (message.empty() || !isChannelStatus(message.front())
+        || wholeMessageLength(message) != message.size())
+        return std::nullopt;
+    const auto status = message.front();
+    return ChannelMessage { kindOf(status), static_cast<std::uint8_t>(status & kChannelMask),
+        message[1], message.size() > 2 ? message[2] : std::uint8_t { 0 } };
 }
 
 } // namespace tonalyx::midi

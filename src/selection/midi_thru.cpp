@@ -3,19 +3,10 @@
 
 #include "held_notes.h"
 #include "midi/midi_out_port.h"
+#include "midi/midi_stream.h"
 #include "previewer.h"
 
 namespace tonalyx::selection {
-
-namespace {
-constexpr std::uint8_t kNoteOff = 0x80;
-constexpr std::uint8_t kNoteOn = 0x90;
-constexpr std::uint8_t kControlChange = 0xB0;
-constexpr std::uint8_t kProgramChange = 0xC0;
-constexpr std::uint8_t kBankSelectMsb = 0;
-constexpr std::uint8_t kBankSelectLsb = 32;
-constexpr std::uint8_t kSustain = 64;
-} // namespace
 
 MidiThru::MidiThru(midi::MidiOutPort& port, Previewer& previewer, HeldNotes& held)
     : port_(port)
@@ -25,33 +16,33 @@ MidiThru::MidiThru(midi::MidiOutPort& port, Previewer& previewer, HeldNotes& hel
 
 void MidiThru::receive(const midi::ShortMessage& message)
 {
-    if (message.size == 0)
+    const auto read = midi::readChannelMessage(message.bytes());
+    if (!read)
         return;
-    const auto kind = static_cast<std::uint8_t>(message.data[0] & 0xF0);
-    const std::int32_t first = message.data[1];
-    const std::int32_t second = message.data[2];
-    switch (kind) {
-    case kProgramChange:
+    const std::int32_t first = read->data1;
+    const std::int32_t second = read->data2;
+    switch (read->kind) {
+    case midi::kProgramChange:
         previewer_.selectFromInput(first, pendingBank_.value_or(previewer_.state().currentBank));
         pendingBank_.reset();
         return;
-    case kControlChange:
-        if (first == kBankSelectMsb) {
+    case midi::kControlChange:
+        if (first == midi::kBankSelectMsbController) {
             pendingBank_ = second;
             return;
         }
-        if (first == kBankSelectLsb)
+        if (first == midi::kBankSelectLsbController)
             return;
-        if (first == kSustain)
-            sustainHeld_ = second >= 64;
+        if (first == midi::kSustainController)
+            sustainHeld_ = second >= midi::kSwitchOn;
         break;
-    case kNoteOn:
+    case midi::kNoteOn:
         if (second > 0) {
             held_.inputStarted(first);
             break;
         }
         [[fallthrough]];
-    case kNoteOff:
+    case midi::kNoteOff:
         held_.inputEnded(first);
         // A preview still sounds this note; its own release will end it.
         if (held_.previewHolds(first))
@@ -65,7 +56,7 @@ void MidiThru::receive(const midi::ShortMessage& message)
 
 void MidiThru::pass(midi::ShortMessage message)
 {
-    message.data[0] &= 0xF0; // channel 1
+    message.data[0] = midi::kindOf(message.data[0]); // channel 1
     port_.send(message);
 }
 

@@ -23,7 +23,7 @@ class MidiThru {
 public:
     MidiThru(midi::MidiOutPort& port, Previewer& previewer, HeldNotes& held);
 
-    // One whole channel message from the input.
+    // One message from the input; only a whole channel message goes any further.
     void receive(const midi::ShortMessage& message);
 
     // Ends, on the device still open, every note and the sustain held from the input: before a

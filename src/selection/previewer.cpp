@@ -202,8 +202,8 @@ void Previewer::refreshReadouts()
 {
     char program[12];
     char bank[12];
-    const auto programEnd
-        = std::to_chars(std::begin(program), std::end(program), state_.currentProgram + 1).ptr;
+    const auto shown = catalogue::shownProgramNumber(state_.currentProgram);
+    const auto programEnd = std::to_chars(std::begin(program), std::end(program), shown).ptr;
     const auto bankEnd = std::to_chars(std::begin(bank), std::end(bank), state_.currentBank).ptr;
     readouts_.showSelection({ program, programEnd }, { bank, bankEnd },
         catalogue::toneName(state_.currentProgram, state_.currentBank));

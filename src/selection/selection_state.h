@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "midi/midi_vocabulary.h"
+
 #include <cstdint>
 
 namespace tonalyx::selection {
@@ -15,11 +17,9 @@ struct SelectionState {
     std::int32_t currentBank = 0; // 0 to 127, sent as Bank Select MSB
 };
 
-inline constexpr std::int32_t kMiddleC = 60;
-
 constexpr std::int32_t previewNote(const SelectionState& state)
 {
-    return kMiddleC + state.keyOffset + 12 * state.octaveShift;
+    return midi::kMiddleC + state.keyOffset + 12 * state.octaveShift;
 }
 
 } // namespace tonalyx::selection

@@ -2,14 +2,15 @@
 #include "accessible_texts.h"
 
 #include "catalogue/program_hints.h"
+#include "catalogue/tone_catalogue.h"
 
 namespace tonalyx::ui::accessible {
 
 QString programButtonName(int program)
 {
     return QStringLiteral("プログラム %1 %2")
-        .arg(program)
-        .arg(QString::fromUtf8(catalogue::kProgramHints.at(static_cast<std::size_t>(program - 1))));
+        .arg(catalogue::shownProgramNumber(program))
+        .arg(QString::fromUtf8(catalogue::kProgramHints.at(static_cast<std::size_t>(program))));
 }
 
 QString bankButtonName(int bank)

@@ -45,7 +45,8 @@ inline constexpr char kBankButtonDescription[]
     = "押している間、今のプログラムのこのバンクを試聴します";
 inline constexpr char kKeyDescription[] = "押している間、今の音色をこの高さで鳴らします";
 
-// "プログラム 1 グラウンドピアノ": the program as numbered on its button, and its instrument.
+// "プログラム 1 グラウンドピアノ" for program 0: the program as numbered on its button, and its
+// instrument.
 QString programButtonName(int program);
 // "バンク 0".
 QString bankButtonName(int bank);

@@ -7,6 +7,7 @@
 #include "key_accessible.h"
 #include "key_shape.h"
 #include "keyboard_layout.h"
+#include "midi/midi_vocabulary.h"
 #include "preview_button.h"
 #include "window_layout.h"
 
@@ -21,8 +22,6 @@
 namespace tonalyx::ui {
 
 namespace {
-constexpr int kMiddleC = 60;
-
 QRect toRect(const layout::Rect& r)
 {
     return { r.left, r.top, r.width, r.height };
@@ -118,7 +117,7 @@ void MainWindow::buildKeyboard()
         shape->setGeometry(key.left, layout::kKeyTop,
             black ? layout::kBlackKeyWidth : layout::kWhiteKeyWidth,
             black ? layout::kBlackKeyHeight : layout::kWhiteKeyHeight);
-        shape->setAccessibleName(accessible::noteName(kMiddleC + key.offset));
+        shape->setAccessibleName(accessible::noteName(midi::kMiddleC + key.offset));
         shape->setAccessibleDescription(QString::fromUtf8(accessible::kKeyDescription));
         keys_[i] = { shape, key.offset };
     }
@@ -139,7 +138,7 @@ void MainWindow::buildTabs()
     for (std::size_t i = 0; i < programButtons_.size(); ++i) {
         auto* button = programButtons_[i];
         button->setToolTip(QString::fromUtf8(catalogue::kProgramHints[i]));
-        button->setAccessibleName(accessible::programButtonName(static_cast<int>(i) + 1));
+        button->setAccessibleName(accessible::programButtonName(static_cast<int>(i)));
         button->setAccessibleDescription(QString::fromUtf8(accessible::kProgramButtonDescription));
     }
     bankButtons_ = placeButtonGrid(tabSheets_[1], 129, 0);

@@ -41,6 +41,8 @@ ToneFinder placeToneFinder(QWidget* page)
     }
 
     auto* list = new ToneListView(page);
+    auto* model = new ToneListModel(page);
+    list->setModel(model);
     list->setObjectName(QStringLiteral("FinderList"));
     list->setAccessibleName(QString::fromUtf8(accessible::kFinderList.name));
     list->setAccessibleDescription(QString::fromUtf8(accessible::kFinderList.description));
@@ -54,9 +56,8 @@ ToneFinder placeToneFinder(QWidget* page)
     layout->addWidget(searchField);
     layout->addWidget(list);
 
-    QObject::connect(searchField, &QLineEdit::textChanged, list,
-        [list](const QString& text) { list->toneModel().showMatches(text); });
-    return { searchField, list };
+    QObject::connect(searchField, &QLineEdit::textChanged, model, &ToneListModel::showMatches);
+    return { searchField, model, list };
 }
 
 } // namespace tonalyx::ui

@@ -6,12 +6,14 @@ class QWidget;
 
 namespace tonalyx::ui {
 
+class ToneListModel;
 class ToneListView;
 
-// The tone finder's page: a search field above the list of the tones that match it. The list
-// follows the field on every keystroke; typing never sounds.
+// The tone finder's page: a search field above the list of the tones that match it. The list's
+// model follows the field on every keystroke; typing never sounds.
 struct ToneFinder {
     QLineEdit* searchField;
+    ToneListModel* model;
     ToneListView* list;
 };
 

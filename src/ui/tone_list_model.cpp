@@ -36,10 +36,14 @@ QVariant ToneListModel::data(const QModelIndex& index, int role) const
     if (!index.isValid() || index.row() >= rowCount())
         return {};
     const auto& tone = toneAt(index.row());
+    if (role == ProgramRole)
+        return int(tone.program);
+    if (role == BankRole)
+        return int(tone.bank);
     if (role == Qt::DisplayRole) {
         switch (index.column()) {
         case ProgramColumn:
-            return int(tone.program);
+            return catalogue::shownProgramNumber(tone.program);
         case BankColumn:
             return int(tone.bank);
         case NameColumn:

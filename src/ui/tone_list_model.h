@@ -10,20 +10,21 @@
 
 namespace tonalyx::ui {
 
-// The tones that match the finder's search, as rows of program (1 to 128, as shown), bank and
-// name. It reads the constant catalogue and keeps only the positions of the rows shown.
+// The tones that match the finder's search, as rows of program (shown 1 to 128), bank and name.
+// Every cell of a row also gives the row's tone as it is sent: its program (0 to 127) in
+// ProgramRole and its bank in BankRole. It reads the constant catalogue and keeps only the
+// positions of the rows shown.
 class ToneListModel : public QAbstractTableModel {
     Q_OBJECT
 
 public:
     enum Column { ProgramColumn, BankColumn, NameColumn, ColumnCount };
+    enum Role { ProgramRole = Qt::UserRole, BankRole };
 
     explicit ToneListModel(QObject* parent = nullptr);
 
     // Shows the tones that match `query`; every tone for an empty one.
     void showMatches(const QString& query);
-
-    const catalogue::CatalogueTone& toneAt(int row) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -32,6 +33,8 @@ public:
         int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 private:
+    const catalogue::CatalogueTone& toneAt(int row) const;
+
     catalogue::ToneSearch search_;
     std::vector<std::uint16_t> shown_; // positions in catalogue::tones()
 };

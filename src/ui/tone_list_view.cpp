@@ -29,13 +29,21 @@ bool isEnter(int key)
 {
     return key == Qt::Key_Return || key == Qt::Key_Enter;
 }
+
+int programOf(const QModelIndex& row)
+{
+    return row.data(ToneListModel::ProgramRole).toInt();
+}
+
+int bankOf(const QModelIndex& row)
+{
+    return row.data(ToneListModel::BankRole).toInt();
+}
 } // namespace
 
 ToneListView::ToneListView(QWidget* parent)
     : QTreeView(parent)
-    , model_(new ToneListModel(this))
 {
-    setModel(model_);
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setUniformRowHeights(true);
@@ -52,8 +60,7 @@ void ToneListView::mousePressEvent(QMouseEvent* event)
     const QModelIndex index = indexAt(event->position().toPoint());
     if (index.isValid()) {
         pressedOnRow_ |= event->button();
-        const auto& tone = model_->toneAt(index.row());
-        emit mouseDown(tone.program - 1, tone.bank, event->button());
+        emit mouseDown(programOf(index), bankOf(index), event->button());
     }
     QTreeView::mousePressEvent(event);
 }
@@ -109,8 +116,7 @@ void ToneListView::pressCurrentRow(int key)
     if (!current.isValid())
         return;
     soundingKey_ = key;
-    const auto& tone = model_->toneAt(current.row());
-    emit keyDown(tone.program - 1, tone.bank);
+    emit keyDown(programOf(current), bankOf(current));
 }
 
 void ToneListView::keyReleaseEvent(QKeyEvent* event)

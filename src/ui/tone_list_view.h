@@ -5,11 +5,9 @@
 
 namespace tonalyx::ui {
 
-class ToneListModel;
-
-// The finder's list of tones. Like PreviewButton it only reports presses and releases, here with
-// the program (0 to 127, as sent) and bank of the row they concern, and leaves the rest of the
-// toolkit's handling as it is.
+// The finder's list of tones, over a ToneListModel its owner gives it. Like PreviewButton it only
+// reports presses and releases, here with the program (0 to 127, as sent) and bank of the row they
+// concern, and leaves the rest of the toolkit's handling as it is.
 //
 // Mouse: a press of any button on a row, the second press of a double click included, is a
 // press; its release, wherever the pointer is then, is the release.
@@ -24,8 +22,6 @@ class ToneListView : public QTreeView {
 
 public:
     explicit ToneListView(QWidget* parent = nullptr);
-
-    ToneListModel& toneModel() { return *model_; }
 
 signals:
     void mouseDown(int program, int bank, Qt::MouseButton button);
@@ -46,7 +42,6 @@ private:
     void pressCurrentRow(int key);
     bool repeatsSoundingKey(const QKeyEvent* event) const;
 
-    ToneListModel* model_; // owned by this view as its Qt child
     Qt::MouseButtons pressedOnRow_;
     int soundingKey_ = 0; // the key whose press sounds now, 0 for none
 };

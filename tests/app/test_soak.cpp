@@ -192,8 +192,8 @@ private:
         const QModelIndex index = toneList->indexAt(at);
         if (!index.isValid())
             return;
-        const auto& tone = toneList->toneModel().toneAt(index.row());
-        pressedTone = { tone.program - 1, tone.bank };
+        pressedTone = { index.data(ui::ToneListModel::ProgramRole).toInt(),
+            index.data(ui::ToneListModel::BankRole).toInt() };
     }
 };
 
@@ -538,8 +538,9 @@ private:
                     return {};
                 listKey_ = event.key;
                 after.keyHeld = true;
-                const auto& tone = toneList_->toneModel().toneAt(current.row());
-                return tonePreview({ tone.program - 1, tone.bank }, before.keyHeld);
+                return tonePreview({ current.data(ui::ToneListModel::ProgramRole).toInt(),
+                                       current.data(ui::ToneListModel::BankRole).toInt() },
+                    before.keyHeld);
             }
             if (movesFocus(event.key) || before.keyHeld)
                 return {};

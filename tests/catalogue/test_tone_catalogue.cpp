@@ -325,7 +325,7 @@ void TestToneCatalogue::listAndLookupAgree()
     const auto tones = tonalyx::catalogue::tones();
     QCOMPARE(tones.size(), std::size_t { 899 });
     for (const auto& tone : tones)
-        QCOMPARE(nameAt(tone.program, tone.bank), tone.name);
+        QCOMPARE(tonalyx::catalogue::toneName(tone.program, tone.bank), tone.name);
 }
 
 QTEST_APPLESS_MAIN(TestToneCatalogue)

@@ -68,7 +68,7 @@ private slots:
         QTest::newRow("no such program") << "129" << 0 << QStringList {} << QList<int> {};
         QTest::newRow("number too large for any integer")
             << "99999999999999999999" << 0 << QStringList {} << QList<int> {};
-        QTest::newRow("cut UTF-8 and control bytes")
+        QTest::newRow("accented letter and control characters")
             << QString::fromLatin1("\xE3\x80\x01") << 0 << QStringList {} << QList<int> {};
     }
     void findsTones()
@@ -90,12 +90,46 @@ private slots:
         for (const auto position : matches) {
             const auto& tone = tones()[position];
             names.append(QString::fromUtf8(tone.name.data(), qsizetype(tone.name.size())));
-            found.insert(tone.program);
+            found.insert(tone.program + 1); // as the rows count them, 1 to 128
         }
         for (const QString& name : among)
             QVERIFY2(names.contains(name), qPrintable(name));
         if (!programs.isEmpty())
             QCOMPARE(found, std::set<int>(programs.begin(), programs.end()));
+    }
+
+    // Bytes that are not UTF-8 (a field never sends them, a caller might) are kept as they are,
+    // and do not stop the characters after them from being folded.
+    void foldKeepsInvalidUtf8_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QByteArray>("folded");
+        QTest::newRow("cut UTF-8 and control bytes")
+            << QByteArray("\xE3\x80\x01") << QByteArray("\xE3\x80\x01");
+        QTest::newRow("cut sequence, then full-width letters")
+            << QByteArray("\xE3\x80ＡＢ") << QByteArray("\xE3\x80") + "ab";
+        QTest::newRow("cut at the end") << QByteArray("Ａ\xEF\xBC") << QByteArray("a\xEF\xBC");
+        QTest::newRow("stray continuation bytes")
+            << QByteArray("\x80\xBFＺ\xA1") << QByteArray("\x80\xBF") + "z\xA1";
+        QTest::newRow("overlong A, not lowered")
+            << QByteArray("\xE0\x81\x81") << QByteArray("\xE0\x81\x81");
+        QTest::newRow("overlong full-width A, not folded")
+            << QByteArray("\xF0\x8F\xBC\xA1") << QByteArray("\xF0\x8F\xBC\xA1");
+        QTest::newRow("surrogate") << QByteArray("\xED\xA0\x80") << QByteArray("\xED\xA0\x80");
+        // Read as three-byte sequences, these would be "Ａ" and the ideographic space.
+        QTest::newRow("a byte never in UTF-8, then continuation bytes")
+            << QByteArray("\xFF\xBC\xA1") << QByteArray("\xFF\xBC\xA1");
+        QTest::newRow("two-byte letter, then a continuation byte")
+            << QByteArray("\xC3\x80\x80") << QByteArray("\xC3\x80\x80");
+        QTest::newRow("hiragana after a lone lead byte")
+            << QByteArray("\xC3ば") << QByteArray("\xC3バ");
+    }
+    void foldKeepsInvalidUtf8()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QByteArray, folded);
+        QCOMPARE(QByteArray::fromStdString(tonalyx::catalogue::foldForSearch(text.toStdString())),
+            folded);
     }
 };
 

@@ -441,6 +441,9 @@ private slots:
         opened.send({ 0xB0, 7, 20 });
         QVERIFY(!opened.send({}));
         QVERIFY(!opened.send({ 0x3C, 0x7F }));
+        // Cut off: read whole, they would select program 0 and set the volume to 0.
+        QVERIFY(!opened.send({ 0xC0 }));
+        QVERIFY(!opened.send({ 0xB0, 7 }));
         QCOMPARE(BuiltInSynthPeer::presetOn(opened.synth(), 0), (Preset { 0, 4 }));
         QCOMPARE(BuiltInSynthPeer::controllerValue(opened.synth(), 0, 7), 20);
     }

@@ -86,6 +86,58 @@ private slots:
             got.emplace_back(message.begin(), message.end());
         QCOMPARE(got, messages);
     }
+
+    // What an input reads: every whole message, the bytes around them passed over.
+    void streamsYieldTheirWholeMessages_data()
+    {
+        QTest::addColumn<Bytes>("stream");
+        QTest::addColumn<Messages>("messages");
+        QTest::newRow("a controller of 14 bits, as two") << Bytes { 0xB0, 0x07, 0x64, 0xB0, 0x27,
+            0x00 } << Messages { { 0xB0, 0x07, 0x64 }, { 0xB0, 0x27, 0x00 } };
+        QTest::newRow("stray data, a cut-off note and a stray end passed over")
+            << Bytes { 0x3C, 0x90, 0x3C, 0x7F, 0x90, 0x3C, 0xF8, 0xF7, 0x80, 0x3C, 0x00 }
+            << Messages { { 0x90, 0x3C, 0x7F }, { 0xF8 }, { 0x80, 0x3C, 0x00 } };
+        QTest::newRow("exclusive broken into by a note")
+            << Bytes { 0xF0, 0x41, 0x90, 0x3C, 0x7F, 0xF7 } << Messages { { 0x90, 0x3C, 0x7F } };
+        QTest::newRow("running status: the first note alone")
+            << Bytes { 0x90, 0x3C, 0x7F, 0x3E, 0x7F } << Messages { { 0x90, 0x3C, 0x7F } };
+        QTest::newRow("empty") << Bytes {} << Messages {};
+    }
+    void streamsYieldTheirWholeMessages()
+    {
+        QFETCH(Bytes, stream);
+        QFETCH(Messages, messages);
+        Messages got;
+        midi::forEachMessage(stream,
+            [&](midi::MessageBytes message) { got.emplace_back(message.begin(), message.end()); });
+        QCOMPARE(got, messages);
+    }
+
+    // A channel message taken apart; anything else, or more or less than one, is not one.
+    void channelMessagesReadApart_data()
+    {
+        QTest::addColumn<Bytes>("message");
+        QTest::addColumn<Bytes>("read"); // kind, channel, data1, data2; empty for none
+        QTest::newRow("note on, channel 16")
+            << Bytes { 0x9F, 60, 127 } << Bytes { 0x90, 15, 60, 127 };
+        QTest::newRow("program change") << Bytes { 0xC3, 5 } << Bytes { 0xC0, 3, 5, 0 };
+        QTest::newRow("pitch bend") << Bytes { 0xE1, 0, 64 } << Bytes { 0xE0, 1, 0, 64 };
+        QTest::newRow("cut off") << Bytes { 0x90, 60 } << Bytes {};
+        QTest::newRow("one byte too many") << Bytes { 0xC0, 5, 6 } << Bytes {};
+        QTest::newRow("status as data") << Bytes { 0xB0, 0x80, 1 } << Bytes {};
+        QTest::newRow("timing clock") << Bytes { 0xF8 } << Bytes {};
+        QTest::newRow("system exclusive") << Bytes { 0xF0, 0x7E, 0xF7 } << Bytes {};
+        QTest::newRow("empty") << Bytes {} << Bytes {};
+    }
+    void channelMessagesReadApart()
+    {
+        QFETCH(Bytes, message);
+        QFETCH(Bytes, read);
+        Bytes got;
+        if (const auto channel = midi::readChannelMessage(message))
+            got = { channel->kind, channel->channel, channel->data1, channel->data2 };
+        QCOMPARE(got, read);
+    }
 };
 
 QTEST_APPLESS_MAIN(TestMidiStream)

@@ -2,6 +2,7 @@
 #include "alsa_client.h"
 
 #include "alsa_handles.h"
+#include "midi/midi_stream.h"
 
 #include <algorithm>
 #include <array>
@@ -27,19 +28,6 @@ constexpr unsigned int kPortType = SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT
 // "in" comes first, so that `aconnect keyboard 'Tonalyx':0` reaches it.
 constexpr int kInPort = 0;
 constexpr int kOutPort = 1;
-
-// Hands each message of `bytes`, as many as one event decodes to, to the queue separately.
-void pushEach(InputQueue& queue, const std::uint8_t* bytes, std::size_t size)
-{
-    std::size_t start = 0;
-    while (start < size) {
-        std::size_t end = start + 1;
-        while (end < size && bytes[end] < 0x80)
-            ++end;
-        queue.push({ bytes + start, end - start });
-        start = end;
-    }
-}
 
 } // namespace
 
@@ -157,8 +145,11 @@ void AlsaClient::Reader::read(snd_seq_t* seq, snd_midi_event_t* decoder)
             return;
         std::array<std::uint8_t, kDecodedBytes> bytes;
         const long size = snd_midi_event_decode(decoder, bytes.data(), bytes.size(), event);
+        // One event may decode to several messages (a 14-bit controller is two): each goes
+        // into the queue on its own.
         if (size > 0)
-            pushEach(queue, bytes.data(), static_cast<std::size_t>(size));
+            forEachMessage(MessageBytes(bytes.data(), static_cast<std::size_t>(size)),
+                [this](MessageBytes message) { queue.push(message); });
     }
 }
 

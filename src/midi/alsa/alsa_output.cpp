@@ -2,6 +2,7 @@
 #include "alsa_output.h"
 
 #include "alsa_backend.h"
+#include "midi/midi_vocabulary.h"
 #include "sequencer_ports.h"
 
 #include <optional>
@@ -121,7 +122,7 @@ bool AlsaOutput::send(MessageBytes message)
 {
     // Each message stands alone: the encoder would complete one that begins with data bytes
     // with the status of the message before it.
-    if (message.empty() || message.front() < 0x80)
+    if (message.empty() || isDataByte(message.front()))
         return false;
     // A system exclusive message goes whole, as one event, as far as it fits the sequencer.
     if (message.size() > encoderBytes_) {

@@ -3,6 +3,7 @@
 
 #include "audio_output.h"
 #include "fluid_log.h"
+#include "midi/midi_stream.h"
 #include "midi/terminal_text.h"
 #include "sound_font_file.h"
 #include "sound_font_presets.h"
@@ -47,11 +48,6 @@ FluidSettings makeSettings()
     fluid_settings_setint(s, "audio.jack.autoconnect", 1);
     fluid_settings_setstr(s, "audio.jack.id", "Tonalyx synth");
     return settings;
-}
-
-std::uint8_t dataAt(MessageBytes message, std::size_t index)
-{
-    return index < message.size() ? message[index] : 0;
 }
 
 void leaveOut(const std::string& path, const std::string& reason)
@@ -158,54 +154,56 @@ bool BuiltInSynth::play(MessageBytes message)
     if (message.empty())
         return false;
     const bool taken = deliver(message);
-    const auto kind = message[0] & 0xF0;
-    const bool noteOn = kind == 0x90 && message.size() > 2 && message[2] > 0;
-    if (noteOn || message[0] == 0xF0)
+    const auto channel = readChannelMessage(message);
+    const bool noteOn = channel && channel->kind == kNoteOn && channel->data2 > 0;
+    if (taken && (noteOn || message[0] == kSystemExclusive))
         wakeOutput();
     return taken;
 }
 
 bool BuiltInSynth::deliver(MessageBytes message)
 {
+    // Bytes that are not one whole message reach no synth call: a cut-off Note On would read as
+    // one of velocity 0, an exclusive without its end as a shorter one.
+    if (wholeMessageLength(message) != message.size())
+        return false;
     auto* synth = synth_;
-    const auto status = message[0];
-    if (status == 0xF0) {
-        // FluidSynth takes a system exclusive without its F0 and F7.
-        if (message.size() < 2)
-            return false;
-        // Like any device, the synth takes every well-formed message and ignores those not
-        // meant for it (another device id, a wrong checksum); FluidSynth's result says which.
+    if (message[0] == kSystemExclusive) {
+        // FluidSynth takes a system exclusive without its F0 and F7. Like any device, the synth
+        // takes every well-formed message and ignores those not meant for it (another device
+        // id, a wrong checksum); FluidSynth's result says which.
         const auto body = message.subspan(1, message.size() - 2);
         fluid_synth_sysex(synth, reinterpret_cast<const char*>(body.data()),
             static_cast<int>(body.size()), nullptr, nullptr, nullptr, 0);
         return true;
     }
-    if (status >= 0xF0)
+    const auto read = readChannelMessage(message);
+    if (!read)
         return true; // timing and the like mean nothing to a synth without a sequencer
-    const int channel = status & 0x0F;
-    const int data1 = dataAt(message, 1);
-    const int data2 = dataAt(message, 2);
-    switch (status & 0xF0) {
-    case 0x80:
+    const int channel = read->channel;
+    const int data1 = read->data1;
+    const int data2 = read->data2;
+    switch (read->kind) {
+    case kNoteOff:
         fluid_synth_noteoff(synth, channel, data1);
         return true;
-    case 0x90:
+    case kNoteOn:
         // FluidSynth ends the note for velocity 0; the result only says whether one was sounding.
         fluid_synth_noteon(synth, channel, data1, data2);
         return true;
-    case 0xA0:
+    case kPolyPressure:
         return fluid_synth_key_pressure(synth, channel, data1, data2) == FLUID_OK;
-    case 0xB0:
+    case kControlChange:
         return fluid_synth_cc(synth, channel, data1, data2) == FLUID_OK;
-    case 0xC0:
+    case kProgramChange:
         // A bank without this program falls back to bank 0 in GS mode, so this only fails for
         // a program no font has at all.
         fluid_synth_program_change(synth, channel, data1);
         presets_.heard(channel);
         return true;
-    case 0xD0:
+    case kChannelPressure:
         return fluid_synth_channel_pressure(synth, channel, data1) == FLUID_OK;
-    case 0xE0:
+    case kPitchBend:
         return fluid_synth_pitch_bend(synth, channel, data1 + 128 * data2) == FLUID_OK;
     default:
         return false;

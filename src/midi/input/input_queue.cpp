@@ -1,33 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "input_queue.h"
 
+#include "midi/midi_stream.h"
+
 #include <cstdint>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
 namespace tonalyx::midi {
-
-namespace {
-
-// The channel messages an input passes on; the rest of MIDI means nothing to the program.
-std::size_t channelMessageLength(std::uint8_t status)
-{
-    switch (status & 0xF0) {
-    case 0x80:
-    case 0x90:
-    case 0xA0:
-    case 0xB0:
-    case 0xE0:
-        return 3;
-    case 0xC0:
-    case 0xD0:
-        return 2;
-    default:
-        return 0;
-    }
-}
-
-} // namespace
 
 InputQueue::InputQueue()
     : wake_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
@@ -41,15 +21,10 @@ InputQueue::~InputQueue()
 
 bool InputQueue::push(MessageBytes message)
 {
-    if (message.empty())
+    // The channel messages an input passes on; the rest of MIDI means nothing to the program.
+    if (!readChannelMessage(message))
         return false;
-    const auto length = channelMessageLength(message[0]);
-    if (length == 0 || message.size() != length)
-        return false;
-    for (std::size_t i = 1; i < length; ++i) {
-        if (message[i] >= 0x80)
-            return false;
-    }
+    const auto length = message.size();
     const auto head = head_.load(std::memory_order_relaxed);
     if (head - tail_.load(std::memory_order_acquire) >= kCapacity) {
         overflows_.fetch_add(1, std::memory_order_relaxed);
