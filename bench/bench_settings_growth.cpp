@@ -3,7 +3,7 @@
 // reads whatever it holds; SettingsFile::kAlwaysReadSize). Time and heap should grow in
 // proportion to the size. The file is the program's own sections followed by many more of the
 // same shape, as a file that has been added to by hand or by other tools would be.
-#include "app/settings_file.h"
+#include "settings/settings_file.h"
 #include "bench_main.h"
 #include "heap_counter.h"
 
@@ -88,8 +88,8 @@ void load(benchmark::State& state)
         const auto before = bench::heapBytesInUse();
         bench::resetHeapPeak();
         {
-            app::SettingsFile settings(path);
-            if (settings.load() != app::SettingsFile::LoadResult::Loaded) {
+            settings::SettingsFile settings(path);
+            if (settings.load() != settings::SettingsFile::LoadResult::Loaded) {
                 state.SkipWithError("the file was not loaded");
                 return;
             }
@@ -108,8 +108,8 @@ void save(benchmark::State& state)
     const Folder folder;
     const auto path = folder.path() / "tonalyx.ini";
     writeFile(path, settingsText(size));
-    app::SettingsFile settings(path);
-    if (settings.load() != app::SettingsFile::LoadResult::Loaded) {
+    settings::SettingsFile settings(path);
+    if (settings.load() != settings::SettingsFile::LoadResult::Loaded) {
         state.SkipWithError("the file was not loaded");
         return;
     }
@@ -118,7 +118,7 @@ void save(benchmark::State& state)
     for (auto _ : state) {
         const auto before = bench::heapBytesInUse();
         bench::resetHeapPeak();
-        if (settings.save() != app::SettingsFile::SaveResult::Written) {
+        if (settings.save() != settings::SettingsFile::SaveResult::Written) {
             state.SkipWithError("the file was not saved");
             return;
         }
@@ -138,7 +138,7 @@ int main(int argc, char** argv)
     const bool quick = bench::takeFlag(argc, argv, "--quick");
     for (auto* registered : { benchmark::RegisterBenchmark("SettingsFile/load", load),
              benchmark::RegisterBenchmark("SettingsFile/save", save) }) {
-        registered->Arg(1 << 10)->Arg(1 << 20)->Arg(app::SettingsFile::kAlwaysReadSize);
+        registered->Arg(1 << 10)->Arg(1 << 20)->Arg(settings::SettingsFile::kAlwaysReadSize);
         registered->Unit(benchmark::kMillisecond);
         if (quick)
             registered->Iterations(1);

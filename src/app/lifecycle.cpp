@@ -8,9 +8,9 @@
 #include "platform.h"
 #include "selection/previewer.h"
 #include "selection/readouts.h"
-#include "settings_location.h"
+#include "settings/settings_location.h"
+#include "settings/window_placement.h"
 #include "ui/main_window.h"
-#include "window_placement.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -21,13 +21,25 @@ namespace tonalyx::app {
 namespace {
 constexpr std::chrono::milliseconds kGsResetSettleTime { 100 };
 
-Screens screens()
+settings::Rect fromQt(const QRect& rect)
 {
-    Screens found;
+    return { rect.left(), rect.top(), rect.width(), rect.height() };
+}
+
+QRect toQt(const settings::Rect& rect)
+{
+    return { rect.left, rect.top, rect.width, rect.height };
+}
+
+settings::Screens screens()
+{
+    settings::Screens found;
+    QRect desktop;
     for (const QScreen* screen : QGuiApplication::screens()) {
-        found.availableAreas.append(screen->availableGeometry());
-        found.desktop |= screen->geometry();
+        found.availableAreas.push_back(fromQt(screen->availableGeometry()));
+        desktop |= screen->geometry();
     }
+    found.desktop = fromQt(desktop);
     return found;
 }
 } // namespace
@@ -48,18 +60,18 @@ Lifecycle::Lifecycle(midi::MidiOutPort& port, CurrentDevice& device, ui::MainWin
         [this] { lastOuter_ = window_.outerGeometry(); });
 }
 
-std::int32_t deviceToOpen(const SettingsFile& settings, std::int32_t count)
+std::int32_t deviceToOpen(const settings::SettingsFile& settings, std::int32_t count)
 {
-    const auto saved = settings.readInteger(setting::kDeviceNumber, 0);
+    const auto saved = settings.readInteger(settings::setting::kDeviceNumber, 0);
     // A negative number is passed on as it is: the open refuses it and says so.
     return saved >= count ? 0 : saved;
 }
 
 std::int32_t savedDevice(const Platform& platform, std::int32_t count)
 {
-    const SettingsLocation location
-        = locateSettings(platform.executablePath(), platform.configurationHome());
-    SettingsFile settings(location.written);
+    const settings::SettingsLocation location
+        = settings::locateSettings(platform.executablePath(), platform.configurationHome());
+    settings::SettingsFile settings(location.written);
     settings.load(location.read);
     return deviceToOpen(settings, count);
 }
@@ -75,10 +87,10 @@ void Lifecycle::startUp()
             return;
     }
 
-    const SettingsLocation location
-        = locateSettings(platform_.executablePath(), platform_.configurationHome());
+    const settings::SettingsLocation location
+        = settings::locateSettings(platform_.executablePath(), platform_.configurationHome());
     settings_.emplace(location.written);
-    const bool unreadable = settings_->load(location.read) == SettingsFile::LoadResult::Unreadable;
+    const bool unreadable = settings_->load(location.read) == settings::ReadResult::Unreadable;
     keepUnreadableFile_ = unreadable && location.read == location.written;
     // Placed before the box, so that a shut-down from inside it writes what a close would.
     placeWindow();
@@ -105,12 +117,15 @@ void Lifecycle::startUp()
 
 void Lifecycle::placeWindow()
 {
-    const QRect defaults = kDefaultWindowPlacement;
-    const SavedPlacement saved { settings_->readInteger(setting::kWindowLeft, defaults.left()),
-        settings_->readInteger(setting::kWindowTop, defaults.top()),
-        settings_->readInteger(setting::kWindowWidth, defaults.width()),
-        settings_->readInteger(setting::kWindowHeight, defaults.height()) };
-    window_.setOuterGeometry(reachablePlacement(saved, screens(), window_.minimumSizeHint()));
+    const settings::Rect defaults = settings::kDefaultWindowPlacement;
+    const settings::Rect saved { settings_->readInteger(
+                                     settings::setting::kWindowLeft, defaults.left),
+        settings_->readInteger(settings::setting::kWindowTop, defaults.top),
+        settings_->readInteger(settings::setting::kWindowWidth, defaults.width),
+        settings_->readInteger(settings::setting::kWindowHeight, defaults.height) };
+    const QSize smallest = window_.minimumSizeHint();
+    window_.setOuterGeometry(toQt(
+        settings::reachablePlacement(saved, screens(), { smallest.width(), smallest.height() })));
 }
 
 bool Lifecycle::shutDown(Ending ending)
@@ -134,20 +149,20 @@ void Lifecycle::saveAtExit()
 
 bool Lifecycle::saveSettings(const QRect& outer, Ending ending)
 {
-    settings_->writeInteger(setting::kWindowHeight, outer.height());
-    settings_->writeInteger(setting::kWindowWidth, outer.width());
-    settings_->writeInteger(setting::kWindowTop, outer.top());
-    settings_->writeInteger(setting::kWindowLeft, outer.left());
-    settings_->writeInteger(setting::kDeviceNumber, device_.number);
+    settings_->writeInteger(settings::setting::kWindowHeight, outer.height());
+    settings_->writeInteger(settings::setting::kWindowWidth, outer.width());
+    settings_->writeInteger(settings::setting::kWindowTop, outer.top());
+    settings_->writeInteger(settings::setting::kWindowLeft, outer.left());
+    settings_->writeInteger(settings::setting::kDeviceNumber, device_.number);
     if (keepUnreadableFile_)
         return true;
     switch (settings_->save()) {
-    case SettingsFile::SaveResult::Written:
+    case settings::WriteResult::Written:
         return true;
-    case SettingsFile::SaveResult::ReadOnly:
+    case settings::WriteResult::ReadOnly:
         platform_.printNotice(messages::notSavedReadOnly(settings_->path()));
         return true;
-    case SettingsFile::SaveResult::Failed:
+    case settings::WriteResult::Failed:
         return endAfterFailedSave(ending);
     }
     return true;

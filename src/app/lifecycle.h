@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "settings_file.h"
+#include "settings/settings_file.h"
 
 #include <QRect>
 #include <optional>
@@ -24,7 +24,7 @@ class Platform;
 struct CurrentDevice;
 
 // The device a start-up opens: the one the settings name, or the first when that one is not there.
-std::int32_t deviceToOpen(const SettingsFile& settings, std::int32_t count);
+std::int32_t deviceToOpen(const settings::SettingsFile& settings, std::int32_t count);
 // The same, read from the settings file where start-up will read it, without a word if it cannot
 // be read (start-up says so): for opening the device ahead, before the window exists.
 std::int32_t savedDevice(const Platform& platform, std::int32_t count);
@@ -79,7 +79,7 @@ private:
     InputGate& gate_;
     Platform& platform_;
     // Held from start-up until the settings have been written at shut-down.
-    std::optional<SettingsFile> settings_;
+    std::optional<settings::SettingsFile> settings_;
     // A settings file that is there but could not be read is left as it is rather than replaced by
     // one written from defaults.
     bool keepUnreadableFile_ = false;

@@ -3,7 +3,7 @@
 
 #include "centred_message_box.h"
 #include "midi/terminal_text.h"
-#include "settings_location.h"
+#include "settings/settings_location.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -64,7 +64,7 @@ std::filesystem::path QtPlatform::executablePath() const
 
 std::filesystem::path QtPlatform::configurationHome() const
 {
-    return configurationHomeFrom(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+    return settings::configurationHomeFrom(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
 }
 
 } // namespace tonalyx::app

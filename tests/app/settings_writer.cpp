@@ -3,7 +3,7 @@
 // the writer whose kill the settings fault test times at random. It says "saving" once it has
 // started its loop, so the test can aim its kill at the saves rather than at the start-up.
 //   settings_writer PATH
-#include "app/settings_file.h"
+#include "settings/settings_file.h"
 #include "settings_contents.h"
 
 #include <cstdio>
@@ -14,14 +14,14 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "usage: settings_writer PATH\n");
         return 2;
     }
-    tonalyx::app::SettingsFile settings(argv[1]);
+    tonalyx::settings::SettingsFile settings(argv[1]);
     const std::string contents[]
         = { tonalyx::testing::smallSettings(), tonalyx::testing::largeSettings() };
     std::puts("saving");
     std::fflush(stdout);
     for (unsigned long i = 0;; ++i) {
         settings.parse(contents[i % 2]);
-        if (settings.save() != tonalyx::app::SettingsFile::SaveResult::Written) {
+        if (settings.save() != tonalyx::settings::SettingsFile::SaveResult::Written) {
             std::fprintf(stderr, "settings_writer: save failed\n");
             return 1;
         }

@@ -3,7 +3,7 @@
 // not clean text: the program never crashes, says so where the file cannot be read, and starts
 // usable.
 #include "app/application.h"
-#include "app/settings_file.h"
+#include "settings/settings_file.h"
 #include "application_peer.h"
 #include "file_permissions.h"
 #include "recording_backend.h"
@@ -110,7 +110,7 @@ QByteArray sections(int first, int last)
 }
 
 // A file read back the way start-up reads it.
-QRect placementIn(const app::SettingsFile& file)
+QRect placementIn(const settings::SettingsFile& file)
 {
     return QRect(file.readInteger("window", "left", -1), file.readInteger("window", "top", -1),
         file.readInteger("window", "width", -1), file.readInteger("window", "height", -1));
@@ -216,7 +216,7 @@ private slots:
             if (obstacle == Obstacle::TooLarge || obstacle == Obstacle::Largest) {
                 // Sparse: the zeros cost no disk.
                 const auto size
-                    = app::SettingsFile::kMaxFileSize + (obstacle == Obstacle::TooLarge);
+                    = settings::SettingsFile::kMaxFileSize + (obstacle == Obstacle::TooLarge);
                 QCOMPARE(::truncate(native.constData(), static_cast<off_t>(size)), 0);
             }
             if (obstacle == Obstacle::NoReadPermission)
@@ -285,8 +285,8 @@ private slots:
         const QByteArray all = written.readAll();
         QVERIFY(all.contains(kept));
         QCOMPARE(int(all.count("\r\n\r\n[") + all.startsWith('[')), sections);
-        app::SettingsFile next(path.toStdString());
-        QCOMPARE(next.load(), app::SettingsFile::LoadResult::Loaded);
+        settings::SettingsFile next(path.toStdString());
+        QCOMPARE(next.load(), settings::SettingsFile::LoadResult::Loaded);
         QCOMPARE(placementIn(next), placement);
         QCOMPARE(next.readInteger("dev", "dev_num", -1), device);
     }

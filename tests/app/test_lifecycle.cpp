@@ -278,8 +278,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         const QRect shown = window.outerGeometry();
         QVERIFY(window.close());
-        app::SettingsFile written(run.settingsPath());
-        QCOMPARE(written.load(), app::SettingsFile::LoadResult::Loaded);
+        settings::SettingsFile written(run.settingsPath());
+        QCOMPARE(written.load(), settings::SettingsFile::LoadResult::Loaded);
         QCOMPARE(QRect(written.readInteger("window", "Left", -1),
                      written.readInteger("window", "Top", -1),
                      written.readInteger("window", "Width", -1),

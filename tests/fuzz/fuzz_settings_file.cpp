@@ -11,7 +11,7 @@
 //   accepted the file, writing never changes that size, and the next start reads the written
 //   file without refusing it.
 
-#include "app/settings_file.h"
+#include "settings/settings_file.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -23,7 +23,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-using tonalyx::app::SettingsFile;
+using tonalyx::settings::SettingsFile;
 
 namespace {
 

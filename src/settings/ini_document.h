@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace tonalyx::app {
+namespace tonalyx::settings {
 
 // Where one integer lives in an INI document.
 struct IniKey {
@@ -49,4 +49,4 @@ private:
     std::string text_;
 };
 
-} // namespace tonalyx::app
+} // namespace tonalyx::settings

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/settings_file.h"
+#include "settings/settings_file.h"
 #include "file_permissions.h"
 #include "folder_contents.h"
 
@@ -12,7 +12,7 @@
 #include <sys/types.h>
 #include <unistd.h>
 
-using tonalyx::app::SettingsFile;
+using tonalyx::settings::SettingsFile;
 
 namespace {
 
@@ -399,7 +399,7 @@ private slots:
         QCOMPARE(settings.load(), expected);
         if (expected != SettingsFile::LoadResult::Loaded)
             return;
-        for (const auto& key : tonalyx::app::setting::kAll)
+        for (const auto& key : tonalyx::settings::setting::kAll)
             settings.writeInteger(key, INT32_MIN);
         QCOMPARE(settings.save(), SettingsFile::SaveResult::Written);
         const qint64 written = QFileInfo(path).size();
@@ -408,7 +408,7 @@ private slots:
 
         SettingsFile next(path.toStdString());
         QCOMPARE(next.load(), SettingsFile::LoadResult::Loaded);
-        for (const auto& key : tonalyx::app::setting::kAll)
+        for (const auto& key : tonalyx::settings::setting::kAll)
             QCOMPARE(next.readInteger(key, 0), INT32_MIN);
     }
 

@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-namespace tonalyx::app {
+namespace tonalyx::settings {
 
 // Where the settings file is read at start-up and written at the close.
 struct SettingsLocation {
@@ -24,4 +24,4 @@ SettingsLocation locateSettings(
 // .config in the home folder; empty when neither tells.
 std::filesystem::path configurationHomeFrom(const char* xdgConfigHome, const char* home);
 
-} // namespace tonalyx::app
+} // namespace tonalyx::settings

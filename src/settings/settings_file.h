@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-namespace tonalyx::app {
+namespace tonalyx::settings {
 
 // Where the program keeps each of its settings, by the names it writes them under (it finds them
 // by any letter case).
@@ -88,4 +88,4 @@ private:
     IniDocument document_;
 };
 
-} // namespace tonalyx::app
+} // namespace tonalyx::settings

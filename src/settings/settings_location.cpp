@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace tonalyx::app {
+namespace tonalyx::settings {
 
 namespace {
 
@@ -47,4 +47,4 @@ std::filesystem::path configurationHomeFrom(const char* xdgConfigHome, const cha
     return {};
 }
 
-} // namespace tonalyx::app
+} // namespace tonalyx::settings

@@ -7,7 +7,7 @@
 #include <string_view>
 
 // Files read and written whole, as small documents are: never half a file, never without bound.
-namespace tonalyx::app {
+namespace tonalyx::settings {
 
 enum class ReadResult {
     Loaded,
@@ -40,4 +40,4 @@ enum class WriteResult {
 // temporary file behind.
 WriteResult replaceWholeFile(const std::filesystem::path& path, std::string_view bytes);
 
-} // namespace tonalyx::app
+} // namespace tonalyx::settings

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-namespace tonalyx::app {
+namespace tonalyx::settings {
 
 namespace {
 
@@ -321,4 +321,4 @@ WriteResult replaceWholeFile(const std::filesystem::path& path, std::string_view
     }
 }
 
-} // namespace tonalyx::app
+} // namespace tonalyx::settings

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-namespace tonalyx::app {
+namespace tonalyx::settings {
 
 namespace {
 
@@ -23,26 +23,26 @@ bool overlaps(
 
 } // namespace
 
-QRect reachablePlacement(const SavedPlacement& saved, const Screens& screens, QSize smallest)
+Rect reachablePlacement(const Rect& saved, const Screens& screens, Size smallest)
 {
     // Without a screen nothing can be reached; the default at least is a rectangle of sense.
-    if (screens.availableAreas.isEmpty())
+    if (screens.availableAreas.empty())
         return kDefaultWindowPlacement;
 
-    const auto width = static_cast<int>(
-        held(saved.width, std::max(smallest.width(), 1), screens.desktop.width()));
-    const auto height = static_cast<int>(
-        held(saved.height, std::max(smallest.height(), 1), screens.desktop.height()));
+    const auto width = static_cast<std::int32_t>(
+        held(saved.width, std::max(smallest.width, 1), screens.desktop.width));
+    const auto height = static_cast<std::int32_t>(
+        held(saved.height, std::max(smallest.height, 1), screens.desktop.height));
     const bool visible = std::any_of(
-        screens.availableAreas.begin(), screens.availableAreas.end(), [&](const QRect& area) {
-            return overlaps(saved.left, width, area.left(), area.width())
-                && overlaps(saved.top, height, area.top(), area.height());
+        screens.availableAreas.begin(), screens.availableAreas.end(), [&](const Rect& area) {
+            return overlaps(saved.left, width, area.left, area.width)
+                && overlaps(saved.top, height, area.top, area.height);
         });
     // A visible window starts less than its own size before a screen's edge, so its far edge
     // cannot overflow either.
     if (visible)
         return { saved.left, saved.top, width, height };
-    return { kDefaultWindowPlacement.topLeft(), QSize(width, height) };
+    return { kDefaultWindowPlacement.left, kDefaultWindowPlacement.top, width, height };
 }
 
-} // namespace tonalyx::app
+} // namespace tonalyx::settings

@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <sys/stat.h>
 
-namespace tonalyx::app {
+namespace tonalyx::settings {
 
 namespace {
 
@@ -62,4 +62,4 @@ SettingsFile::SaveResult SettingsFile::save() const
     return replaceWholeFile(path_, document_.serialise());
 }
 
-} // namespace tonalyx::app
+} // namespace tonalyx::settings

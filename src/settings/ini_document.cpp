@@ -8,7 +8,7 @@
 #include <optional>
 #include <utility>
 
-namespace tonalyx::app {
+namespace tonalyx::settings {
 
 namespace {
 
@@ -327,4 +327,4 @@ std::size_t IniDocument::sizeWithLongest(std::span<const IniKey> keys) const
     return size;
 }
 
-} // namespace tonalyx::app
+} // namespace tonalyx::settings
