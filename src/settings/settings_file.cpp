@@ -22,22 +22,6 @@ void makeMissingFolders(const std::filesystem::path& folder)
 
 } // namespace
 
-std::filesystem::path SettingsFile::pathBesideExecutable(const std::filesystem::path& executable)
-{
-    const std::string& name = executable.native();
-    const auto slash = name.rfind('/');
-    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-    const auto dot = name.rfind('.');
-    std::string text = name;
-    if (dot != std::string::npos && dot >= nameStart)
-        text.erase(dot);
-    text += ".ini";
-    // An executable called "tonalyx.ini" keeps its own name, and its settings go beside it.
-    if (text == name)
-        text += ".ini";
-    return std::filesystem::path(std::move(text));
-}
-
 SettingsFile::SettingsFile(std::filesystem::path path)
     : path_(std::move(path))
 { }

@@ -41,11 +41,6 @@ public:
     // "[]\r\n\r\n"), and the program's settings add at most 116 bytes.
     static constexpr std::uintmax_t kMaxFileSize = 2 * kAlwaysReadSize + 1024;
 
-    // The executable's path with everything from the last full stop of its file name replaced
-    // by ".ini" (appended when the name has no full stop, or when replacing would name the
-    // executable itself).
-    static std::filesystem::path pathBesideExecutable(const std::filesystem::path& executable);
-
     // A file written at `path`.
     explicit SettingsFile(std::filesystem::path path);
 

@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "settings_location.h"
 
-#include "settings_file.h"
-
 #include <cerrno>
 #include <fcntl.h>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,10 +27,26 @@ bool somethingAt(const std::filesystem::path& file)
 
 } // namespace
 
+std::filesystem::path pathBesideExecutable(const std::filesystem::path& executable)
+{
+    const std::string& name = executable.native();
+    const auto slash = name.rfind('/');
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const auto dot = name.rfind('.');
+    std::string text = name;
+    if (dot != std::string::npos && dot >= nameStart)
+        text.erase(dot);
+    text += ".ini";
+    // An executable called "tonalyx.ini" keeps its own name, and its settings go beside it.
+    if (text == name)
+        text += ".ini";
+    return std::filesystem::path(std::move(text));
+}
+
 SettingsLocation locateSettings(
     const std::filesystem::path& executable, const std::filesystem::path& configurationHome)
 {
-    const std::filesystem::path beside = SettingsFile::pathBesideExecutable(executable);
+    const std::filesystem::path beside = pathBesideExecutable(executable);
     if (configurationHome.empty() || canWriteInto(beside.parent_path()))
         return { beside, beside };
     const std::filesystem::path own = configurationHome / "tonalyx" / "tonalyx.ini";

@@ -11,7 +11,12 @@ struct SettingsLocation {
     std::filesystem::path written;
 };
 
-// Beside the executable (SettingsFile::pathBesideExecutable) while its folder can be written, so
+// The executable's path with everything from the last full stop of its file name replaced by
+// ".ini" (appended when the name has no full stop, or when replacing would name the executable
+// itself).
+std::filesystem::path pathBesideExecutable(const std::filesystem::path& executable);
+
+// Beside the executable (pathBesideExecutable) while its folder can be written, so
 // that a per-user or portable install keeps its settings with it. Otherwise, as for a system-wide
 // install, tonalyx/tonalyx.ini in the user's configuration folder, which is read once it is
 // there; until then the file beside the executable is read, as before. Without a configuration

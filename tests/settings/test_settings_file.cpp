@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "settings/settings_file.h"
 #include "file_permissions.h"
 #include "folder_contents.h"
+#include "settings/settings_file.h"
+#include "settings/settings_location.h"
 
 #include <QDir>
 #include <QFile>
@@ -93,7 +94,7 @@ private slots:
     {
         QFETCH(QString, executable);
         QFETCH(QString, expected);
-        const auto path = SettingsFile::pathBesideExecutable(executable.toStdString());
+        const auto path = tonalyx::settings::pathBesideExecutable(executable.toStdString());
         QCOMPARE(QString::fromStdString(path.native()), expected);
     }
 
