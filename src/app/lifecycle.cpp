@@ -60,20 +60,17 @@ Lifecycle::Lifecycle(midi::MidiOutPort& port, CurrentDevice& device, ui::MainWin
         [this] { lastOuter_ = window_.outerGeometry(); });
 }
 
-std::int32_t deviceToOpen(const settings::SettingsFile& settings, std::int32_t count)
+std::int32_t deviceToOpen(const settings::SavedSettings& saved, std::int32_t count)
 {
-    const auto saved = settings.readInteger(settings::setting::kDeviceNumber, 0);
     // A negative number is passed on as it is: the open refuses it and says so.
-    return saved >= count ? 0 : saved;
+    return saved.deviceNumber >= count ? 0 : saved.deviceNumber;
 }
 
 std::int32_t savedDevice(const Platform& platform, std::int32_t count)
 {
-    const settings::SettingsLocation location
-        = settings::locateSettings(platform.executablePath(), platform.configurationHome());
-    settings::SettingsFile settings(location.written);
-    settings.load(location.read);
-    return deviceToOpen(settings, count);
+    const settings::SettingsFile file(
+        settings::locateSettings(platform.executablePath(), platform.configurationHome()));
+    return deviceToOpen(file.values(), count);
 }
 
 void Lifecycle::startUp()
@@ -87,20 +84,20 @@ void Lifecycle::startUp()
             return;
     }
 
-    const settings::SettingsLocation location
-        = settings::locateSettings(platform_.executablePath(), platform_.configurationHome());
-    settings_.emplace(location.written);
-    const bool unreadable = settings_->load(location.read) == settings::ReadResult::Unreadable;
-    keepUnreadableFile_ = unreadable && location.read == location.written;
+    settings_.emplace(
+        settings::locateSettings(platform_.executablePath(), platform_.configurationHome()));
+    const bool unreadable = settings_->found() == settings::ReadResult::Unreadable;
+    keepUnreadableFile_ = unreadable && settings_->readFrom() == settings_->path();
+    const settings::SavedSettings saved = settings_->values();
     // Placed before the box, so that a shut-down from inside it writes what a close would.
-    placeWindow();
+    placeWindow(saved.window);
     if (unreadable) {
-        platform_.showError(messages::cannotReadFile(location.read));
+        platform_.showError(messages::cannotReadFile(settings_->readFrom()));
         if (ended_)
             return;
     }
 
-    device_.number = deviceToOpen(*settings_, device_.count);
+    device_.number = deviceToOpen(saved, device_.count);
 
     if (!port_.open(device_.number)) {
         platform_.showMessage(messages::cannotOpenDevice());
@@ -115,14 +112,8 @@ void Lifecycle::startUp()
     previewer_.refreshReadouts();
 }
 
-void Lifecycle::placeWindow()
+void Lifecycle::placeWindow(const settings::Rect& saved)
 {
-    const settings::Rect defaults = settings::kDefaultWindowPlacement;
-    const settings::Rect saved { settings_->readInteger(
-                                     settings::setting::kWindowLeft, defaults.left),
-        settings_->readInteger(settings::setting::kWindowTop, defaults.top),
-        settings_->readInteger(settings::setting::kWindowWidth, defaults.width),
-        settings_->readInteger(settings::setting::kWindowHeight, defaults.height) };
     const QSize smallest = window_.minimumSizeHint();
     window_.setOuterGeometry(toQt(
         settings::reachablePlacement(saved, screens(), { smallest.width(), smallest.height() })));
@@ -149,11 +140,7 @@ void Lifecycle::saveAtExit()
 
 bool Lifecycle::saveSettings(const QRect& outer, Ending ending)
 {
-    settings_->writeInteger(settings::setting::kWindowHeight, outer.height());
-    settings_->writeInteger(settings::setting::kWindowWidth, outer.width());
-    settings_->writeInteger(settings::setting::kWindowTop, outer.top());
-    settings_->writeInteger(settings::setting::kWindowLeft, outer.left());
-    settings_->writeInteger(settings::setting::kDeviceNumber, device_.number);
+    settings_->store({ fromQt(outer), device_.number });
     if (keepUnreadableFile_)
         return true;
     switch (settings_->save()) {

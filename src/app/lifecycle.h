@@ -24,7 +24,7 @@ class Platform;
 struct CurrentDevice;
 
 // The device a start-up opens: the one the settings name, or the first when that one is not there.
-std::int32_t deviceToOpen(const settings::SettingsFile& settings, std::int32_t count);
+std::int32_t deviceToOpen(const settings::SavedSettings& saved, std::int32_t count);
 // The same, read from the settings file where start-up will read it, without a word if it cannot
 // be read (start-up says so): for opening the device ahead, before the window exists.
 std::int32_t savedDevice(const Platform& platform, std::int32_t count);
@@ -64,7 +64,7 @@ public:
     void saveAtExit();
 
 private:
-    void placeWindow();
+    void placeWindow(const settings::Rect& saved);
     // Writes the settings file (unless it is one to be kept as it is); false when the program may
     // not end yet, after a box that asks the user to put a failed save right.
     bool saveSettings(const QRect& outer, Ending ending);

@@ -14,14 +14,15 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "usage: settings_writer PATH\n");
         return 2;
     }
-    tonalyx::settings::SettingsFile settings(argv[1]);
+    tonalyx::settings::IniDocument settings;
     const std::string contents[]
         = { tonalyx::testing::smallSettings(), tonalyx::testing::largeSettings() };
     std::puts("saving");
     std::fflush(stdout);
     for (unsigned long i = 0;; ++i) {
         settings.parse(contents[i % 2]);
-        if (settings.save() != tonalyx::settings::SettingsFile::SaveResult::Written) {
+        if (tonalyx::settings::writeSettings(argv[1], settings)
+            != tonalyx::settings::WriteResult::Written) {
             std::fprintf(stderr, "settings_writer: save failed\n");
             return 1;
         }

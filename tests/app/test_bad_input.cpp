@@ -3,11 +3,11 @@
 // not clean text: the program never crashes, says so where the file cannot be read, and starts
 // usable.
 #include "app/application.h"
-#include "settings/settings_file.h"
 #include "application_peer.h"
 #include "file_permissions.h"
 #include "recording_backend.h"
 #include "recording_platform.h"
+#include "settings/settings_file.h"
 #include "ui/preview_button.h"
 
 #include <QCryptographicHash>
@@ -110,7 +110,7 @@ QByteArray sections(int first, int last)
 }
 
 // A file read back the way start-up reads it.
-QRect placementIn(const settings::SettingsFile& file)
+QRect placementIn(const settings::IniDocument& file)
 {
     return QRect(file.readInteger("window", "left", -1), file.readInteger("window", "top", -1),
         file.readInteger("window", "width", -1), file.readInteger("window", "height", -1));
@@ -215,8 +215,7 @@ private slots:
             file.close();
             if (obstacle == Obstacle::TooLarge || obstacle == Obstacle::Largest) {
                 // Sparse: the zeros cost no disk.
-                const auto size
-                    = settings::SettingsFile::kMaxFileSize + (obstacle == Obstacle::TooLarge);
+                const auto size = settings::kMaxFileSize + (obstacle == Obstacle::TooLarge);
                 QCOMPARE(::truncate(native.constData(), static_cast<off_t>(size)), 0);
             }
             if (obstacle == Obstacle::NoReadPermission)
@@ -285,8 +284,8 @@ private slots:
         const QByteArray all = written.readAll();
         QVERIFY(all.contains(kept));
         QCOMPARE(int(all.count("\r\n\r\n[") + all.startsWith('[')), sections);
-        settings::SettingsFile next(path.toStdString());
-        QCOMPARE(next.load(), settings::SettingsFile::LoadResult::Loaded);
+        settings::IniDocument next;
+        QCOMPARE(settings::readSettings(path.toStdString(), next), settings::ReadResult::Loaded);
         QCOMPARE(placementIn(next), placement);
         QCOMPARE(next.readInteger("dev", "dev_num", -1), device);
     }

@@ -278,8 +278,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         const QRect shown = window.outerGeometry();
         QVERIFY(window.close());
-        settings::SettingsFile written(run.settingsPath());
-        QCOMPARE(written.load(), settings::SettingsFile::LoadResult::Loaded);
+        settings::IniDocument written;
+        QCOMPARE(settings::readSettings(run.settingsPath(), written), settings::ReadResult::Loaded);
         QCOMPARE(QRect(written.readInteger("window", "Left", -1),
                      written.readInteger("window", "Top", -1),
                      written.readInteger("window", "Width", -1),

@@ -2,11 +2,11 @@
 // The settings file when the disk lets the program down: a close that cannot write keeps the
 // window and the old file, and a kill at any moment of a save leaves a whole file behind.
 #include "app/application.h"
-#include "settings/settings_file.h"
 #include "file_permissions.h"
 #include "folder_contents.h"
 #include "recording_backend.h"
 #include "recording_platform.h"
+#include "settings/settings_file.h"
 #include "settings_contents.h"
 
 #include <QDir>
@@ -191,16 +191,18 @@ private slots:
 
         // The kills are spread over a few saves of the large file as this machine makes them, so
         // they land in every part of a save wherever the test runs.
-        settings::SettingsFile timing(path.toStdString());
+        settings::IniDocument timing;
         QElapsedTimer clock;
         clock.start();
         for (int i = 0; i < 3; ++i) {
             timing.parse(large.toStdString());
-            QCOMPARE(timing.save(), settings::SettingsFile::SaveResult::Written);
+            QCOMPARE(settings::writeSettings(path.toStdString(), timing),
+                settings::WriteResult::Written);
         }
         const auto spread = std::max<std::int64_t>(clock.nsecsElapsed() / 1000, 1000);
         timing.parse(small.toStdString());
-        QCOMPARE(timing.save(), settings::SettingsFile::SaveResult::Written);
+        QCOMPARE(
+            settings::writeSettings(path.toStdString(), timing), settings::WriteResult::Written);
 
         std::uint64_t foundSmall = 0;
         std::uint64_t foundLarge = 0;

@@ -13,7 +13,11 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+using tonalyx::settings::IniDocument;
+using tonalyx::settings::ReadResult;
+using tonalyx::settings::SavedSettings;
 using tonalyx::settings::SettingsFile;
+using tonalyx::settings::WriteResult;
 
 namespace {
 
@@ -40,15 +44,14 @@ void writeFile(const QString& path, const QByteArray& content)
 using tonalyx::testing::entriesOf;
 using tonalyx::testing::readFile;
 
-// What the program writes when it shuts down.
-void writeShutDownValues(SettingsFile& settings)
+// A settings file read and written at one path.
+SettingsFile settingsAt(const QString& path)
 {
-    settings.writeInteger("window", "Height", 526);
-    settings.writeInteger("window", "Width", 679);
-    settings.writeInteger("window", "Top", 159);
-    settings.writeInteger("window", "Left", 193);
-    settings.writeInteger("dev", "dev_num", 0);
+    return SettingsFile({ path.toStdString(), path.toStdString() });
 }
+
+// What the program writes when it shuts down.
+const SavedSettings kShutDownValues { { 193, 159, 679, 526 }, 0 };
 
 const QByteArray kWindowWritten = "Height=526\r\nWidth=679\r\nTop=159\r\nLeft=193\r\n";
 const QByteArray kFresh = "[window]\r\n" + kWindowWritten + "\r\n[dev]\r\ndev_num=0\r\n\r\n";
@@ -62,7 +65,7 @@ enum class Content { FourByteEntries, EmptySections, OneLongEntry };
 Q_DECLARE_METATYPE(Obstacle)
 Q_DECLARE_METATYPE(SaveObstacle)
 Q_DECLARE_METATYPE(Content)
-Q_DECLARE_METATYPE(SettingsFile::LoadResult)
+Q_DECLARE_METATYPE(ReadResult)
 
 class TestSettingsFile : public QObject {
     Q_OBJECT
@@ -140,9 +143,9 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("settings.ini");
         writeFile(path, "[s]\r\nk=" + value + "\r\n");
-        SettingsFile settings(path.toStdString());
-        QCOMPARE(settings.load(), SettingsFile::LoadResult::Loaded);
-        QCOMPARE(settings.readInteger("s", "k", kFallback), expected);
+        IniDocument document;
+        QCOMPARE(readSettings(path.toStdString(), document), ReadResult::Loaded);
+        QCOMPARE(document.readInteger("s", "k", kFallback), expected);
     }
 
     void lookup_data()
@@ -202,20 +205,22 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("settings.ini");
         writeFile(path, content);
-        SettingsFile settings(path.toStdString());
-        QCOMPARE(settings.load(), SettingsFile::LoadResult::Loaded);
-        QCOMPARE(settings.readInteger(view(section), view(key), kFallback), expected);
+        IniDocument document;
+        QCOMPARE(readSettings(path.toStdString(), document), ReadResult::Loaded);
+        QCOMPARE(document.readInteger(view(section), view(key), kFallback), expected);
     }
 
     void freshFile()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath("settings.ini");
-        SettingsFile settings(path.toStdString());
-        QCOMPARE(settings.load(), SettingsFile::LoadResult::Missing);
-        QCOMPARE(QByteArray::fromStdString(settings.serialise()), QByteArray());
-        writeShutDownValues(settings);
-        QCOMPARE(settings.save(), SettingsFile::SaveResult::Written);
+        IniDocument document;
+        QCOMPARE(readSettings(path.toStdString(), document), ReadResult::Missing);
+        QCOMPARE(QByteArray::fromStdString(document.serialise()), QByteArray());
+        SettingsFile settings = settingsAt(path);
+        QCOMPARE(settings.found(), ReadResult::Missing);
+        settings.store(kShutDownValues);
+        QCOMPARE(settings.save(), WriteResult::Written);
         QCOMPARE(readFile(path), kFresh);
         QCOMPARE(entriesOf(dir.path()), QStringList { "settings.ini" });
         struct stat status { };
@@ -277,10 +282,10 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("settings.ini");
         writeFile(path, before);
-        SettingsFile settings(path.toStdString());
-        QCOMPARE(settings.load(), SettingsFile::LoadResult::Loaded);
-        writeShutDownValues(settings);
-        QCOMPARE(settings.save(), SettingsFile::SaveResult::Written);
+        SettingsFile settings = settingsAt(path);
+        QCOMPARE(settings.found(), ReadResult::Loaded);
+        settings.store(kShutDownValues);
+        QCOMPARE(settings.save(), WriteResult::Written);
         QCOMPARE(readFile(path), after);
         QCOMPARE(entriesOf(dir.path()), QStringList { "settings.ini" });
     }
@@ -288,9 +293,9 @@ private slots:
     void loadFailure_data()
     {
         QTest::addColumn<Obstacle>("obstacle");
-        QTest::addColumn<SettingsFile::LoadResult>("expected");
+        QTest::addColumn<ReadResult>("expected");
         QTest::addColumn<int>("height");
-        using R = SettingsFile::LoadResult;
+        using R = ReadResult;
         QTest::newRow("missing") << Obstacle::Missing << R::Missing << kFallback;
         QTest::newRow("dangling symlink") << Obstacle::DanglingSymlink << R::Missing << kFallback;
         QTest::newRow("directory") << Obstacle::Directory << R::Unreadable << kFallback;
@@ -302,16 +307,16 @@ private slots:
     void loadFailure()
     {
         QFETCH(Obstacle, obstacle);
-        QFETCH(SettingsFile::LoadResult, expected);
+        QFETCH(ReadResult, expected);
         QFETCH(int, height);
         QTemporaryDir dir;
         const QString path = dir.filePath("settings.ini");
         const QByteArray native = QFile::encodeName(path);
         const QByteArray good = "[w]\r\nh=1\r\n";
         writeFile(path, good);
-        SettingsFile settings(path.toStdString());
+        IniDocument document;
         // Loaded first, so a failed load must also forget what was held.
-        QCOMPARE(settings.load(), SettingsFile::LoadResult::Loaded);
+        QCOMPARE(readSettings(path.toStdString(), document), ReadResult::Loaded);
 
         if (obstacle != Obstacle::NoPermission && obstacle != Obstacle::TooLarge
             && obstacle != Obstacle::Largest)
@@ -334,7 +339,7 @@ private slots:
         case Obstacle::TooLarge:
         case Obstacle::Largest: {
             // Sparse, so the size costs no disk; the zeros read as one blank line.
-            const auto size = SettingsFile::kMaxFileSize + (obstacle == Obstacle::TooLarge);
+            const auto size = tonalyx::settings::kMaxFileSize + (obstacle == Obstacle::TooLarge);
             QCOMPARE(::truncate(native.constData(), static_cast<off_t>(size)), 0);
             break;
         }
@@ -348,11 +353,11 @@ private slots:
                 if (probe.open(QIODevice::ReadOnly))
                     QSKIP("this user reads files whatever their permissions say");
             }
-            QCOMPARE(settings.load(), expected);
+            QCOMPARE(readSettings(path.toStdString(), document), expected);
         }
-        QCOMPARE(settings.readInteger("w", "h", kFallback), height);
-        if (expected != SettingsFile::LoadResult::Loaded)
-            QCOMPARE(QByteArray::fromStdString(settings.serialise()), QByteArray());
+        QCOMPARE(document.readInteger("w", "h", kFallback), height);
+        if (expected != ReadResult::Loaded)
+            QCOMPARE(QByteArray::fromStdString(document.serialise()), QByteArray());
     }
 
     // Whatever a start accepts, the close writes back in a form the next start reads, even with
@@ -361,15 +366,15 @@ private slots:
     {
         QTest::addColumn<Content>("content");
         QTest::addColumn<qint64>("size");
-        QTest::addColumn<SettingsFile::LoadResult>("expected");
-        using R = SettingsFile::LoadResult;
-        const qint64 always = SettingsFile::kAlwaysReadSize;
+        QTest::addColumn<ReadResult>("expected");
+        using R = ReadResult;
+        const qint64 always = tonalyx::settings::kAlwaysReadSize;
         QTest::newRow("16 MiB of four-byte entries")
             << Content::FourByteEntries << always << R::Loaded;
         QTest::newRow("16 MiB of empty sections") << Content::EmptySections << always << R::Loaded;
         // Already in the written form, where the program's settings at their longest add 116
         // bytes: the largest file that still fits once written, and one byte more.
-        const qint64 largest = SettingsFile::kMaxFileSize - 116;
+        const qint64 largest = tonalyx::settings::kMaxFileSize - 116;
         QTest::newRow("largest that fits once written")
             << Content::OneLongEntry << largest << R::Loaded;
         QTest::newRow("one byte more") << Content::OneLongEntry << largest + 1 << R::Unreadable;
@@ -378,7 +383,7 @@ private slots:
     {
         QFETCH(Content, content);
         QFETCH(qint64, size);
-        QFETCH(SettingsFile::LoadResult, expected);
+        QFETCH(ReadResult, expected);
         QByteArray bytes;
         switch (content) {
         case Content::FourByteEntries:
@@ -396,21 +401,20 @@ private slots:
         const QString path = dir.filePath("settings.ini");
         writeFile(path, bytes);
 
-        SettingsFile settings(path.toStdString());
-        QCOMPARE(settings.load(), expected);
-        if (expected != SettingsFile::LoadResult::Loaded)
+        SettingsFile settings = settingsAt(path);
+        QCOMPARE(settings.found(), expected);
+        if (expected != ReadResult::Loaded)
             return;
-        for (const auto& key : tonalyx::settings::setting::kAll)
-            settings.writeInteger(key, INT32_MIN);
-        QCOMPARE(settings.save(), SettingsFile::SaveResult::Written);
+        const SavedSettings longest { { INT32_MIN, INT32_MIN, INT32_MIN, INT32_MIN }, INT32_MIN };
+        settings.store(longest);
+        QCOMPARE(settings.save(), WriteResult::Written);
         const qint64 written = QFileInfo(path).size();
         qInfo("%lld bytes read, %lld written", static_cast<long long>(size),
             static_cast<long long>(written));
 
-        SettingsFile next(path.toStdString());
-        QCOMPARE(next.load(), SettingsFile::LoadResult::Loaded);
-        for (const auto& key : tonalyx::settings::setting::kAll)
-            QCOMPARE(next.readInteger(key, 0), INT32_MIN);
+        const SettingsFile next = settingsAt(path);
+        QCOMPARE(next.found(), ReadResult::Loaded);
+        QVERIFY(next.values() == longest);
     }
 
     void savePermissions_data()
@@ -428,9 +432,9 @@ private slots:
         const QByteArray native = QFile::encodeName(path);
         writeFile(path, "[w]\r\n");
         QCOMPARE(::chmod(native.constData(), static_cast<mode_t>(oldMode)), 0);
-        SettingsFile settings(path.toStdString());
-        QCOMPARE(settings.load(), SettingsFile::LoadResult::Loaded);
-        QCOMPARE(settings.save(), SettingsFile::SaveResult::Written);
+        const SettingsFile settings = settingsAt(path);
+        QCOMPARE(settings.found(), ReadResult::Loaded);
+        QCOMPARE(settings.save(), WriteResult::Written);
         struct stat status { };
         QCOMPARE(::stat(native.constData(), &status), 0);
         QCOMPARE(static_cast<int>(status.st_mode & 07777), oldMode);
@@ -473,13 +477,13 @@ private slots:
             QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0555), 0);
         const QStringList entriesBefore = entriesOf(folder);
 
-        SettingsFile settings(path.toStdString());
-        writeShutDownValues(settings);
+        SettingsFile settings = settingsAt(path);
+        settings.store(kShutDownValues);
         bool saved = true;
         {
             // Root writes into any folder unless its capabilities are lowered.
             const tonalyx::testing::PermissionsApply permissions;
-            saved = settings.save() == SettingsFile::SaveResult::Written;
+            saved = settings.save() == WriteResult::Written;
         }
         if (obstacle == SaveObstacle::ReadOnlyFolder)
             ::chmod(QFile::encodeName(folder).constData(), 0755);
