@@ -42,9 +42,9 @@ Application::Application(midi::DeviceList& devices, Platform& platform)
     listenToInputs(devices);
 }
 
-void Application::start()
+void Application::start(settings::SettingsFile loaded)
 {
-    lifecycle_.startUp();
+    lifecycle_.startUp(std::move(loaded));
 }
 
 // Notes still held, by a preview (a key held on a button while the switch is pressed by another

@@ -27,8 +27,9 @@ class Application {
 public:
     Application(midi::DeviceList& devices, Platform& platform);
 
-    // Runs start-up; the window is ready to be shown afterwards.
-    void start();
+    // Runs start-up with the settings as loadSettings read them; the window is ready to be shown
+    // afterwards.
+    void start(settings::SettingsFile loaded);
     // Runs the shut-down of a close without a box, for a program the system is ending; the event
     // loop is left to the caller.
     void shutDownForSignal();

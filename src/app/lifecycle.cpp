@@ -60,20 +60,19 @@ Lifecycle::Lifecycle(midi::MidiOutPort& port, CurrentDevice& device, ui::MainWin
         [this] { lastOuter_ = window_.outerGeometry(); });
 }
 
+settings::SettingsFile loadSettings(const Platform& platform)
+{
+    return settings::SettingsFile(
+        settings::locateSettings(platform.executablePath(), platform.configurationHome()));
+}
+
 std::int32_t deviceToOpen(const settings::SavedSettings& saved, std::int32_t count)
 {
     // A negative number is passed on as it is: the open refuses it and says so.
     return saved.deviceNumber >= count ? 0 : saved.deviceNumber;
 }
 
-std::int32_t savedDevice(const Platform& platform, std::int32_t count)
-{
-    const settings::SettingsFile file(
-        settings::locateSettings(platform.executablePath(), platform.configurationHome()));
-    return deviceToOpen(file.values(), count);
-}
-
-void Lifecycle::startUp()
+void Lifecycle::startUp(settings::SettingsFile loaded)
 {
     if (ended_)
         return;
@@ -84,8 +83,7 @@ void Lifecycle::startUp()
             return;
     }
 
-    settings_.emplace(
-        settings::locateSettings(platform_.executablePath(), platform_.configurationHome()));
+    settings_ = std::move(loaded);
     const bool unreadable = settings_->found() == settings::ReadResult::Unreadable;
     keepUnreadableFile_ = unreadable && settings_->readFrom() == settings_->path();
     const settings::SavedSettings saved = settings_->values();

@@ -23,11 +23,12 @@ class InputGate;
 class Platform;
 struct CurrentDevice;
 
+// The settings file where the program keeps it, read. It is read once, before the window exists:
+// the device it names starts opening ahead, and start-up then takes it over, saying so if it could
+// not be read.
+settings::SettingsFile loadSettings(const Platform& platform);
 // The device a start-up opens: the one the settings name, or the first when that one is not there.
 std::int32_t deviceToOpen(const settings::SavedSettings& saved, std::int32_t count);
-// The same, read from the settings file where start-up will read it, without a word if it cannot
-// be read (start-up says so): for opening the device ahead, before the window exists.
-std::int32_t savedDevice(const Platform& platform, std::int32_t count);
 
 // The program's start-up and shut-down: the device opened and reset, the window placed and filled,
 // and the settings carried from one run to the next.
@@ -41,11 +42,11 @@ public:
     // right, or the system (a logout, a closed terminal), with no one to answer a box.
     enum class Ending { ByWindow, BySignal };
 
-    // Runs once, before the window is first shown. Every step runs whatever the earlier ones found;
-    // problems are reported in boxes and start-up goes on, unless the program was ended while a
-    // box was up (a box runs an event loop of its own, in which a signal runs the shut-down). It
-    // does nothing once the program has ended.
-    void startUp();
+    // Runs once, before the window is first shown, with the settings as loadSettings read them.
+    // Every step runs whatever the earlier ones found; problems are reported in boxes and start-up
+    // goes on, unless the program was ended while a box was up (a box runs an event loop of its
+    // own, in which a signal runs the shut-down). It does nothing once the program has ended.
+    void startUp(settings::SettingsFile loaded);
     // Closes the device and writes the settings; true when the program may end. A file whose
     // permissions forbid writing is left as it is, and a line on the standard error says so.
     // When the file cannot be written, a close of the window shows a box and is abandoned the

@@ -34,7 +34,8 @@ int main(int argc, char* argv[])
     devicesConfig.builtInSynth.extraSoundFonts
         = tonalyx::midi::soundFontsIn(tonalyx::app::userSoundFontFolder());
     const auto devices = tonalyx::midi::makeSystemDeviceList(std::move(devicesConfig));
-    devices->openAhead(tonalyx::app::savedDevice(platform, devices->count()));
+    auto settings = tonalyx::app::loadSettings(platform);
+    devices->openAhead(tonalyx::app::deviceToOpen(settings.values(), devices->count()));
 
     QApplication application(argc, argv);
     tonalyx::app::windowSystemStarted();
@@ -53,7 +54,7 @@ int main(int argc, char* argv[])
     // The toolkit's X11 plugin ends the program with exit(1) when the display goes away.
     const tonalyx::app::ExitHook saveOnLostDisplay([&app] { app.saveAtExit(); });
     endOnSignal.callIfRaised();
-    app.start();
+    app.start(std::move(settings));
     endOnSignal.callIfRaised();
     if (app.hasEnded())
         return EXIT_SUCCESS;

@@ -100,7 +100,7 @@ private:
     }
     void start()
     {
-        app_->start();
+        app_->start(app::loadSettings(*platform_));
         platform_->letTimePass();
         window().show();
     }

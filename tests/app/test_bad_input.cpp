@@ -246,7 +246,7 @@ private slots:
                     QSKIP("this user reads files whatever their permissions say");
                 }
             }
-            run.app->start();
+            run.app->start(app::loadSettings(run.platform));
             run.platform.letTimePass();
         }
 
@@ -340,7 +340,7 @@ private slots:
         RecordingPlatform platform(fs::path(folder.path().toStdString()) / "tonalyx",
             [&] { return devices.recorder().calls().size(); });
         app::Application application(devices.list(), platform);
-        application.start();
+        application.start(app::loadSettings(platform));
         platform.letTimePass();
         QTest::mouseClick(&application.window().deviceSwitchButton(), Qt::LeftButton);
 

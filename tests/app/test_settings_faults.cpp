@@ -115,7 +115,7 @@ private slots:
             QCOMPARE(old.write(kOldFile), kOldFile.size());
         }
         app::Application application(devices.list(), platform);
-        application.start();
+        application.start(app::loadSettings(platform));
         platform.letTimePass();
         auto& window = application.window();
         window.show();

@@ -77,7 +77,7 @@ int main(int argc, char* argv[])
     QuietPlatform platform(folder.path());
     tonalyx::testing::RecordedDevices devices({ "Tonalyx GS Synth" });
     tonalyx::app::Application app(devices.list(), platform);
-    app.start();
+    app.start(tonalyx::app::loadSettings(platform));
 
     auto& window = app.window();
     window.show();
