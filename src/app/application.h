@@ -16,16 +16,18 @@ namespace tonalyx::testing {
 struct ApplicationPeer;
 }
 
-namespace tonalyx::app {
-
+namespace tonalyx::shell {
 class Platform;
+}
+
+namespace tonalyx::app {
 
 // Everything the program holds for its whole run, wired together: the one MIDI port on the
 // machine's devices, the main window, the selection that its buttons change, and the start-up
 // and shut-down around them.
 class Application {
 public:
-    Application(midi::DeviceList& devices, Platform& platform);
+    Application(midi::DeviceList& devices, shell::Platform& platform);
 
     // Runs start-up with the settings as loadSettings read them; the window is ready to be shown
     // afterwards.

@@ -3,13 +3,13 @@
 
 #include "current_device.h"
 #include "input_gate.h"
-#include "messages.h"
 #include "midi/midi_out_port.h"
-#include "platform.h"
 #include "selection/previewer.h"
 #include "selection/readouts.h"
 #include "settings/settings_location.h"
 #include "settings/window_placement.h"
+#include "shell/messages.h"
+#include "shell/platform.h"
 #include "ui/main_window.h"
 
 #include <QGuiApplication>
@@ -46,7 +46,7 @@ settings::Screens screens()
 
 Lifecycle::Lifecycle(midi::MidiOutPort& port, CurrentDevice& device, ui::MainWindow& window,
     selection::Previewer& previewer, selection::Readouts& readouts, InputGate& gate,
-    Platform& platform)
+    shell::Platform& platform)
     : port_(port)
     , device_(device)
     , window_(window)
@@ -60,7 +60,7 @@ Lifecycle::Lifecycle(midi::MidiOutPort& port, CurrentDevice& device, ui::MainWin
         [this] { lastOuter_ = window_.outerGeometry(); });
 }
 
-settings::SettingsFile loadSettings(const Platform& platform)
+settings::SettingsFile loadSettings(const shell::Platform& platform)
 {
     return settings::SettingsFile(
         settings::locateSettings(platform.executablePath(), platform.configurationHome()));
@@ -78,7 +78,7 @@ void Lifecycle::startUp(settings::SettingsFile loaded)
         return;
     device_.count = port_.deviceCount();
     if (device_.count == 0) {
-        platform_.showMessage(messages::noDevice());
+        platform_.showMessage(shell::messages::noDevice());
         if (ended_)
             return;
     }
@@ -90,7 +90,7 @@ void Lifecycle::startUp(settings::SettingsFile loaded)
     // Placed before the box, so that a shut-down from inside it writes what a close would.
     placeWindow(saved.window);
     if (unreadable) {
-        platform_.showError(messages::cannotReadFile(settings_->readFrom()));
+        platform_.showError(shell::messages::cannotReadFile(settings_->readFrom()));
         if (ended_)
             return;
     }
@@ -98,7 +98,7 @@ void Lifecycle::startUp(settings::SettingsFile loaded)
     device_.number = deviceToOpen(saved, device_.count);
 
     if (!port_.open(device_.number)) {
-        platform_.showMessage(messages::cannotOpenDevice());
+        platform_.showMessage(shell::messages::cannotOpenDevice());
         if (ended_)
             return;
     }
@@ -145,7 +145,7 @@ bool Lifecycle::saveSettings(const QRect& outer, Ending ending)
     case settings::WriteResult::Written:
         return true;
     case settings::WriteResult::ReadOnly:
-        platform_.printNotice(messages::notSavedReadOnly(settings_->path()));
+        platform_.printNotice(shell::messages::notSavedReadOnly(settings_->path()));
         return true;
     case settings::WriteResult::Failed:
         return endAfterFailedSave(ending);
@@ -157,12 +157,12 @@ bool Lifecycle::endAfterFailedSave(Ending ending)
 {
     const std::filesystem::path path = settings_->path();
     if (ending == Ending::BySignal) {
-        platform_.printNotice(messages::notSavedCannotWrite(path));
+        platform_.printNotice(shell::messages::notSavedCannotWrite(path));
         return true;
     }
     const bool firstFailure = !std::exchange(saveFailedBefore_, true);
     // The box runs an event loop of its own, in which a signal may run the whole shut-down.
-    platform_.showError(messages::cannotWriteFile(path));
+    platform_.showError(shell::messages::cannotWriteFile(path));
     return !firstFailure || !settings_;
 }
 

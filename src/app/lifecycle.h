@@ -13,6 +13,9 @@ namespace tonalyx::selection {
 class Previewer;
 class Readouts;
 } // namespace tonalyx::selection
+namespace tonalyx::shell {
+class Platform;
+}
 namespace tonalyx::ui {
 class MainWindow;
 }
@@ -20,13 +23,12 @@ class MainWindow;
 namespace tonalyx::app {
 
 class InputGate;
-class Platform;
 struct CurrentDevice;
 
 // The settings file where the program keeps it, read. It is read once, before the window exists:
 // the device it names starts opening ahead, and start-up then takes it over, saying so if it could
 // not be read.
-settings::SettingsFile loadSettings(const Platform& platform);
+settings::SettingsFile loadSettings(const shell::Platform& platform);
 // The device a start-up opens: the one the settings name, or the first when that one is not there.
 std::int32_t deviceToOpen(const settings::SavedSettings& saved, std::int32_t count);
 
@@ -36,7 +38,7 @@ class Lifecycle {
 public:
     Lifecycle(midi::MidiOutPort& port, CurrentDevice& device, ui::MainWindow& window,
         selection::Previewer& previewer, selection::Readouts& readouts, InputGate& gate,
-        Platform& platform);
+        shell::Platform& platform);
 
     // Who ends the program: a person closing the window, who sees a box and may put a problem
     // right, or the system (a logout, a closed terminal), with no one to answer a box.
@@ -78,7 +80,7 @@ private:
     selection::Previewer& previewer_;
     selection::Readouts& readouts_;
     InputGate& gate_;
-    Platform& platform_;
+    shell::Platform& platform_;
     // Held from start-up until the settings have been written at shut-down.
     std::optional<settings::SettingsFile> settings_;
     // A settings file that is there but could not be read is left as it is rather than replaced by

@@ -383,26 +383,6 @@ private slots:
         QVERIFY(run.platform.pauses.empty());
         QCOMPARE(QByteArray::fromStdString(readFile(run.settingsPath())), file);
     }
-
-    void boxCaptionIsTheExecutableName_data()
-    {
-        QTest::addColumn<QString>("executable");
-        QTest::addColumn<QString>("title");
-        QTest::newRow("plain") << "/usr/bin/tonalyx"
-                               << "tonalyx";
-        QTest::newRow("extension and case") << "/opt/TONALYX.Bin"
-                                            << "Tonalyx";
-        QTest::newRow("first full stop") << "/x/Tona.lyx.app"
-                                         << "Tona";
-        QTest::newRow("folder with a full stop") << "/a.b/MyTool"
-                                                 << "Mytool";
-    }
-    void boxCaptionIsTheExecutableName()
-    {
-        QFETCH(QString, executable);
-        QFETCH(QString, title);
-        QCOMPARE(app::applicationTitle(executable.toStdString()), title);
-    }
 };
 
 QTEST_MAIN(TestLifecycle)

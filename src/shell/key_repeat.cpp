@@ -6,7 +6,7 @@
 // Xlib's headers define macros (Bool, None, Status) that clash with the toolkit's: they come last.
 #include <X11/XKBlib.h>
 
-namespace tonalyx::app {
+namespace tonalyx::shell {
 
 void requestDetectableKeyRepeat()
 {
@@ -18,4 +18,4 @@ void requestDetectableKeyRepeat()
     XkbSetDetectableAutoRepeat(x11->display(), True, &supported);
 }
 
-} // namespace tonalyx::app
+} // namespace tonalyx::shell

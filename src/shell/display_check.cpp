@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace tonalyx::app {
+namespace tonalyx::shell {
 
 namespace {
 void printNoDisplay(const QString& detail)
@@ -52,4 +52,4 @@ void windowSystemStarted()
     qInstallMessageHandler(nullptr);
 }
 
-} // namespace tonalyx::app
+} // namespace tonalyx::shell

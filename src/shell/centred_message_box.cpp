@@ -6,7 +6,7 @@
 #include <QScreen>
 #include <QWindow>
 
-namespace tonalyx::app {
+namespace tonalyx::shell {
 
 namespace {
 // How often, and how long, to look for the frame of a shown box. A window manager frames a new
@@ -90,4 +90,4 @@ void CentredMessageBox::centre()
         move(topLeft);
 }
 
-} // namespace tonalyx::app
+} // namespace tonalyx::shell

@@ -8,7 +8,7 @@
 
 class QSocketNotifier;
 
-namespace tonalyx::app {
+namespace tonalyx::shell {
 
 // SIGTERM (a logout), SIGHUP (a closed terminal) and SIGINT (Ctrl+C) turned into a call on the
 // user-interface thread, so that they can end the program the way closing its window does. The
@@ -40,4 +40,4 @@ private:
     std::unique_ptr<QSocketNotifier> notifier_;
 };
 
-} // namespace tonalyx::app
+} // namespace tonalyx::shell

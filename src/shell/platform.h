@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <functional>
 
-namespace tonalyx::app {
+namespace tonalyx::shell {
 
 // The platform services that block or that depend on how the program was started. The program
 // uses them through this interface so that tests can run start-up and shut-down without a modal
@@ -36,4 +36,4 @@ public:
 // every letter after the first in lower case.
 QString applicationTitle(const std::filesystem::path& executable);
 
-} // namespace tonalyx::app
+} // namespace tonalyx::shell

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform.h"
 
-namespace tonalyx::app {
+namespace tonalyx::shell {
 
 QString applicationTitle(const std::filesystem::path& executable)
 {
@@ -13,4 +13,4 @@ QString applicationTitle(const std::filesystem::path& executable)
     return name.left(1) + name.mid(1).toLower();
 }
 
-} // namespace tonalyx::app
+} // namespace tonalyx::shell

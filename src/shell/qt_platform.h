@@ -3,7 +3,7 @@
 
 #include "platform.h"
 
-namespace tonalyx::app {
+namespace tonalyx::shell {
 
 // The platform services of a running program: real modal boxes and real pauses.
 class QtPlatform final : public Platform {
@@ -17,4 +17,4 @@ public:
     std::filesystem::path configurationHome() const override;
 };
 
-} // namespace tonalyx::app
+} // namespace tonalyx::shell

@@ -5,7 +5,7 @@
 #include <QFile>
 #include <QtGlobal>
 
-namespace tonalyx::app {
+namespace tonalyx::shell {
 
 std::filesystem::path userSoundFontFolder()
 {
@@ -15,4 +15,4 @@ std::filesystem::path userSoundFontFolder()
     return dataHome / "tonalyx" / "soundfonts";
 }
 
-} // namespace tonalyx::app
+} // namespace tonalyx::shell

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 // The texts the program shows in its boxes, which are its own and fixed, and prints.
-namespace tonalyx::app::messages {
+namespace tonalyx::shell::messages {
 
 inline QString noDevice()
 {
@@ -41,4 +41,4 @@ inline QString notSavedCannotWrite(const std::filesystem::path& file)
         .arg(QString::fromStdString(file.string()));
 }
 
-} // namespace tonalyx::app::messages
+} // namespace tonalyx::shell::messages

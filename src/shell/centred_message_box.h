@@ -4,7 +4,7 @@
 #include <QMessageBox>
 #include <QTimer>
 
-namespace tonalyx::app {
+namespace tonalyx::shell {
 
 // A message box whose frame is centred on the available area of the screen. The toolkit places a
 // box before it has sized it to its text, which leaves a box without a parent well off centre.
@@ -28,4 +28,4 @@ private:
     int framesLookedFor_ = 0;
 };
 
-} // namespace tonalyx::app
+} // namespace tonalyx::shell

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-namespace tonalyx::app {
+namespace tonalyx::shell {
 
 // Makes the windowing choices the toolkit cannot make for itself, before it starts: prefer
 // XWayland on a Wayland session so the window can be placed where it was, and turn a missing or
@@ -13,4 +13,4 @@ bool prepareWindowSystem();
 // back while it looked for a display, are wanted again.
 void windowSystemStarted();
 
-} // namespace tonalyx::app
+} // namespace tonalyx::shell

@@ -3,7 +3,7 @@
 
 #include <optional>
 
-namespace tonalyx::app {
+namespace tonalyx::shell {
 
 // Answers --help (-h) and --version (-v) on standard output before anything else starts, so that
 // they work without a display. The status to end the program with when it answered; nothing when
@@ -11,4 +11,4 @@ namespace tonalyx::app {
 // toolkit and otherwise ignored, as it always was: the window opens.
 std::optional<int> answerInformationOptions(int& argc, char** argv);
 
-} // namespace tonalyx::app
+} // namespace tonalyx::shell

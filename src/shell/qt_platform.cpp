@@ -12,7 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace tonalyx::app {
+namespace tonalyx::shell {
 
 namespace {
 void showBox(QMessageBox::Icon icon, const QString& text, const QString& title)
@@ -67,4 +67,4 @@ std::filesystem::path QtPlatform::configurationHome() const
     return settings::configurationHomeFrom(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
 }
 
-} // namespace tonalyx::app
+} // namespace tonalyx::shell

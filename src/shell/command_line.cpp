@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "command_line.h"
 
-#include "version.h"
+#include "shell/version.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace tonalyx::app {
+namespace tonalyx::shell {
 
 std::optional<int> answerInformationOptions(int& argc, char** argv)
 {
@@ -44,4 +44,4 @@ std::optional<int> answerInformationOptions(int& argc, char** argv)
     return std::fflush(stdout) == 0 ? EXIT_SUCCESS : EXIT_FAILURE;
 }
 
-} // namespace tonalyx::app
+} // namespace tonalyx::shell

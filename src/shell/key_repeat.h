@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-namespace tonalyx::app {
+namespace tonalyx::shell {
 
 // Asks an X11 server to report a held key as repeated presses followed by one release.
 //
@@ -13,4 +13,4 @@ namespace tonalyx::app {
 // other window systems. Call it once the application object exists.
 void requestDetectableKeyRepeat();
 
-} // namespace tonalyx::app
+} // namespace tonalyx::shell

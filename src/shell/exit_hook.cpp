@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <mutex>
 
-namespace tonalyx::app {
+namespace tonalyx::shell {
 
 namespace {
 // A function registered with atexit() takes no argument: this is the hook it runs, or none.
@@ -33,4 +33,4 @@ void ExitHook::runCurrent()
         hook->atExit_();
 }
 
-} // namespace tonalyx::app
+} // namespace tonalyx::shell

@@ -7,7 +7,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace tonalyx::app {
+namespace tonalyx::shell {
 
 namespace {
 
@@ -82,4 +82,4 @@ void TerminationSignals::callIfRaised()
         onSignal_();
 }
 
-} // namespace tonalyx::app
+} // namespace tonalyx::shell

@@ -3,7 +3,7 @@
 
 #include <functional>
 
-namespace tonalyx::app {
+namespace tonalyx::shell {
 
 // A call made when the process ends through exit() while this lives. That is how the toolkit's
 // X11 plugin ends the program when its connection to the display breaks (the X server crashed, or
@@ -24,4 +24,4 @@ private:
     std::function<void()> atExit_;
 };
 
-} // namespace tonalyx::app
+} // namespace tonalyx::shell
