@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Growth: loading and saving a settings file of 1 KiB, 1 MiB and 16 MiB (the largest the program
-// reads whatever it holds; SettingsFile::kAlwaysReadSize). Time and heap should grow in
+// reads whatever it holds; settings::kAlwaysReadSize). Time and heap should grow in
 // proportion to the size. The file is the program's own sections followed by many more of the
 // same shape, as a file that has been added to by hand or by other tools would be.
-#include "app/settings_file.h"
 #include "bench_main.h"
 #include "heap_counter.h"
+#include "settings/settings_file.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdio>
@@ -88,12 +88,12 @@ void load(benchmark::State& state)
         const auto before = bench::heapBytesInUse();
         bench::resetHeapPeak();
         {
-            app::SettingsFile settings(path);
-            if (settings.load() != app::SettingsFile::LoadResult::Loaded) {
+            const settings::SettingsFile file({ path, path });
+            if (file.found() != settings::ReadResult::Loaded) {
                 state.SkipWithError("the file was not loaded");
                 return;
             }
-            benchmark::DoNotOptimize(settings.readInteger("dev", "dev_num", -1));
+            benchmark::DoNotOptimize(file.values());
             held = bench::heapBytesInUse() - before;
             peak = bench::heapBytesPeak() - before;
         }
@@ -108,17 +108,17 @@ void save(benchmark::State& state)
     const Folder folder;
     const auto path = folder.path() / "tonalyx.ini";
     writeFile(path, settingsText(size));
-    app::SettingsFile settings(path);
-    if (settings.load() != app::SettingsFile::LoadResult::Loaded) {
+    settings::SettingsFile file({ path, path });
+    if (file.found() != settings::ReadResult::Loaded) {
         state.SkipWithError("the file was not loaded");
         return;
     }
-    settings.writeInteger("window", "Height", 526);
+    file.store(file.values());
     std::int64_t peak = 0;
     for (auto _ : state) {
         const auto before = bench::heapBytesInUse();
         bench::resetHeapPeak();
-        if (settings.save() != app::SettingsFile::SaveResult::Written) {
+        if (file.save() != settings::WriteResult::Written) {
             state.SkipWithError("the file was not saved");
             return;
         }
@@ -138,7 +138,7 @@ int main(int argc, char** argv)
     const bool quick = bench::takeFlag(argc, argv, "--quick");
     for (auto* registered : { benchmark::RegisterBenchmark("SettingsFile/load", load),
              benchmark::RegisterBenchmark("SettingsFile/save", save) }) {
-        registered->Arg(1 << 10)->Arg(1 << 20)->Arg(app::SettingsFile::kAlwaysReadSize);
+        registered->Arg(1 << 10)->Arg(1 << 20)->Arg(settings::kAlwaysReadSize);
         registered->Unit(benchmark::kMillisecond);
         if (quick)
             registered->Iterations(1);

@@ -47,7 +47,7 @@ ShownProgram::ShownProgram(midi::DeviceList& devices, const std::string& setting
     }
     platform_ = std::make_unique<QuietPlatform>(executable);
     application_ = std::make_unique<app::Application>(devices, *platform_);
-    application_->start();
+    application_->start(app::loadSettings(*platform_));
     auto& window = application_->window();
     window.show();
     window.activateWindow();

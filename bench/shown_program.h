@@ -2,7 +2,7 @@
 #pragma once
 
 #include "app/application.h"
-#include "app/platform.h"
+#include "shell/platform.h"
 
 #include <QObject>
 #include <QTemporaryDir>
@@ -23,7 +23,7 @@ using Clock = std::chrono::steady_clock;
 
 // Platform services for a benchmark: boxes are printed rather than shown, since nobody is there
 // to close them, and the start-up pause is left out (start-up is timed from outside instead).
-class QuietPlatform final : public app::Platform {
+class QuietPlatform final : public shell::Platform {
 public:
     explicit QuietPlatform(std::filesystem::path executable);
     void showMessage(const QString& text) override;

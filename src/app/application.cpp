@@ -19,7 +19,7 @@ selection::Previewer::MouseButton pressedWith(Qt::MouseButton button)
 }
 } // namespace
 
-Application::Application(midi::DeviceList& devices, Platform& platform)
+Application::Application(midi::DeviceList& devices, shell::Platform& platform)
     : port_(devices)
     , lifecycle_(port_, device_, window_, previewer_, readouts_, gate_, platform)
     , deviceCommands_(port_, device_, previewer_, readouts_, platform, lifecycle_)
@@ -42,9 +42,9 @@ Application::Application(midi::DeviceList& devices, Platform& platform)
     listenToInputs(devices);
 }
 
-void Application::start()
+void Application::start(settings::SettingsFile loaded)
 {
-    lifecycle_.startUp();
+    lifecycle_.startUp(std::move(loaded));
 }
 
 // Notes still held, by a preview (a key held on a button while the switch is pressed by another

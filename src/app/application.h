@@ -16,19 +16,22 @@ namespace tonalyx::testing {
 struct ApplicationPeer;
 }
 
-namespace tonalyx::app {
-
+namespace tonalyx::shell {
 class Platform;
+}
+
+namespace tonalyx::app {
 
 // Everything the program holds for its whole run, wired together: the one MIDI port on the
 // machine's devices, the main window, the selection that its buttons change, and the start-up
 // and shut-down around them.
 class Application {
 public:
-    Application(midi::DeviceList& devices, Platform& platform);
+    Application(midi::DeviceList& devices, shell::Platform& platform);
 
-    // Runs start-up; the window is ready to be shown afterwards.
-    void start();
+    // Runs start-up with the settings as loadSettings read them; the window is ready to be shown
+    // afterwards.
+    void start(settings::SettingsFile loaded);
     // Runs the shut-down of a close without a box, for a program the system is ending; the event
     // loop is left to the caller.
     void shutDownForSignal();

@@ -3,11 +3,11 @@
 
 #include "current_device.h"
 #include "lifecycle.h"
-#include "messages.h"
 #include "midi/midi_out_port.h"
-#include "platform.h"
 #include "selection/previewer.h"
 #include "selection/readouts.h"
+#include "shell/messages.h"
+#include "shell/platform.h"
 
 #include <chrono>
 
@@ -19,7 +19,7 @@ constexpr std::chrono::milliseconds kSwitchSettleTime { 200 };
 } // namespace
 
 DeviceCommands::DeviceCommands(midi::MidiOutPort& port, CurrentDevice& device,
-    selection::Previewer& previewer, selection::Readouts& readouts, Platform& platform,
+    selection::Previewer& previewer, selection::Readouts& readouts, shell::Platform& platform,
     const Lifecycle& lifecycle)
     : port_(port)
     , device_(device)
@@ -35,7 +35,7 @@ void DeviceCommands::switchToNextDevice()
     device_.moveToNext();
     if (!port_.open(device_.number)) {
         // The box runs an event loop of its own, in which a signal may end the program.
-        platform_.showMessage(messages::cannotOpenDevice());
+        platform_.showMessage(shell::messages::cannotOpenDevice());
         if (lifecycle_.hasEnded())
             return;
     }

@@ -8,18 +8,20 @@ namespace tonalyx::selection {
 class Previewer;
 class Readouts;
 } // namespace tonalyx::selection
+namespace tonalyx::shell {
+class Platform;
+}
 
 namespace tonalyx::app {
 
 class Lifecycle;
-class Platform;
 struct CurrentDevice;
 
 // The two buttons that act on the MIDI output as a whole.
 class DeviceCommands {
 public:
     DeviceCommands(midi::MidiOutPort& port, CurrentDevice& device, selection::Previewer& previewer,
-        selection::Readouts& readouts, Platform& platform, const Lifecycle& lifecycle);
+        selection::Readouts& readouts, shell::Platform& platform, const Lifecycle& lifecycle);
 
     // Moves on to the next output device and brings it to a known state: all notes off, GS
     // defaults, program 0 in bank 0. When the next device cannot be opened, a box says so; if the
@@ -33,7 +35,7 @@ private:
     CurrentDevice& device_;
     selection::Previewer& previewer_;
     selection::Readouts& readouts_;
-    Platform& platform_;
+    shell::Platform& platform_;
     const Lifecycle& lifecycle_;
 };
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "platform.h"
+#include "shell/platform.h"
 
 #include <chrono>
 #include <functional>
@@ -17,7 +17,7 @@ namespace tonalyx::app {
 class InputGate {
 public:
     // Closes the gate until `delay` has passed; the platform's timer opens it again.
-    void closeFor(Platform& platform, std::chrono::milliseconds delay)
+    void closeFor(shell::Platform& platform, std::chrono::milliseconds delay)
     {
         open_ = false;
         platform.after(delay, [this] { open(); });

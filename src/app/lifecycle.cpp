@@ -3,14 +3,14 @@
 
 #include "current_device.h"
 #include "input_gate.h"
-#include "messages.h"
 #include "midi/midi_out_port.h"
-#include "platform.h"
 #include "selection/previewer.h"
 #include "selection/readouts.h"
-#include "settings_location.h"
+#include "settings/settings_location.h"
+#include "settings/window_placement.h"
+#include "shell/messages.h"
+#include "shell/platform.h"
 #include "ui/main_window.h"
-#include "window_placement.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -21,20 +21,32 @@ namespace tonalyx::app {
 namespace {
 constexpr std::chrono::milliseconds kGsResetSettleTime { 100 };
 
-Screens screens()
+settings::Rect fromQt(const QRect& rect)
 {
-    Screens found;
+    return { rect.left(), rect.top(), rect.width(), rect.height() };
+}
+
+QRect toQt(const settings::Rect& rect)
+{
+    return { rect.left, rect.top, rect.width, rect.height };
+}
+
+settings::Screens screens()
+{
+    settings::Screens found;
+    QRect desktop;
     for (const QScreen* screen : QGuiApplication::screens()) {
-        found.availableAreas.append(screen->availableGeometry());
-        found.desktop |= screen->geometry();
+        found.availableAreas.push_back(fromQt(screen->availableGeometry()));
+        desktop |= screen->geometry();
     }
+    found.desktop = fromQt(desktop);
     return found;
 }
 } // namespace
 
 Lifecycle::Lifecycle(midi::MidiOutPort& port, CurrentDevice& device, ui::MainWindow& window,
     selection::Previewer& previewer, selection::Readouts& readouts, InputGate& gate,
-    Platform& platform)
+    shell::Platform& platform)
     : port_(port)
     , device_(device)
     , window_(window)
@@ -48,50 +60,45 @@ Lifecycle::Lifecycle(midi::MidiOutPort& port, CurrentDevice& device, ui::MainWin
         [this] { lastOuter_ = window_.outerGeometry(); });
 }
 
-std::int32_t deviceToOpen(const SettingsFile& settings, std::int32_t count)
+settings::SettingsFile loadSettings(const shell::Platform& platform)
 {
-    const auto saved = settings.readInteger(setting::kDeviceNumber, 0);
+    return settings::SettingsFile(
+        settings::locateSettings(platform.executablePath(), platform.configurationHome()));
+}
+
+std::int32_t deviceToOpen(const settings::SavedSettings& saved, std::int32_t count)
+{
     // A negative number is passed on as it is: the open refuses it and says so.
-    return saved >= count ? 0 : saved;
+    return saved.deviceNumber >= count ? 0 : saved.deviceNumber;
 }
 
-std::int32_t savedDevice(const Platform& platform, std::int32_t count)
-{
-    const SettingsLocation location
-        = locateSettings(platform.executablePath(), platform.configurationHome());
-    SettingsFile settings(location.written);
-    settings.load(location.read);
-    return deviceToOpen(settings, count);
-}
-
-void Lifecycle::startUp()
+void Lifecycle::startUp(settings::SettingsFile loaded)
 {
     if (ended_)
         return;
     device_.count = port_.deviceCount();
     if (device_.count == 0) {
-        platform_.showMessage(messages::noDevice());
+        platform_.showMessage(shell::messages::noDevice());
         if (ended_)
             return;
     }
 
-    const SettingsLocation location
-        = locateSettings(platform_.executablePath(), platform_.configurationHome());
-    settings_.emplace(location.written);
-    const bool unreadable = settings_->load(location.read) == SettingsFile::LoadResult::Unreadable;
-    keepUnreadableFile_ = unreadable && location.read == location.written;
+    settings_ = std::move(loaded);
+    const bool unreadable = settings_->found() == settings::ReadResult::Unreadable;
+    keepUnreadableFile_ = unreadable && settings_->readFrom() == settings_->path();
+    const settings::SavedSettings saved = settings_->values();
     // Placed before the box, so that a shut-down from inside it writes what a close would.
-    placeWindow();
+    placeWindow(saved.window);
     if (unreadable) {
-        platform_.showError(messages::cannotReadFile(location.read));
+        platform_.showError(shell::messages::cannotReadFile(settings_->readFrom()));
         if (ended_)
             return;
     }
 
-    device_.number = deviceToOpen(*settings_, device_.count);
+    device_.number = deviceToOpen(saved, device_.count);
 
     if (!port_.open(device_.number)) {
-        platform_.showMessage(messages::cannotOpenDevice());
+        platform_.showMessage(shell::messages::cannotOpenDevice());
         if (ended_)
             return;
     }
@@ -103,14 +110,11 @@ void Lifecycle::startUp()
     previewer_.refreshReadouts();
 }
 
-void Lifecycle::placeWindow()
+void Lifecycle::placeWindow(const settings::Rect& saved)
 {
-    const QRect defaults = kDefaultWindowPlacement;
-    const SavedPlacement saved { settings_->readInteger(setting::kWindowLeft, defaults.left()),
-        settings_->readInteger(setting::kWindowTop, defaults.top()),
-        settings_->readInteger(setting::kWindowWidth, defaults.width()),
-        settings_->readInteger(setting::kWindowHeight, defaults.height()) };
-    window_.setOuterGeometry(reachablePlacement(saved, screens(), window_.minimumSizeHint()));
+    const QSize smallest = window_.minimumSizeHint();
+    window_.setOuterGeometry(toQt(
+        settings::reachablePlacement(saved, screens(), { smallest.width(), smallest.height() })));
 }
 
 bool Lifecycle::shutDown(Ending ending)
@@ -134,20 +138,16 @@ void Lifecycle::saveAtExit()
 
 bool Lifecycle::saveSettings(const QRect& outer, Ending ending)
 {
-    settings_->writeInteger(setting::kWindowHeight, outer.height());
-    settings_->writeInteger(setting::kWindowWidth, outer.width());
-    settings_->writeInteger(setting::kWindowTop, outer.top());
-    settings_->writeInteger(setting::kWindowLeft, outer.left());
-    settings_->writeInteger(setting::kDeviceNumber, device_.number);
+    settings_->store({ fromQt(outer), device_.number });
     if (keepUnreadableFile_)
         return true;
     switch (settings_->save()) {
-    case SettingsFile::SaveResult::Written:
+    case settings::WriteResult::Written:
         return true;
-    case SettingsFile::SaveResult::ReadOnly:
-        platform_.printNotice(messages::notSavedReadOnly(settings_->path()));
+    case settings::WriteResult::ReadOnly:
+        platform_.printNotice(shell::messages::notSavedReadOnly(settings_->path()));
         return true;
-    case SettingsFile::SaveResult::Failed:
+    case settings::WriteResult::Failed:
         return endAfterFailedSave(ending);
     }
     return true;
@@ -157,12 +157,12 @@ bool Lifecycle::endAfterFailedSave(Ending ending)
 {
     const std::filesystem::path path = settings_->path();
     if (ending == Ending::BySignal) {
-        platform_.printNotice(messages::notSavedCannotWrite(path));
+        platform_.printNotice(shell::messages::notSavedCannotWrite(path));
         return true;
     }
     const bool firstFailure = !std::exchange(saveFailedBefore_, true);
     // The box runs an event loop of its own, in which a signal may run the whole shut-down.
-    platform_.showError(messages::cannotWriteFile(path));
+    platform_.showError(shell::messages::cannotWriteFile(path));
     return !firstFailure || !settings_;
 }
 

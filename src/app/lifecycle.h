@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "settings_file.h"
+#include "settings/settings_file.h"
 
 #include <QRect>
 #include <optional>
@@ -13,6 +13,9 @@ namespace tonalyx::selection {
 class Previewer;
 class Readouts;
 } // namespace tonalyx::selection
+namespace tonalyx::shell {
+class Platform;
+}
 namespace tonalyx::ui {
 class MainWindow;
 }
@@ -20,14 +23,14 @@ class MainWindow;
 namespace tonalyx::app {
 
 class InputGate;
-class Platform;
 struct CurrentDevice;
 
+// The settings file where the program keeps it, read. It is read once, before the window exists:
+// the device it names starts opening ahead, and start-up then takes it over, saying so if it could
+// not be read.
+settings::SettingsFile loadSettings(const shell::Platform& platform);
 // The device a start-up opens: the one the settings name, or the first when that one is not there.
-std::int32_t deviceToOpen(const SettingsFile& settings, std::int32_t count);
-// The same, read from the settings file where start-up will read it, without a word if it cannot
-// be read (start-up says so): for opening the device ahead, before the window exists.
-std::int32_t savedDevice(const Platform& platform, std::int32_t count);
+std::int32_t deviceToOpen(const settings::SavedSettings& saved, std::int32_t count);
 
 // The program's start-up and shut-down: the device opened and reset, the window placed and filled,
 // and the settings carried from one run to the next.
@@ -35,17 +38,17 @@ class Lifecycle {
 public:
     Lifecycle(midi::MidiOutPort& port, CurrentDevice& device, ui::MainWindow& window,
         selection::Previewer& previewer, selection::Readouts& readouts, InputGate& gate,
-        Platform& platform);
+        shell::Platform& platform);
 
     // Who ends the program: a person closing the window, who sees a box and may put a problem
     // right, or the system (a logout, a closed terminal), with no one to answer a box.
     enum class Ending { ByWindow, BySignal };
 
-    // Runs once, before the window is first shown. Every step runs whatever the earlier ones found;
-    // problems are reported in boxes and start-up goes on, unless the program was ended while a
-    // box was up (a box runs an event loop of its own, in which a signal runs the shut-down). It
-    // does nothing once the program has ended.
-    void startUp();
+    // Runs once, before the window is first shown, with the settings as loadSettings read them.
+    // Every step runs whatever the earlier ones found; problems are reported in boxes and start-up
+    // goes on, unless the program was ended while a box was up (a box runs an event loop of its
+    // own, in which a signal runs the shut-down). It does nothing once the program has ended.
+    void startUp(settings::SettingsFile loaded);
     // Closes the device and writes the settings; true when the program may end. A file whose
     // permissions forbid writing is left as it is, and a line on the standard error says so.
     // When the file cannot be written, a close of the window shows a box and is abandoned the
@@ -64,7 +67,7 @@ public:
     void saveAtExit();
 
 private:
-    void placeWindow();
+    void placeWindow(const settings::Rect& saved);
     // Writes the settings file (unless it is one to be kept as it is); false when the program may
     // not end yet, after a box that asks the user to put a failed save right.
     bool saveSettings(const QRect& outer, Ending ending);
@@ -77,9 +80,9 @@ private:
     selection::Previewer& previewer_;
     selection::Readouts& readouts_;
     InputGate& gate_;
-    Platform& platform_;
+    shell::Platform& platform_;
     // Held from start-up until the settings have been written at shut-down.
-    std::optional<SettingsFile> settings_;
+    std::optional<settings::SettingsFile> settings_;
     // A settings file that is there but could not be read is left as it is rather than replaced by
     // one written from defaults.
     bool keepUnreadableFile_ = false;

@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "application.h"
-#include "command_line.h"
-#include "display_check.h"
-#include "exit_hook.h"
-#include "key_repeat.h"
 #include "midi/builtin/sound_font_folder.h"
 #include "midi/system_devices.h"
-#include "qt_platform.h"
-#include "termination_signals.h"
-#include "user_sound_fonts.h"
-#include "version.h"
+#include "shell/command_line.h"
+#include "shell/display_check.h"
+#include "shell/exit_hook.h"
+#include "shell/key_repeat.h"
+#include "shell/qt_platform.h"
+#include "shell/termination_signals.h"
+#include "shell/user_sound_fonts.h"
+#include "shell/version.h"
 
 #include <QApplication>
 #include <csignal>
@@ -19,26 +19,27 @@ int main(int argc, char* argv[])
 {
     // What is written to a standard error that no one reads any more must not end the program.
     std::signal(SIGPIPE, SIG_IGN);
-    if (const auto status = tonalyx::app::answerInformationOptions(argc, argv))
+    if (const auto status = tonalyx::shell::answerInformationOptions(argc, argv))
         return *status;
-    if (!tonalyx::app::prepareWindowSystem())
+    if (!tonalyx::shell::prepareWindowSystem())
         return EXIT_FAILURE;
     // From here on a signal ends the program the way a close of the window does, whenever it
     // comes: it is noted at once and acted on at the next moment the program can act.
-    tonalyx::app::TerminationSignals endOnSignal;
+    tonalyx::shell::TerminationSignals endOnSignal;
 
     // The saved device starts opening (a synth loading its SoundFonts, a JACK connection being
     // made) while the window system starts and the window is built.
-    tonalyx::app::QtPlatform platform;
+    tonalyx::shell::QtPlatform platform;
     tonalyx::midi::SystemDevicesConfig devicesConfig;
     devicesConfig.builtInSynth.extraSoundFonts
-        = tonalyx::midi::soundFontsIn(tonalyx::app::userSoundFontFolder());
+        = tonalyx::midi::soundFontsIn(tonalyx::shell::userSoundFontFolder());
     const auto devices = tonalyx::midi::makeSystemDeviceList(std::move(devicesConfig));
-    devices->openAhead(tonalyx::app::savedDevice(platform, devices->count()));
+    auto settings = tonalyx::app::loadSettings(platform);
+    devices->openAhead(tonalyx::app::deviceToOpen(settings.values(), devices->count()));
 
     QApplication application(argc, argv);
-    tonalyx::app::windowSystemStarted();
-    tonalyx::app::requestDetectableKeyRepeat();
+    tonalyx::shell::windowSystemStarted();
+    tonalyx::shell::requestDetectableKeyRepeat();
     QApplication::setApplicationName(QStringLiteral("tonalyx"));
     QApplication::setApplicationVersion(QString::fromLatin1(tonalyx::kProductVersion));
 
@@ -51,9 +52,9 @@ int main(int argc, char* argv[])
         QCoreApplication::exit(EXIT_SUCCESS);
     });
     // The toolkit's X11 plugin ends the program with exit(1) when the display goes away.
-    const tonalyx::app::ExitHook saveOnLostDisplay([&app] { app.saveAtExit(); });
+    const tonalyx::shell::ExitHook saveOnLostDisplay([&app] { app.saveAtExit(); });
     endOnSignal.callIfRaised();
-    app.start();
+    app.start(std::move(settings));
     endOnSignal.callIfRaised();
     if (app.hasEnded())
         return EXIT_SUCCESS;

@@ -42,7 +42,7 @@ int main(int argc, char* argv[])
     settings.close();
 
     app::Application app(*devices, platform);
-    app.start();
+    app.start(app::loadSettings(platform));
     platform.letTimePass();
     app.window().show();
     if (!platform.boxes.empty()) {

@@ -5,11 +5,11 @@
 // test's own (fixture "stalled_servers"), so that stopping them disturbs no other test.
 #include "app/application.h"
 #include "app/current_device.h"
-#include "app/messages.h"
 #include "application_peer.h"
 #include "builtin_synth_peer.h"
 #include "recording_backend.h"
 #include "recording_platform.h"
+#include "shell/messages.h"
 #include "stopped_server.h"
 #include "ui/preview_button.h"
 
@@ -56,7 +56,7 @@ bool answersWithinASecond(const std::function<void()>& action)
     return answeredAfter >= 0 && answeredAfter < 1000;
 }
 
-const Box kCannotOpen { Box::Message, app::messages::cannotOpenDevice() };
+const Box kCannotOpen { Box::Message, shell::messages::cannotOpenDevice() };
 
 } // namespace
 
@@ -100,7 +100,7 @@ private:
     }
     void start()
     {
-        app_->start();
+        app_->start(app::loadSettings(*platform_));
         platform_->letTimePass();
         window().show();
     }

@@ -3,11 +3,11 @@
 // not clean text: the program never crashes, says so where the file cannot be read, and starts
 // usable.
 #include "app/application.h"
-#include "app/settings_file.h"
 #include "application_peer.h"
 #include "file_permissions.h"
 #include "recording_backend.h"
 #include "recording_platform.h"
+#include "settings/settings_file.h"
 #include "ui/preview_button.h"
 
 #include <QCryptographicHash>
@@ -110,7 +110,7 @@ QByteArray sections(int first, int last)
 }
 
 // A file read back the way start-up reads it.
-QRect placementIn(const app::SettingsFile& file)
+QRect placementIn(const settings::IniDocument& file)
 {
     return QRect(file.readInteger("window", "left", -1), file.readInteger("window", "top", -1),
         file.readInteger("window", "width", -1), file.readInteger("window", "height", -1));
@@ -215,8 +215,7 @@ private slots:
             file.close();
             if (obstacle == Obstacle::TooLarge || obstacle == Obstacle::Largest) {
                 // Sparse: the zeros cost no disk.
-                const auto size
-                    = app::SettingsFile::kMaxFileSize + (obstacle == Obstacle::TooLarge);
+                const auto size = settings::kMaxFileSize + (obstacle == Obstacle::TooLarge);
                 QCOMPARE(::truncate(native.constData(), static_cast<off_t>(size)), 0);
             }
             if (obstacle == Obstacle::NoReadPermission)
@@ -247,7 +246,7 @@ private slots:
                     QSKIP("this user reads files whatever their permissions say");
                 }
             }
-            run.app->start();
+            run.app->start(app::loadSettings(run.platform));
             run.platform.letTimePass();
         }
 
@@ -285,8 +284,8 @@ private slots:
         const QByteArray all = written.readAll();
         QVERIFY(all.contains(kept));
         QCOMPARE(int(all.count("\r\n\r\n[") + all.startsWith('[')), sections);
-        app::SettingsFile next(path.toStdString());
-        QCOMPARE(next.load(), app::SettingsFile::LoadResult::Loaded);
+        settings::IniDocument next;
+        QCOMPARE(settings::readSettings(path.toStdString(), next), settings::ReadResult::Loaded);
         QCOMPARE(placementIn(next), placement);
         QCOMPARE(next.readInteger("dev", "dev_num", -1), device);
     }
@@ -341,7 +340,7 @@ private slots:
         RecordingPlatform platform(fs::path(folder.path().toStdString()) / "tonalyx",
             [&] { return devices.recorder().calls().size(); });
         app::Application application(devices.list(), platform);
-        application.start();
+        application.start(app::loadSettings(platform));
         platform.letTimePass();
         QTest::mouseClick(&application.window().deviceSwitchButton(), Qt::LeftButton);
 

@@ -196,7 +196,7 @@ private slots:
             QVERIFY(settings.open(QIODevice::WriteOnly));
             settings.write("[dev]\r\ndev_num=" + QByteArray::number(firstDevice) + "\r\n");
         }
-        application.start();
+        application.start(app::loadSettings(platform));
         platform.letTimePass();
         auto& window = application.window();
         window.show();
@@ -296,7 +296,7 @@ private slots:
         const testing::PermissionsApply permissions;
         if (broken == BrokenFont::NoReadPermission && QFile(font).open(QIODevice::ReadOnly))
             QSKIP("this user reads files whatever their permissions say");
-        application.start();
+        application.start(app::loadSettings(platform));
         platform.letTimePass();
         auto& window = application.window();
         QCOMPARE(devices.list().count(), 1);

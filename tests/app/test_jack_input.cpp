@@ -95,7 +95,7 @@ private slots:
         platform_ = std::make_unique<testing::RecordingPlatform>(
             std::filesystem::path(folder_.path().toStdString()) / "tonalyx", [] { return 0; });
         app_ = std::make_unique<app::Application>(*devices_, *platform_);
-        app_->start();
+        app_->start(app::loadSettings(*platform_));
         platform_->letTimePass();
         window().show();
         QVERIFY(QTest::qWaitForWindowExposed(&window()));

@@ -101,7 +101,7 @@ class TestJackStall : public QObject {
         QVERIFY(settings.open(QIODevice::WriteOnly));
         settings.write("[dev]\r\ndev_num=" + QByteArray::number(device) + "\r\n");
         settings.close();
-        app_->start();
+        app_->start(app::loadSettings(*platform_));
         platform_->letTimePass();
         app_->window().show();
         QVERIFY(QTest::qWaitForWindowExposed(&app_->window()));

@@ -67,7 +67,7 @@ private slots:
     void firstRunStartsOnDeviceZeroAndWritesTheFreshFile()
     {
         Run run({ "Synth A", "Synth B" });
-        run.app->start();
+        run.app->start(app::loadSettings(run.platform));
 
         const std::vector<CallKind> startup { CallKind::Open, CallKind::Send };
         QVERIFY(run.callKinds() == startup);
@@ -117,7 +117,7 @@ private slots:
         QFETCH(QString, control);
         QFETCH(std::vector<testing::Bytes>, delivered);
         Run run({ "Synth" });
-        run.app->start();
+        run.app->start(app::loadSettings(run.platform));
         run.window().show();
         QVERIFY(QTest::qWaitForWindowExposed(&run.window()));
         run.recorder().clearCalls();
@@ -156,7 +156,7 @@ private slots:
 
         Run run(std::vector<std::string>(static_cast<std::size_t>(devices), "Synth"));
         writeFile(run.settingsPath(), "[Dev]\r\nDev_num=" + saved.toStdString() + "\r\n");
-        run.app->start();
+        run.app->start(app::loadSettings(run.platform));
 
         QCOMPARE(run.currentDevice().number, opened);
         // A number that names no device reaches no backend.
@@ -178,7 +178,7 @@ private slots:
     {
         Run run({ "Busy synth" });
         run.recorder().failOpenOf(0);
-        run.app->start();
+        run.app->start(app::loadSettings(run.platform));
 
         QVERIFY((run.platform.boxes == std::vector<Box> { message(kCannotOpen) }));
         // The name is still read by number; the reset reaches nothing.
@@ -219,7 +219,7 @@ private slots:
 
         Run run({ "Synth" });
         writeFile(run.settingsPath(), file.toStdString());
-        run.app->start();
+        run.app->start(app::loadSettings(run.platform));
         QCOMPARE(run.window().outerGeometry(), restored);
 
         run.window().show();
@@ -269,7 +269,7 @@ private slots:
 
         Run run({ "Synth" });
         writeFile(run.settingsPath(), "[window]\n" + saved.toStdString() + "\n");
-        run.app->start();
+        run.app->start(app::loadSettings(run.platform));
         auto& window = run.window();
         QCOMPARE(window.outerGeometry(), restored);
 
@@ -278,8 +278,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         const QRect shown = window.outerGeometry();
         QVERIFY(window.close());
-        app::SettingsFile written(run.settingsPath());
-        QCOMPARE(written.load(), app::SettingsFile::LoadResult::Loaded);
+        settings::IniDocument written;
+        QCOMPARE(settings::readSettings(run.settingsPath(), written), settings::ReadResult::Loaded);
         QCOMPARE(QRect(written.readInteger("window", "Left", -1),
                      written.readInteger("window", "Top", -1),
                      written.readInteger("window", "Width", -1),
@@ -293,7 +293,7 @@ private slots:
         // A folder where the file should be cannot be read by anyone, root included.
         fs::create_directory(run.settingsPath());
         writeFile(run.settingsPath() / "keep", "x");
-        run.app->start();
+        run.app->start(app::loadSettings(run.platform));
 
         const QString path = QString::fromStdString(run.settingsPath().string());
         QVERIFY((run.platform.boxes
@@ -310,7 +310,7 @@ private slots:
     void unwritableFileKeepsTheWindowUntilASecondCloseSucceeds()
     {
         Run run({ "Synth" });
-        run.app->start();
+        run.app->start(app::loadSettings(run.platform));
         auto& window = run.window();
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -365,7 +365,7 @@ private slots:
         writeFile(run.settingsPath(), "; by hand\n");
         const auto signal = [&run] { run.app->shutDownForSignal(); };
         if (switching) {
-            run.app->start();
+            run.app->start(app::loadSettings(run.platform));
             run.platform.letTimePass();
             run.recorder().clearCalls();
             run.platform.pauses.clear();
@@ -373,7 +373,7 @@ private slots:
             run.window().deviceSwitchButton().click();
         } else {
             run.platform.whileBoxIsUp = signal;
-            run.app->start();
+            run.app->start(app::loadSettings(run.platform));
         }
 
         QVERIFY(run.app->hasEnded());
@@ -382,26 +382,6 @@ private slots:
         QCOMPARE(std::count(kinds.begin(), kinds.end(), CallKind::Send), 0);
         QVERIFY(run.platform.pauses.empty());
         QCOMPARE(QByteArray::fromStdString(readFile(run.settingsPath())), file);
-    }
-
-    void boxCaptionIsTheExecutableName_data()
-    {
-        QTest::addColumn<QString>("executable");
-        QTest::addColumn<QString>("title");
-        QTest::newRow("plain") << "/usr/bin/tonalyx"
-                               << "tonalyx";
-        QTest::newRow("extension and case") << "/opt/TONALYX.Bin"
-                                            << "Tonalyx";
-        QTest::newRow("first full stop") << "/x/Tona.lyx.app"
-                                         << "Tona";
-        QTest::newRow("folder with a full stop") << "/a.b/MyTool"
-                                                 << "Mytool";
-    }
-    void boxCaptionIsTheExecutableName()
-    {
-        QFETCH(QString, executable);
-        QFETCH(QString, title);
-        QCOMPARE(app::applicationTitle(executable.toStdString()), title);
     }
 };
 

@@ -1,29 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file when the disk lets the program down: a close that cannot write keeps the
-// window and the old file, and a kill at any moment of a save leaves a whole file behind.
+// window and the old file.
 #include "app/application.h"
-#include "app/settings_file.h"
 #include "file_permissions.h"
 #include "folder_contents.h"
 #include "recording_backend.h"
 #include "recording_platform.h"
-#include "settings_contents.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <memory>
-#include <random>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
-#include <thread>
 
 using namespace tonalyx;
 using testing::RecordedDevices;
@@ -42,13 +35,6 @@ const QByteArray kNewFile = "[window]\r\nHeight=600\r\nWidth=679\r\nTop=159\r\nL
 
 using tonalyx::testing::entriesOf;
 using tonalyx::testing::readFile;
-
-std::uint64_t fromEnvironment(const char* name, std::uint64_t fallback)
-{
-    bool ok = false;
-    const auto value = qEnvironmentVariable(name).toULongLong(&ok);
-    return ok ? value : fallback;
-}
 
 } // namespace
 
@@ -115,7 +101,7 @@ private slots:
             QCOMPARE(old.write(kOldFile), kOldFile.size());
         }
         app::Application application(devices.list(), platform);
-        application.start();
+        application.start(app::loadSettings(platform));
         platform.letTimePass();
         auto& window = application.window();
         window.show();
@@ -172,74 +158,6 @@ private slots:
         QVERIFY(!window.isVisible());
         QCOMPARE(readFile(path), kNewFile);
         QCOMPARE(platform.boxes.size(), std::size_t { 1 });
-    }
-
-    // A writer saving in a loop is killed at random moments; whenever it dies, the file is one
-    // of the two it alternates between, whole.
-    void killDuringSaveLeavesOldOrNew()
-    {
-        const std::uint64_t rounds = fromEnvironment("TONALYX_KILL_ROUNDS", 200);
-        const std::uint64_t seed = fromEnvironment("TONALYX_KILL_SEED", std::random_device {}());
-        qInfo("kill during save: %llu rounds, seed %llu (repeat with TONALYX_KILL_SEED)",
-            static_cast<unsigned long long>(rounds), static_cast<unsigned long long>(seed));
-        std::mt19937_64 random(seed);
-
-        QTemporaryDir folder;
-        const QString path = folder.filePath("tonalyx.ini");
-        const QByteArray small = QByteArray::fromStdString(testing::smallSettings());
-        const QByteArray large = QByteArray::fromStdString(testing::largeSettings());
-
-        // The kills are spread over a few saves of the large file as this machine makes them, so
-        // they land in every part of a save wherever the test runs.
-        app::SettingsFile timing(path.toStdString());
-        QElapsedTimer clock;
-        clock.start();
-        for (int i = 0; i < 3; ++i) {
-            timing.parse(large.toStdString());
-            QCOMPARE(timing.save(), app::SettingsFile::SaveResult::Written);
-        }
-        const auto spread = std::max<std::int64_t>(clock.nsecsElapsed() / 1000, 1000);
-        timing.parse(small.toStdString());
-        QCOMPARE(timing.save(), app::SettingsFile::SaveResult::Written);
-
-        std::uint64_t foundSmall = 0;
-        std::uint64_t foundLarge = 0;
-        std::uint64_t killedMidSave = 0;
-        for (std::uint64_t round = 0; round < rounds; ++round) {
-            QProcess writer;
-            writer.start(QStringLiteral(TONALYX_SETTINGS_WRITER), { path });
-            QVERIFY2(writer.waitForStarted(), qPrintable(writer.errorString()));
-            QVERIFY(writer.waitForReadyRead(60000));
-            std::this_thread::sleep_for(std::chrono::microseconds(
-                std::uniform_int_distribution<std::int64_t>(0, spread)(random)));
-            ::kill(static_cast<pid_t>(writer.processId()), SIGKILL);
-            QVERIFY(writer.waitForFinished(60000));
-            QVERIFY2(writer.exitStatus() == QProcess::CrashExit,
-                writer.readAllStandardError().constData());
-
-            const QByteArray found = readFile(path);
-            QVERIFY2(found == small || found == large,
-                qPrintable(QStringLiteral("round %1: a file of %2 bytes that is neither")
-                               .arg(round)
-                               .arg(found.size())));
-            ++(found == small ? foundSmall : foundLarge);
-            // A temporary file is all a kill in the middle of a save leaves besides.
-            for (const QString& entry : entriesOf(folder.path())) {
-                if (entry == QLatin1String("tonalyx.ini"))
-                    continue;
-                QVERIFY2(entry.startsWith(QLatin1String(".tonalyx.ini.")), qPrintable(entry));
-                QVERIFY(QFile::remove(folder.filePath(entry)));
-                ++killedMidSave;
-            }
-        }
-        qInfo("kill during save: old or new file each time (small %llu, large %llu); %llu kills "
-              "fell inside a save, between its temporary file and its rename",
-            static_cast<unsigned long long>(foundSmall),
-            static_cast<unsigned long long>(foundLarge),
-            static_cast<unsigned long long>(killedMidSave));
-        // Many kills must have hit a save in progress, or the test proved nothing.
-        if (rounds >= 50)
-            QVERIFY(killedMidSave > 0);
     }
 };
 

@@ -162,7 +162,7 @@ private slots:
         const QStringList folderBefore = entriesOf(folder);
         const QStringList dotfilesBefore = entriesOf(dotfiles);
 
-        runAs(asUser, [&] { run.app->start(); });
+        runAs(asUser, [&] { run.app->start(app::loadSettings(run.platform)); });
         run.platform.letTimePass();
         auto& window = run.window();
         window.show();
@@ -238,7 +238,7 @@ private slots:
             fs::permissions(home, fs::perms(0755));
         });
 
-        runAs(true, [&] { run.app->start(); });
+        runAs(true, [&] { run.app->start(app::loadSettings(run.platform)); });
         run.platform.letTimePass();
         auto& window = run.window();
         QCOMPARE(window.outerGeometry().height(), height);

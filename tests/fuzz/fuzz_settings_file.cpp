@@ -11,7 +11,7 @@
 //   accepted the file, writing never changes that size, and the next start reads the written
 //   file without refusing it.
 
-#include "app/settings_file.h"
+#include "settings/settings_file.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -23,7 +23,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-using tonalyx::app::SettingsFile;
+using tonalyx::settings::IniDocument;
+using tonalyx::settings::ReadResult;
+using tonalyx::settings::WriteResult;
 
 namespace {
 
@@ -59,7 +61,7 @@ void require(bool holds, const char* what)
 }
 
 void requireValues(
-    const SettingsFile& file, const std::int32_t (&values)[kSettingCount], const char* what)
+    const IniDocument& file, const std::int32_t (&values)[kSettingCount], const char* what)
 {
     for (std::size_t i = 0; i < kSettingCount; ++i) {
         const auto& s = kSettings[i];
@@ -123,11 +125,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         require(out.good(), "the input could not be written to the disk");
     }
-    SettingsFile settings(path);
-    require(settings.load() == SettingsFile::LoadResult::Loaded, "a small file was refused");
+    IniDocument settings;
+    require(readSettings(path, settings) == ReadResult::Loaded, "a small file was refused");
     for (const auto& s : kSettings)
         settings.readInteger(s.readSection, s.readKey, s.fallback);
-    const std::size_t accepted = settings.sizeWithLongestSettings();
+    const std::size_t accepted = sizeWithLongestSettings(settings);
 
     // Shut-down: write the values, then read them back from memory.
     for (std::size_t i = 0; i < kSettingCount; ++i)
@@ -135,7 +137,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     requireValues(settings, written, "a value read after its write differs");
     const std::string first = settings.serialise();
     require(first.size() <= accepted, "the written form outgrew the size it was accepted by");
-    require(settings.sizeWithLongestSettings() == accepted,
+    require(sizeWithLongestSettings(settings) == accepted,
         "writing changed the size it was accepted by");
 
     // The same values written a second time change nothing.
@@ -145,10 +147,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // Through the disk: the file holds exactly what was serialised, and the next run reads the
     // same values and would write the same bytes again.
-    require(settings.save() == SettingsFile::SaveResult::Written, "save failed");
+    require(writeSettings(path, settings) == WriteResult::Written, "save failed");
     require(readWhole(path) == first, "the file differs from what was serialised");
-    SettingsFile next(path);
-    require(next.load() == SettingsFile::LoadResult::Loaded, "the written file does not load");
+    IniDocument next;
+    require(readSettings(path, next) == ReadResult::Loaded, "the written file does not load");
     requireValues(next, written, "a value read from the written file differs");
     for (std::size_t i = 0; i < kSettingCount; ++i)
         next.writeInteger(kSettings[i].writeSection, kSettings[i].writeKey, written[i]);

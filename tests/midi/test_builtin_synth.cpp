@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/user_sound_fonts.h"
 #include "builtin_synth_peer.h"
 #include "midi/builtin/sound_font_folder.h"
 #include "midi/midi_messages.h"
 #include "midi/midi_out_port.h"
+#include "shell/user_sound_fonts.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -252,7 +252,7 @@ private slots:
         QVERIFY(dataHome.isValid());
         const QByteArray previous = qgetenv("XDG_DATA_HOME");
         qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome.path()));
-        const auto folder = app::userSoundFontFolder();
+        const auto folder = shell::userSoundFontFolder();
         qputenv("XDG_DATA_HOME", previous);
         QCOMPARE(QString::fromStdString(folder.string()),
             dataHome.filePath(QStringLiteral("tonalyx/soundfonts")));

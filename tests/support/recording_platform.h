@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "app/platform.h"
+#include "shell/platform.h"
 
 #include <QStringList>
 #include <functional>
@@ -14,7 +14,7 @@ namespace tonalyx::testing {
 // many MIDI calls had been made when they happened, so tests can check their place in a sequence.
 // A pause that does not block (after) is recorded the same way, and what waits for it runs when
 // the test says the time has passed.
-class RecordingPlatform final : public app::Platform {
+class RecordingPlatform final : public shell::Platform {
 public:
     struct Box {
         enum Kind { Message, Error } kind;

@@ -22,7 +22,7 @@ struct RunningProgram {
     explicit RunningProgram(std::vector<std::string> names = { "Synth" })
         : RunningProgram(std::move(names), NotStarted {})
     {
-        app->start();
+        app->start(app::loadSettings(platform));
         platform.letTimePass();
         window().show();
         window().activateWindow();

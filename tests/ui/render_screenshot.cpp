@@ -4,8 +4,8 @@
 // Usage: tonalyx_screenshot <output.png> [--finder TEXT]
 
 #include "app/application.h"
-#include "app/platform.h"
 #include "recording_backend.h"
+#include "shell/platform.h"
 #include "ui/tone_list_view.h"
 
 #include <QApplication>
@@ -20,7 +20,7 @@ namespace {
 
 // Start-up without boxes or pauses, and with its settings file in a folder of its own, so that
 // rendering never depends on, or leaves behind, settings of an earlier run.
-class QuietPlatform final : public tonalyx::app::Platform {
+class QuietPlatform final : public tonalyx::shell::Platform {
 public:
     explicit QuietPlatform(const QString& folder)
         : executable_(QString(folder + QStringLiteral("/tonalyx")).toStdString())
@@ -77,7 +77,7 @@ int main(int argc, char* argv[])
     QuietPlatform platform(folder.path());
     tonalyx::testing::RecordedDevices devices({ "Tonalyx GS Synth" });
     tonalyx::app::Application app(devices.list(), platform);
-    app.start();
+    app.start(tonalyx::app::loadSettings(platform));
 
     auto& window = app.window();
     window.show();
