@@ -3,6 +3,7 @@
 
 #include "alsa/alsa_backend.h"
 #include "jack/jack_backend.h"
+#include "jack_calls/jack_calls.h"
 
 namespace tonalyx::midi {
 
@@ -11,9 +12,10 @@ std::vector<std::unique_ptr<MidiBackend>> systemBackends(SystemDevicesConfig con
     // One thread for everything that may wait on the JACK server: libjack serialises client
     // opens and closes across the whole process anyway, and a call stuck on a stopped server
     // must turn the next ones away at once, whichever part of the program makes them.
-    auto jackCalls = config.builtInSynth.jackCalls;
+    auto jackCalls = std::make_shared<JackCalls>();
     std::vector<std::unique_ptr<MidiBackend>> backends;
-    backends.push_back(std::make_unique<BuiltInSynthBackend>(std::move(config.builtInSynth)));
+    backends.push_back(
+        std::make_unique<BuiltInSynthBackend>(std::move(config.builtInSynth), jackCalls));
     if (auto alsa = makeAlsaBackend(config.clientName))
         backends.push_back(std::move(alsa));
     if (auto jack = makeJackBackend(config.clientName, std::move(jackCalls)))

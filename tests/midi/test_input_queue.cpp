@@ -2,6 +2,9 @@
 #include "midi/input/input_queue.h"
 
 #include <QTest>
+#include <algorithm>
+#include <atomic>
+#include <cstddef>
 #include <poll.h>
 #include <thread>
 
@@ -23,10 +26,20 @@ Messages drained(midi::InputQueue& queue)
     return messages;
 }
 
-bool woken(const midi::InputQueue& queue)
+bool woken(const midi::InputQueue& queue, int timeoutMs = 0)
 {
     pollfd watched { queue.wakeDescriptor(), POLLIN, 0 };
-    return ::poll(&watched, 1, 0) == 1;
+    return ::poll(&watched, 1, timeoutMs) == 1;
+}
+
+// The first `count` of a run of Note On messages that each tell their place in it.
+Messages numbered(std::size_t count)
+{
+    Messages messages;
+    for (std::size_t i = 0; i < count; ++i)
+        messages.push_back({ std::uint8_t(0x90 | (i >> 14 & 0x0F)), std::uint8_t(i >> 7 & 0x7F),
+            std::uint8_t(i & 0x7F) });
+    return messages;
 }
 
 } // namespace
@@ -62,21 +75,53 @@ private slots:
         QVERIFY(!woken(queue));
     }
 
-    // From another thread, in order, and a full queue drops rather than waits.
-    void passesBetweenThreadsInOrderAndDropsWhenFull()
+    // From another thread while the GUI thread drains: every message arrives once, whole and in
+    // order, waking the GUI thread, and every refusal is a full queue, counted. The input pushes
+    // many times what the queue holds, retrying what was refused, so it cannot end before the two
+    // threads have passed the queue back and forth again and again.
+    void passesBetweenThreadsInOrder()
     {
         midi::InputQueue queue;
-        const auto count = midi::InputQueue::kCapacity + 10;
+        const auto sent = numbered(64 * midi::InputQueue::kCapacity);
+        std::uint64_t refused = 0;
+        std::atomic<bool> drainingEnded = false;
         std::thread input([&] {
-            for (std::size_t i = 0; i < count; ++i)
-                queue.push(Bytes { 0x90, std::uint8_t(i % 128), std::uint8_t(i / 128 % 128) });
+            for (const auto& message : sent) {
+                while (!queue.push(message)) {
+                    if (drainingEnded)
+                        return;
+                    ++refused;
+                    std::this_thread::yield();
+                }
+            }
         });
+        Messages received;
+        // Only a lost wake-up makes this wait out its bound: the GUI thread would sleep for ever.
+        constexpr int kLostWakeMs = 30'000;
+        while (received.size() < sent.size() && woken(queue, kLostWakeMs)) {
+            for (auto& message : drained(queue))
+                received.push_back(std::move(message));
+        }
+        drainingEnded = true;
         input.join();
+        QCOMPARE(received.size(), sent.size());
+        const auto firstWrong = std::mismatch(received.begin(), received.end(), sent.begin());
+        QCOMPARE(firstWrong.first - received.begin(), std::ptrdiff_t(sent.size()));
+        QCOMPARE(queue.overflows(), refused);
+    }
+
+    // A queue nobody drains keeps what it holds, drops and counts the rest rather than wait, and
+    // takes messages again once drained.
+    void dropsWhenFull()
+    {
+        midi::InputQueue queue;
+        const auto pushed = numbered(midi::InputQueue::kCapacity + 10);
+        for (const auto& message : pushed)
+            queue.push(message);
         const auto messages = drained(queue);
         QCOMPARE(messages.size(), midi::InputQueue::kCapacity);
         QCOMPARE(queue.overflows(), std::uint64_t { 10 });
-        for (std::size_t i = 0; i < messages.size(); ++i)
-            QCOMPARE(messages[i][1] + 128 * messages[i][2], int(i));
+        QVERIFY(std::equal(messages.begin(), messages.end(), pushed.begin()));
         QVERIFY(queue.push(Bytes { 0x90, 1, 2 }));
     }
 };

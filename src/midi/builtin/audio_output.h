@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "midi/jack/jack_calls.h"
+#include "midi/jack_calls/jack_calls.h"
 #include "synth_feed.h"
 
 #include <chrono>

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "audio_output.h"
-#include "midi/jack/jack_calls.h"
+#include "midi/jack_calls/jack_calls.h"
 #include "midi/midi_messages.h"
 #include "preset_keeper.h"
 #include "synth_feed.h"

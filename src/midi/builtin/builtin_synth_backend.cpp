@@ -37,8 +37,10 @@ private:
     BuiltInSynthBackend& backend_;
 };
 
-BuiltInSynthBackend::BuiltInSynthBackend(BuiltInSynthConfig config)
+BuiltInSynthBackend::BuiltInSynthBackend(
+    BuiltInSynthConfig config, std::shared_ptr<JackCalls> jackCalls)
     : config_(std::move(config))
+    , jackCalls_(std::move(jackCalls))
 { }
 
 std::vector<MidiPort> BuiltInSynthBackend::ports()
@@ -63,8 +65,7 @@ std::unique_ptr<MidiConnection> BuiltInSynthBackend::open(const std::string& ide
         if (!synth_)
             return nullptr;
     }
-    if (!config_.audioDrivers.empty()
-        && !synth_->startAudio(config_.audioDrivers, config_.jackCalls))
+    if (!config_.audioDrivers.empty() && !synth_->startAudio(config_.audioDrivers, jackCalls_))
         return nullptr;
     return std::make_unique<Connection>(*this);
 }

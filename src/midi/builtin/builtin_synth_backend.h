@@ -3,6 +3,7 @@
 
 #include "audio_output.h"
 #include "builtin_synth.h"
+#include "midi/jack_calls/jack_calls.h"
 #include "midi/midi_backend.h"
 #include "synth_load.h"
 
@@ -29,9 +30,6 @@ struct BuiltInSynthConfig {
     // How long the open that starts loading the fonts waits for them: a load that takes longer
     // fails that open, and goes on; a later open takes its synth once it has ended.
     std::chrono::milliseconds loadTime = kAudioOpenTime;
-    // The thread on which the program asks the JACK server anything; the program shares one
-    // between the synth and its JACK backend.
-    std::shared_ptr<JackCalls> jackCalls = std::make_shared<JackCalls>();
 };
 
 // The built-in GS synth as a backend of one port. Its fonts are loaded at the first open, on a
@@ -41,7 +39,11 @@ class BuiltInSynthBackend final : public MidiBackend {
 public:
     static constexpr std::string_view kName = "Built-in GS Synth (FluidSynth)";
 
-    explicit BuiltInSynthBackend(BuiltInSynthConfig config = {});
+    // Whether a JACK server answers, before FluidSynth's JACK driver is tried, is asked on
+    // `jackCalls`. The program hands it the one thread its JACK backend asks the server on; a
+    // synth on its own (a test, a benchmark) has one of its own.
+    explicit BuiltInSynthBackend(BuiltInSynthConfig config = {},
+        std::shared_ptr<JackCalls> jackCalls = std::make_shared<JackCalls>());
 
     std::vector<MidiPort> ports() override;
     std::unique_ptr<MidiConnection> open(const std::string& identity) override;
@@ -51,6 +53,7 @@ private:
     class Connection;
 
     BuiltInSynthConfig config_;
+    std::shared_ptr<JackCalls> jackCalls_;
     std::unique_ptr<SynthLoad> loading_; // until the synth is taken from it
     std::unique_ptr<BuiltInSynth> synth_;
     bool open_ = false;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fluid_driver_output.h"
 
-#include "midi/jack/jack_server.h"
+#include "midi/jack_calls/jack_server.h"
 
 #include <condition_variable>
 #include <mutex>

@@ -3,7 +3,7 @@
 
 #include "jack_input.h"
 #include "jack_output.h"
-#include "quiet_jack.h"
+#include "midi/jack_calls/quiet_jack.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "jack_calls.h"
+#include "midi/jack_calls/jack_calls.h"
 
 #include <cstdint>
 #include <memory>
