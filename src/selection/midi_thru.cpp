@@ -21,14 +21,18 @@ void MidiThru::receive(const midi::ShortMessage& message)
         return;
     const std::int32_t first = read->data1;
     const std::int32_t second = read->data2;
+    if (bankSelectsSince_ != previewer_.windowSelections()) {
+        bankSelects_.fill(std::nullopt);
+        bankSelectsSince_ = previewer_.windowSelections();
+    }
     switch (read->kind) {
     case midi::kProgramChange:
-        previewer_.selectFromInput(first, pendingBank_.value_or(previewer_.state().currentBank));
-        pendingBank_.reset();
+        previewer_.selectFromInput(
+            first, bankSelects_[read->channel].value_or(previewer_.state().currentBank));
         return;
     case midi::kControlChange:
         if (first == midi::kBankSelectMsbController) {
-            pendingBank_ = second;
+            bankSelects_[read->channel] = second;
             return;
         }
         if (first == midi::kBankSelectLsbController)

@@ -3,6 +3,7 @@
 
 #include "midi/midi_messages.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 
@@ -19,6 +20,11 @@ class Previewer;
 // notes, pressures, pitch bend and controllers sound on channel 1 of the current device, where the
 // previews play, so they take the selected program and bank. Its Bank Select (controller 0) and
 // Program Change select a tone as the buttons do. Runs on the GUI thread, one message at a time.
+//
+// A Bank Select is kept per input channel, as a synthesiser keeps it, and a Program Change takes
+// the one of its own channel, else the current bank: a drum part's bank on channel 10 never
+// chooses the melody's tone. What the user selects in the window, and a device switch, clear
+// every kept Bank Select, so the window's choice is never overridden by one sent minutes before.
 class MidiThru {
 public:
     MidiThru(midi::MidiOutPort& port, Previewer& previewer, HeldNotes& held);
@@ -36,8 +42,10 @@ private:
     midi::MidiOutPort& port_;
     Previewer& previewer_;
     HeldNotes& held_;
-    // Set by Bank Select, taken by the next Program Change.
-    std::optional<std::int32_t> pendingBank_;
+    // Bank Select MSB per input channel, valid while the window's selections stay at the count
+    // they had when it was kept.
+    std::array<std::optional<std::int32_t>, midi::kChannels> bankSelects_ {};
+    std::uint64_t bankSelectsSince_ = 0;
     bool sustainHeld_ = false;
 };
 

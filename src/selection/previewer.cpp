@@ -23,6 +23,7 @@ void Previewer::programMouseDown(std::int32_t program, MouseButton button)
     port_.send(midi::programChange(program));
     sendNoteOn(mousePresses_[button]);
     state_.currentProgram = program;
+    ++windowSelections_;
     refreshReadouts();
 }
 
@@ -35,6 +36,7 @@ void Previewer::programKeyDown(std::int32_t program)
     sendNoteOn(keyPress_);
     state_.currentProgram = program;
     state_.keyHeld = true;
+    ++windowSelections_;
     refreshReadouts();
 }
 
@@ -61,6 +63,7 @@ void Previewer::selectBank(std::int32_t bank, PressNote& press)
     port_.send(midi::bankSelectLsb());
     port_.send(midi::programChange(state_.currentProgram));
     sendNoteOn(press);
+    ++windowSelections_;
 }
 
 void Previewer::buttonMouseUp(MouseButton button)
@@ -152,6 +155,7 @@ void Previewer::selectFirstProgramAndBank()
 {
     state_.currentProgram = 0;
     state_.currentBank = 0;
+    ++windowSelections_;
 }
 
 void Previewer::sendNoteOn(PressNote& press)

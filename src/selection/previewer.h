@@ -34,6 +34,11 @@ public:
 
     const SelectionState& state() const { return state_; }
 
+    // Counts the selections made in the window (a program or bank button, a row of the finder)
+    // and the device switches, so that whoever keeps a Bank Select for later can tell that the
+    // user has chosen since.
+    std::uint64_t windowSelections() const { return windowSelections_; }
+
     // Program buttons, with their program 0 to 127.
     void programMouseDown(std::int32_t program, MouseButton button);
     void programKeyDown(std::int32_t program);
@@ -105,6 +110,7 @@ private:
     Readouts& readouts_;
     HeldNotes& held_;
     SelectionState state_;
+    std::uint64_t windowSelections_ = 0;
     PressNote keyPress_;
     std::map<MouseButton, PressNote> mousePresses_;
 };

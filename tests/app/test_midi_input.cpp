@@ -4,6 +4,7 @@
 #include "running_program.h"
 
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTest>
 
 using namespace tonalyx;
@@ -41,6 +42,42 @@ private slots:
             (Messages { { 0xB0, 0, 0 }, { 0xC0, 4 }, { 0xB0, 0, 8 }, { 0xB0, 32, 0 }, { 0xC0, 4 },
                 { 0x90, 64, 90 }, { 0x80, 64, 0 } }));
         QCOMPARE(run.readouts(), (QStringList { "5", "8", "Detuned EP 1" }));
+    }
+
+    // A Bank Select waits on its own input channel for a Program Change there, and what the user
+    // selects in the window, or a device switch, clears it. The readouts give program and bank.
+    void bankSelectWaitsOnItsOwnChannel_data()
+    {
+        QTest::addColumn<QString>("between");
+        QTest::addColumn<QStringList>("selected");
+        QTest::newRow("nothing between") << QString() << QStringList { "6", "127" };
+        QTest::newRow("Bank Select on channel 10, Program Change on 1")
+            << QString("channel 10") << QStringList { "6", "0" };
+        QTest::newRow("a bank pressed") << QString("Button137") << QStringList { "6", "8" };
+        QTest::newRow("a program pressed") << QString("Button3") << QStringList { "6", "0" };
+        QTest::newRow("a device switch") << QString("switch") << QStringList { "6", "0" };
+    }
+    void bankSelectWaitsOnItsOwnChannel()
+    {
+        QFETCH(QString, between);
+        QFETCH(QStringList, selected);
+        testing::RunningProgram run({ "Synth A", "Synth B" });
+        QVERIFY(run.ready);
+        const std::uint8_t channel = between == "channel 10" ? 9 : 0;
+        run.recorder().play(Bytes { std::uint8_t(0xB0 | channel), 0, 127 });
+        deliver();
+        if (between == "switch") {
+            QTest::mouseClick(&run.window().deviceSwitchButton(), Qt::LeftButton);
+        } else if (between.startsWith("Button")) {
+            const bool bank = between == "Button137";
+            run.window().pageControl().setCurrentIndex(bank ? 1 : 0);
+            auto* button = run.window().findChild<QPushButton*>(between);
+            QVERIFY(button);
+            QTest::mouseClick(button, Qt::LeftButton);
+        }
+        run.recorder().play(Bytes { 0xC0, 5 });
+        deliver();
+        QCOMPARE(run.readouts().mid(0, 2), selected);
     }
 
     // What the keyboard still holds ends on the device being left, before it is closed; with
