@@ -8,7 +8,10 @@
 namespace tonalyx::selection {
 
 // Which notes of channel 1 are held, by the previews and by the MIDI input, so that neither ends a
-// note the other still holds: the device hears one note per number, whoever started it.
+// note the other still holds: the device hears one note per number, whoever started it. A note
+// one of them starts while the other holds it is ended first, so that the wire never has two of
+// their Note Ons of one number outstanding; a synthesiser that stacks a voice per Note On would
+// keep the extra one sounding.
 class HeldNotes {
 public:
     static constexpr int kNotes = 128;
@@ -29,6 +32,9 @@ public:
     {
         return inRange(note) && previews_[index(note)] > 0;
     }
+
+    // Held by anyone, and so sounding on the device.
+    bool sounding(std::int32_t note) const { return previewHolds(note) || inputHolds(note); }
 
     void inputStarted(std::int32_t note) { set(note, true); }
     void inputEnded(std::int32_t note) { set(note, false); }

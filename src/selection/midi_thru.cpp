@@ -42,6 +42,9 @@ void MidiThru::receive(const midi::ShortMessage& message)
         break;
     case midi::kNoteOn:
         if (second > 0) {
+            // One Note On per number on the wire: the one sounding is ended first.
+            if (held_.sounding(first))
+                port_.send(midi::noteOff(first));
             held_.inputStarted(first);
             break;
         }

@@ -165,6 +165,10 @@ void Previewer::sendNoteOn(PressNote& press)
         held_.previewEnded(*press.note);
     const auto note = previewNote(state_);
     held_.previewStarted(note);
+    // The MIDI input's note of that number is ended first, so that the device never has two
+    // Note Ons of one number from the two of them; the last to let go still ends it.
+    if (held_.inputHolds(note))
+        port_.send(midi::noteOff(note));
     port_.send(midi::noteOn(note));
     press = { note, false };
 }
