@@ -2,11 +2,8 @@
 // Start-up with whatever may lie where the settings file should be, and devices whose names are
 // not clean text: the program never crashes, says so where the file cannot be read, and starts
 // usable.
-#include "app/application.h"
-#include "application_peer.h"
 #include "file_permissions.h"
-#include "recording_backend.h"
-#include "recording_platform.h"
+#include "running_program.h"
 #include "settings/settings_file.h"
 #include "ui/preview_button.h"
 
@@ -18,16 +15,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <fcntl.h>
-#include <filesystem>
-#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
 using namespace tonalyx;
-using testing::RecordedDevices;
 using testing::RecordingPlatform;
+using testing::RunningProgram;
 using Box = RecordingPlatform::Box;
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -54,27 +48,6 @@ template <std::size_t N> QByteArray bytes(const char (&text)[N])
 {
     return QByteArray(text, N - 1);
 }
-
-// The program on two recorded devices, its executable (and so its settings file) in a folder of
-// its own; nothing runs until start().
-struct Run {
-    explicit Run(const QString& folder)
-        : devices({ "Synth A", "Synth B" })
-        , platform(fs::path(folder.toStdString()) / "tonalyx",
-              [this] { return devices.recorder().calls().size(); })
-        , app(std::make_unique<app::Application>(devices.list(), platform))
-    { }
-
-    QString settingsPath() const
-    {
-        return QString::fromStdString(platform.executablePath()) + ".ini";
-    }
-    ui::MainWindow& window() { return app->window(); }
-
-    RecordedDevices devices;
-    RecordingPlatform platform;
-    std::unique_ptr<app::Application> app;
-};
 
 // What a path holds, down to the last byte, without following a link.
 QString describe(const QString& path)
@@ -200,9 +173,9 @@ private slots:
         QFETCH(QByteArray, kept);
         QFETCH(int, sections);
 
-        QTemporaryDir folder;
-        Run run(folder.path());
-        const QString path = run.settingsPath();
+        RunningProgram run({ "Synth A", "Synth B" }, RunningProgram::NotStarted {});
+        const QTemporaryDir& folder = run.folder;
+        const QString path = QString::fromStdString(run.settingsPath().string());
         const QByteArray native = QFile::encodeName(path);
         switch (obstacle) {
         case Obstacle::None:
@@ -335,18 +308,12 @@ private slots:
     {
         QFETCH(QByteArray, field);
         QFETCH(QString, shown);
-        QTemporaryDir folder;
-        RecordedDevices devices({ "Plain", field.toStdString() });
-        RecordingPlatform platform(fs::path(folder.path().toStdString()) / "tonalyx",
-            [&] { return devices.recorder().calls().size(); });
-        app::Application application(devices.list(), platform);
-        application.start(app::loadSettings(platform));
-        platform.letTimePass();
-        QTest::mouseClick(&application.window().deviceSwitchButton(), Qt::LeftButton);
+        RunningProgram program({ "Plain", field.toStdString() });
+        QTest::mouseClick(&program.window().deviceSwitchButton(), Qt::LeftButton);
 
-        const QString text = application.window().deviceReadout().text();
+        const QString text = program.window().deviceReadout().text();
         QCOMPARE(text, shown);
-        QVERIFY(platform.boxes.empty());
+        QVERIFY(program.platform.boxes.empty());
     }
 };
 

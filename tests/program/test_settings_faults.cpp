@@ -1,15 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file when the disk lets the program down: a close that cannot write keeps the
 // window and the old file.
-#include "app/application.h"
 #include "file_permissions.h"
 #include "folder_contents.h"
-#include "recording_backend.h"
-#include "recording_platform.h"
+#include "running_program.h"
 
-#include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 #include <cerrno>
 #include <cstring>
@@ -19,10 +15,9 @@
 #include <sys/stat.h>
 
 using namespace tonalyx;
-using testing::RecordedDevices;
 using testing::RecordingPlatform;
+using testing::RunningProgram;
 using Box = RecordingPlatform::Box;
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -75,10 +70,9 @@ private slots:
         if (needsMount && !noMountsBecause_.isEmpty())
             QSKIP(qPrintable(noMountsBecause_));
 
-        QTemporaryDir top;
-        const QString folder = top.filePath("disk");
+        RunningProgram program({ "Synth A", "Synth B" }, RunningProgram::NotStarted {});
+        const QString folder = program.folder.path();
         const QByteArray nativeFolder = QFile::encodeName(folder);
-        QVERIFY(QDir().mkdir(folder));
         if (needsMount) {
             QVERIFY2(
                 ::mount("tonalyx-test", nativeFolder.constData(), "tmpfs", 0, "size=256k,mode=0755")
@@ -91,19 +85,16 @@ private slots:
             ::chmod(nativeFolder.constData(), 0755);
         });
 
-        RecordedDevices devices({ "Synth A", "Synth B" });
-        RecordingPlatform platform(fs::path(folder.toStdString()) / "tonalyx",
-            [&] { return devices.recorder().calls().size(); });
+        RecordingPlatform& platform = program.platform;
         const QString path = folder + "/tonalyx.ini";
         {
             QFile old(path);
             QVERIFY(old.open(QIODevice::WriteOnly));
             QCOMPARE(old.write(kOldFile), kOldFile.size());
         }
-        app::Application application(devices.list(), platform);
-        application.start(app::loadSettings(platform));
+        program.app->start(app::loadSettings(platform));
         platform.letTimePass();
-        auto& window = application.window();
+        auto& window = program.window();
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QVERIFY(platform.boxes.empty());
