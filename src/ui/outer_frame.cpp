@@ -32,9 +32,10 @@ OuterFrame::OuterFrame(QWidget& window)
 void OuterFrame::place(const QRect& outer)
 {
     requested_ = outer;
-    settled_ = false;
     if (shownBefore_)
-        QTimer::singleShot(kSettleLimit, this, [this] { settled_ = true; });
+        unsettle();
+    else
+        settled_ = false;
     const QMargins frame = margins();
     window_.move(outer.topLeft());
     window_.resize(outer.width() - frame.left() - frame.right(),
@@ -44,8 +45,9 @@ void OuterFrame::place(const QRect& outer)
 QRect OuterFrame::rect() const
 {
     // The window system tells of the fitted size some time after it was asked for; a close in
-    // between must not take the size before the fit for the one asked for.
-    if (!window_.isVisible() || !settled_)
+    // between must not take the size before the fit for the one asked for. Nor must one after
+    // the frame became known and before the fit was asked for.
+    if (!window_.isVisible() || !settled_ || fitPending())
         return requested_;
     QRect outer = window_.frameGeometry();
     // Where the window system does not let a window place itself, its reported position means
@@ -89,6 +91,7 @@ void OuterFrame::fitOnce()
     if (frame.isNull())
         return;
     fitted_ = true;
+    unsettle();
     const QSize client = requested_.size().shrunkBy(frame);
     QWindow* handle = window_.windowHandle();
     // On X11 the window itself is given its client rectangle where the frame keeps its corner. A
@@ -105,9 +108,21 @@ void OuterFrame::fitOnce()
         handle->setFramePosition(requested_.topLeft());
 }
 
+bool OuterFrame::fitPending() const
+{
+    return !fitted_ && !margins().isNull();
+}
+
+void OuterFrame::unsettle()
+{
+    settled_ = false;
+    QTimer::singleShot(kSettleLimit, this, [this] { settled_ = true; });
+}
+
 void OuterFrame::settleIfShownAsAsked()
 {
-    if (!settled_ && window_.isVisible() && window_.frameGeometry().size() == requested_.size())
+    if (!settled_ && window_.isVisible() && !fitPending()
+        && window_.frameGeometry().size() == requested_.size())
         settled_ = true;
 }
 

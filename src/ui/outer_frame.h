@@ -37,6 +37,11 @@ private:
     bool canPlaceItself() const;
     void settleBeforeMapping();
     void fitOnce();
+    // The window manager has put a frame around the window, and the size that fits it into the
+    // rectangle asked for is still to be applied.
+    bool fitPending() const;
+    // Reads back the rectangle asked for again, until the window shows it or a second has passed.
+    void unsettle();
     void settleIfShownAsAsked();
 
     QWidget& window_;
