@@ -15,6 +15,7 @@
 #include <QTest>
 #include <algorithm>
 #include <memory>
+#include <utility>
 
 using namespace tonalyx;
 using Bytes = std::vector<std::uint8_t>;
@@ -149,7 +150,12 @@ private slots:
         QFETCH(Messages, arriving);
         QFETCH(QStringList, shown);
         Bytes expected;
+        bool retried = false;
         const auto events = capture_->deliver(kDeviceA, joinedMessages(arriving).size(), [&] {
+            // An attempt lost to the platform may have left keys held in the program; leaving
+            // the device ends them there, before this attempt's capture starts.
+            if (std::exchange(retried, true))
+                switchTo(1, kDeviceB);
             switchTo(0, kDeviceA);
             // 0xFF stands for the bank selected when the messages are played.
             const auto bank = std::uint8_t(testing::ApplicationPeer::selection(*app_).currentBank);
