@@ -173,9 +173,9 @@ std::unique_ptr<JackClient> JackClient::open(
         return nullptr;
     // A client opened after its caller gave up is closed where it was opened, as its core goes.
     auto core = calls->run<std::shared_ptr<Core>>(
-        deadline, [name, weakCalls = std::weak_ptr<JackCalls>(calls)]() -> std::shared_ptr<Core> {
+        deadline, [name, owner = std::weak_ptr(calls)]() -> std::shared_ptr<Core> {
             auto core = std::make_shared<Core>();
-            core->calls = weakCalls;
+            core->calls = owner;
             {
                 const QuietJack quiet;
                 jack_status_t status {};
