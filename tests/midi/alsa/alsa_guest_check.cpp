@@ -93,29 +93,11 @@ public:
     // As a patchbay does, between ports of other clients.
     bool connectPorts(const char* from, const char* to)
     {
-        snd_seq_addr_t sender {};
-        snd_seq_addr_t dest {};
-        snd_seq_port_subscribe_t* subscription = nullptr;
-        snd_seq_port_subscribe_alloca(&subscription);
-        if (!seq_ || snd_seq_parse_address(seq_.get(), &sender, from) != 0
-            || snd_seq_parse_address(seq_.get(), &dest, to) != 0)
-            return false;
-        snd_seq_port_subscribe_set_sender(subscription, &sender);
-        snd_seq_port_subscribe_set_dest(subscription, &dest);
-        return snd_seq_subscribe_port(seq_.get(), subscription) == 0;
+        return onSubscription(from, to, snd_seq_subscribe_port);
     }
     bool portsConnected(const char* from, const char* to)
     {
-        snd_seq_addr_t sender {};
-        snd_seq_addr_t dest {};
-        snd_seq_port_subscribe_t* subscription = nullptr;
-        snd_seq_port_subscribe_alloca(&subscription);
-        if (!seq_ || snd_seq_parse_address(seq_.get(), &sender, from) != 0
-            || snd_seq_parse_address(seq_.get(), &dest, to) != 0)
-            return false;
-        snd_seq_port_subscribe_set_sender(subscription, &sender);
-        snd_seq_port_subscribe_set_dest(subscription, &dest);
-        return snd_seq_get_port_subscription(seq_.get(), subscription) == 0;
+        return onSubscription(from, to, snd_seq_get_port_subscription);
     }
     bool connectFrom(int port, const char* other)
     {
@@ -156,6 +138,22 @@ public:
     }
 
 private:
+    // `call` on the subscription from `from` to `to`, each "client:port"; whether it succeeded.
+    bool onSubscription(
+        const char* from, const char* to, int (*call)(snd_seq_t*, snd_seq_port_subscribe_t*))
+    {
+        snd_seq_addr_t sender {};
+        snd_seq_addr_t dest {};
+        snd_seq_port_subscribe_t* subscription = nullptr;
+        snd_seq_port_subscribe_alloca(&subscription);
+        if (!seq_ || snd_seq_parse_address(seq_.get(), &sender, from) != 0
+            || snd_seq_parse_address(seq_.get(), &dest, to) != 0)
+            return false;
+        snd_seq_port_subscribe_set_sender(subscription, &sender);
+        snd_seq_port_subscribe_set_dest(subscription, &dest);
+        return call(seq_.get(), subscription) == 0;
+    }
+
     midi::Sequencer seq_;
     midi::MidiEventCoder coder_ = midi::makeMidiEventCoder(1024);
 };
