@@ -117,13 +117,23 @@ void JackClient::Core::portConnected(jack_port_id_t a, jack_port_id_t b, int con
         return;
     auto* first = jack_port_by_id(client, a);
     auto* second = jack_port_by_id(client, b);
-    auto* other = first == in ? second : (second == in ? first : nullptr);
-    if (other == nullptr || other == in || !jack_port_is_mine(client, other)
-        || (jack_port_flags(other) & JackPortIsOutput) == 0)
+    if (first != in && second != in)
         return;
-    core.input.setFedBack(connect != 0);
+    auto* other = first == in ? second : first;
+    const bool ownOutput = other != nullptr && other != in && jack_port_is_mine(client, other)
+        && (jack_port_flags(other) & JackPortIsOutput) != 0;
+    if (connect == 0) {
+        // A port unregistered meanwhile, the program's output at a device switch, may no
+        // longer be found by its number: the input must not stay deaf for it.
+        if (other == nullptr || ownOutput)
+            core.input.setFedBack(false);
+        return;
+    }
+    if (!ownOutput)
+        return;
+    core.input.setFedBack(true);
     const auto calls = core.calls.lock();
-    if (connect == 0 || !calls)
+    if (!calls)
         return;
     calls->post(Clock::now() + kDisconnectAllowance,
         [weak = core.weak_from_this(), from = std::string(jack_port_name(other)),
