@@ -139,16 +139,19 @@ void Application::bindKeyboard()
 }
 
 // Messages from the MIDI keyboards wake the GUI thread, which plays them in the order they came,
-// held back like any press while the device settles.
+// held back like any press while the device settles; so does the last keyboard going away, after
+// its last message.
 void Application::listenToInputs(midi::DeviceList& devices)
 {
     for (auto* queue : devices.inputs()) {
         auto* notifier
             = new QSocketNotifier(queue->wakeDescriptor(), QSocketNotifier::Read, &window_);
         QObject::connect(notifier, &QSocketNotifier::activated, &window_, [this, queue] {
-            queue->drain([this](const midi::ShortMessage& message) {
-                pass([this, message] { thru_.receive(message); });
-            });
+            queue->drain(
+                [this](const midi::ShortMessage& message) {
+                    pass([this, message] { thru_.receive(message); });
+                },
+                [this] { pass([this] { thru_.sourcesGone(); }); });
         });
     }
 }

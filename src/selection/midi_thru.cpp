@@ -71,8 +71,19 @@ void MidiThru::releaseHeld()
 {
     // A note a preview holds too ends here all the same: the preview's release will go to the
     // next device, and nothing would end it on this one.
+    release(Previews::Leaving);
+}
+
+void MidiThru::sourcesGone()
+{
+    // The device stays: a note a preview holds too sounds on until the preview's own release.
+    release(Previews::Staying);
+}
+
+void MidiThru::release(Previews previews)
+{
     for (std::int32_t note = 0; note < HeldNotes::kNotes; ++note) {
-        if (held_.inputHolds(note))
+        if (held_.inputHolds(note) && (previews == Previews::Leaving || !held_.previewHolds(note)))
             port_.send(midi::noteOff(note));
     }
     held_.inputReleasedAll();

@@ -35,8 +35,14 @@ public:
     // Ends, on the device still open, every note and the sustain held from the input: before a
     // switch leaves the device and before the program closes. Sends nothing when nothing is held.
     void releaseHeld();
+    // The last source connected to the input has gone, disconnected or ended: every note and
+    // the sustain it held are released on the current device, as its own releases would have.
+    void sourcesGone();
 
 private:
+    // Whether the previews stay on the device the release is sent to.
+    enum class Previews { Leaving, Staying };
+    void release(Previews previews);
     void pass(midi::ShortMessage message);
 
     midi::MidiOutPort& port_;

@@ -8,6 +8,7 @@
 #include "jack_source.h"
 #include "midi/jack/jack_backend.h"
 #include "recording_platform.h"
+#include "ui/preview_button.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -72,6 +73,15 @@ private:
         for (const auto& message : messages)
             keyboard_->play(message);
     }
+    // The keyboard connected to the program's input, again after a case that took it away.
+    void connectKeyboard()
+    {
+        const auto in = kClient + ":in";
+        if (!keyboard_)
+            keyboard_ = std::make_unique<testing::JackSource>("tonalyx-input-keyboard");
+        if (!keyboard_->portsConnected("tonalyx-input-keyboard:out", in))
+            QVERIFY(keyboard_->connectTo(in));
+    }
 
 private slots:
     void initTestCase()
@@ -103,9 +113,8 @@ private slots:
         QVERIFY(platform_->boxes.empty());
         QCOMPARE(currentDevice(), 0);
 
-        keyboard_ = std::make_unique<testing::JackSource>("tonalyx-input-keyboard");
+        connectKeyboard();
         QVERIFY(keyboard_->isConnected());
-        QVERIFY(keyboard_->connectTo(kClient + ":in"));
     }
     void cleanupTestCase()
     {
@@ -192,6 +201,75 @@ private slots:
         // Released now, the keys end nothing more there.
         capture_->clear(kDeviceA);
         play({ { 0x80, 60, 0 }, { 0x85, 64, 0 }, { 0xB0, 64, 0 } });
+        QTest::qWait(50);
+        QVERIFY(capture_->takeEvents(kDeviceA).empty());
+    }
+
+    // The keyboard going away, disconnected or closed, releases on the device the keys and the
+    // pedal it held; a note a preview holds too sounds on until the preview's own release.
+    void keyboardGoingAwayReleasesWhatItHeld_data()
+    {
+        QTest::addColumn<bool>("closed");
+        QTest::addColumn<bool>("previewHolds");
+        QTest::newRow("disconnected") << false << false;
+        QTest::newRow("closed") << true << false;
+        QTest::newRow("disconnected, a preview holding the note") << false << true;
+    }
+    void keyboardGoingAwayReleasesWhatItHeld()
+    {
+        QFETCH(bool, closed);
+        QFETCH(bool, previewHolds);
+        auto* button = window().programButtons()[0];
+        const std::size_t pressBytes = previewHolds ? 8 : 0;
+        std::uint8_t note = 60;
+        const auto heldBytes = pressBytes + (previewHolds ? 6 : 3) + 3;
+        const auto events
+            = capture_->deliver(kDeviceA, heldBytes + 3 + (previewHolds ? 3 : 0), [&] {
+                  switchTo(0, kDeviceA);
+                  connectKeyboard();
+                  if (previewHolds) {
+                      QTest::mousePress(button, Qt::LeftButton);
+                      const auto pressed = capture_->waitForBytes(kDeviceA, pressBytes, 3);
+                      if (pressed.size() == 3 && pressed[2].size() == 3)
+                          note = pressed[2][1];
+                  }
+                  play({ { 0x92, note, 70 }, { 0xB2, 64, 127 } });
+                  capture_->waitForBytes(kDeviceA, heldBytes, 3);
+                  if (closed)
+                      keyboard_.reset();
+                  else
+                      QVERIFY(keyboard_->disconnectFrom(kClient + ":in"));
+                  if (previewHolds) {
+                      capture_->waitForBytes(kDeviceA, heldBytes + 3, 3);
+                      QTest::mouseRelease(button, Qt::LeftButton);
+                  }
+              });
+        const Messages released = previewHolds ? Messages { { 0x90, note, 0 }, { 0x90, note, 70 },
+            { 0xB0, 64, 127 }, { 0xB0, 64, 0 }, { 0x90, note, 0 } }
+                                               : Messages { { 0x90, note, 70 }, { 0xB0, 64, 127 },
+                                                     { 0x90, note, 0 }, { 0xB0, 64, 0 } };
+        QCOMPARE(Messages(events.begin() + (previewHolds ? 3 : 0), events.end()), released);
+        connectKeyboard();
+    }
+
+    // A patchbay connecting the program's own output to its input would play everything back
+    // into it for ever: the program undoes the connection, and a press sounds once.
+    void ownOutputIntoInputIsUndone()
+    {
+        const auto out = kClient + ":out";
+        const auto in = kClient + ":in";
+        switchTo(0, kDeviceA);
+        QVERIFY(keyboard_->connectPorts(out, in));
+        QTRY_VERIFY_WITH_TIMEOUT(!keyboard_->portsConnected(out, in), 5000);
+        auto* button = window().programButtons()[0];
+        const auto events = capture_->deliver(kDeviceA, 11, [&] {
+            QTest::mousePress(button, Qt::LeftButton);
+            QTest::mouseRelease(button, Qt::LeftButton);
+        });
+        QCOMPARE(events.size(), std::size_t { 4 });
+        QCOMPARE(events[3], (Bytes { 0x90, events[2][1], 0 }));
+        // Nothing comes back out afterwards.
+        capture_->clear(kDeviceA);
         QTest::qWait(50);
         QVERIFY(capture_->takeEvents(kDeviceA).empty());
     }

@@ -69,6 +69,23 @@ bool JackSource::connectTo(const std::string& target)
     return true;
 }
 
+bool JackSource::disconnectFrom(const std::string& target)
+{
+    return client_ != nullptr
+        && jack_disconnect(client_, jack_port_name(port_), target.c_str()) == 0;
+}
+
+bool JackSource::connectPorts(const std::string& from, const std::string& to)
+{
+    return client_ != nullptr && jack_connect(client_, from.c_str(), to.c_str()) == 0;
+}
+
+bool JackSource::portsConnected(const std::string& from, const std::string& to) const
+{
+    const auto* port = client_ != nullptr ? jack_port_by_name(client_, from.c_str()) : nullptr;
+    return port != nullptr && jack_port_connected_to(port, to.c_str()) != 0;
+}
+
 void JackSource::play(const std::vector<std::uint8_t>& message)
 {
     queued_.push(0, message);

@@ -26,6 +26,10 @@ public:
     // Connects "out" to the input port `target` ("client:port") and waits until a period has
     // run with the connection in effect, up to five seconds.
     bool connectTo(const std::string& target);
+    bool disconnectFrom(const std::string& target);
+    // As a patchbay does, between ports of any clients: `from` an output, `to` an input.
+    bool connectPorts(const std::string& from, const std::string& to);
+    bool portsConnected(const std::string& from, const std::string& to) const;
     void play(const std::vector<std::uint8_t>& message);
 
 private:

@@ -3,11 +3,13 @@
 
 #include "alsa_handles.h"
 #include "midi/midi_stream.h"
+#include "midi/terminal_text.h"
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <condition_variable>
+#include <cstdio>
 #include <mutex>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -35,6 +37,10 @@ constexpr int kOutPort = 1;
 // the thread is left to finish on its own.
 struct AlsaClient::Reader {
     InputQueue queue;
+    std::string name;
+    int ownClient = -1;
+    // Connections to "in" from other ports than the sequencer's own announcements.
+    bool sourcesConnected = false;
     int stop = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     std::mutex mutex;
     std::condition_variable changed;
@@ -55,6 +61,12 @@ struct AlsaClient::Reader {
     Sequencer open(const std::string& name);
     void listen(snd_seq_t* seq, snd_midi_event_t* decoder);
     void read(snd_seq_t* seq, snd_midi_event_t* decoder);
+    // What the sequencer announces: connections made and undone, clients and ports gone.
+    void announced(snd_seq_t* seq, const snd_seq_event_t& event);
+    bool fromOwnOutput(const snd_seq_addr_t& address) const
+    {
+        return address.client == ownClient && address.port == kOutPort;
+    }
     void waitForStop();
     void settle(std::optional<Opened> result)
     {
@@ -82,7 +94,8 @@ void AlsaClient::Reader::run(const std::string& name)
     }
     // Every message whole, with its status byte, as the queue takes them.
     snd_midi_event_no_status(decoder.get(), 1);
-    settle(Opened { seq.get(), snd_seq_client_id(seq.get()), kOutPort });
+    ownClient = snd_seq_client_id(seq.get());
+    settle(Opened { seq.get(), ownClient, kOutPort });
     listen(seq.get(), decoder.get());
     // The output may still be sending through the client: it is closed only once the owner has
     // let go of it.
@@ -103,6 +116,10 @@ Sequencer AlsaClient::Reader::open(const std::string& name)
                seq.get(), "out", SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ, kPortType)
             != kOutPort)
         return nullptr;
+    // The announcements come into "in" with the keyboards' messages, in the order things
+    // happened: a keyboard's last notes, then its connection undone. Without them nothing would
+    // release what a keyboard that went away held.
+    snd_seq_connect_from(seq.get(), kInPort, SND_SEQ_CLIENT_SYSTEM, SND_SEQ_PORT_SYSTEM_ANNOUNCE);
     return seq;
 }
 
@@ -143,6 +160,13 @@ void AlsaClient::Reader::read(snd_seq_t* seq, snd_midi_event_t* decoder)
             continue;
         if (left < 0 || event == nullptr)
             return;
+        if (event->source.client == SND_SEQ_CLIENT_SYSTEM) {
+            announced(seq, *event);
+            continue;
+        }
+        // Played back by the program's own output before its connection to "in" is undone.
+        if (fromOwnOutput(event->source))
+            continue;
         std::array<std::uint8_t, kDecodedBytes> bytes;
         const long size = snd_midi_event_decode(decoder, bytes.data(), bytes.size(), event);
         // One event may decode to several messages (a 14-bit controller is two): each goes
@@ -151,6 +175,59 @@ void AlsaClient::Reader::read(snd_seq_t* seq, snd_midi_event_t* decoder)
             forEachMessage(MessageBytes(bytes.data(), static_cast<std::size_t>(size)),
                 [this](MessageBytes message) { queue.push(message); });
     }
+}
+
+namespace {
+
+// How many ports other than the sequencer's own write into `client`'s port `port`.
+int sourcesOf(snd_seq_t* seq, int client, int port)
+{
+    snd_seq_query_subscribe_t* query = nullptr;
+    snd_seq_query_subscribe_alloca(&query);
+    const snd_seq_addr_t root { static_cast<unsigned char>(client),
+        static_cast<unsigned char>(port) };
+    snd_seq_query_subscribe_set_root(query, &root);
+    snd_seq_query_subscribe_set_type(query, SND_SEQ_QUERY_SUBS_WRITE);
+    snd_seq_query_subscribe_set_index(query, 0);
+    int sources = 0;
+    while (snd_seq_query_port_subscribers(seq, query) >= 0) {
+        if (snd_seq_query_subscribe_get_addr(query)->client != SND_SEQ_CLIENT_SYSTEM)
+            ++sources;
+        snd_seq_query_subscribe_set_index(query, snd_seq_query_subscribe_get_index(query) + 1);
+    }
+    return sources;
+}
+
+} // namespace
+
+void AlsaClient::Reader::announced(snd_seq_t* seq, const snd_seq_event_t& event)
+{
+    switch (event.type) {
+    case SND_SEQ_EVENT_PORT_SUBSCRIBED: {
+        const auto& connection = event.data.connect;
+        // The program's own output played into its own input would come back out, for ever.
+        if (connection.dest.client == ownClient && connection.dest.port == kInPort
+            && fromOwnOutput(connection.sender)
+            && snd_seq_disconnect_from(seq, kInPort, ownClient, kOutPort) == 0) {
+            std::fprintf(stderr,
+                "tonalyx: connection from %s to %s undone: the output would play back into the "
+                "input\n",
+                escapedForTerminal(name + ":out").c_str(),
+                escapedForTerminal(name + ":in").c_str());
+        }
+        break;
+    }
+    case SND_SEQ_EVENT_PORT_UNSUBSCRIBED:
+    case SND_SEQ_EVENT_PORT_EXIT:
+    case SND_SEQ_EVENT_CLIENT_EXIT:
+        break;
+    default:
+        return;
+    }
+    const bool connected = sourcesOf(seq, ownClient, kInPort) > 0;
+    if (sourcesConnected && !connected)
+        queue.pushSourcesGone();
+    sourcesConnected = connected;
 }
 
 void AlsaClient::Reader::waitForStop()
@@ -171,6 +248,7 @@ AlsaClient::AlsaClient(const std::string& name)
     : reader_(std::make_shared<Reader>())
 {
     try {
+        reader_->name = name;
         thread_ = std::thread([reader = reader_, name] {
             reader->run(name);
             reader->finish();

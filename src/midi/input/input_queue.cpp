@@ -24,21 +24,42 @@ bool InputQueue::push(MessageBytes message)
     // The channel messages an input passes on; the rest of MIDI means nothing to the program.
     if (!readChannelMessage(message))
         return false;
-    const auto length = message.size();
-    const auto head = head_.load(std::memory_order_relaxed);
-    if (head - tail_.load(std::memory_order_acquire) >= kCapacity) {
+    if (!pushSlot(message)) {
         overflows_.fetch_add(1, std::memory_order_relaxed);
         return false;
     }
+    return true;
+}
+
+void InputQueue::pushSourcesGone()
+{
+    // An empty slot is the mark: no message the queue keeps is empty.
+    if (!pushSlot({})) {
+        goneUnqueued_.store(true, std::memory_order_release);
+        wake();
+    }
+}
+
+bool InputQueue::pushSlot(MessageBytes message)
+{
+    const auto length = message.size();
+    const auto head = head_.load(std::memory_order_relaxed);
+    if (head - tail_.load(std::memory_order_acquire) >= kCapacity)
+        return false;
     auto& slot = slots_[head % kCapacity];
     slot.size = static_cast<std::uint8_t>(length);
     for (std::size_t i = 0; i < length; ++i)
         slot.data[i] = message[i];
     head_.store(head + 1, std::memory_order_release);
+    wake();
+    return true;
+}
+
+void InputQueue::wake()
+{
     // A counter, never blocking: at worst the GUI thread wakes once for many messages.
     const std::uint64_t one = 1;
     [[maybe_unused]] const auto written = ::write(wake_, &one, sizeof one);
-    return true;
 }
 
 void InputQueue::clearWake()

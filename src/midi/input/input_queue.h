@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
 namespace tonalyx::midi {
 
@@ -27,18 +28,33 @@ public:
     // common and real-time messages, running status, data bytes. False when the message was
     // dropped, for being of another kind or for the queue being full; full queues are counted.
     bool push(MessageBytes message);
+    // From the input's thread: the last source connected to the input has gone, so nothing will
+    // release what it holds. Marked in order, after the messages it sent.
+    void pushSourcesGone();
 
-    // From the GUI thread: every message pushed so far, oldest first.
-    template <typename Each> void drain(Each&& each)
+    // From the GUI thread: every message pushed so far, oldest first, and `sourcesGone` where
+    // the sources went.
+    template <typename Each, typename Gone> void drain(Each&& each, Gone&& sourcesGone)
     {
         clearWake();
         auto tail = tail_.load(std::memory_order_relaxed);
         const auto head = head_.load(std::memory_order_acquire);
         while (tail != head) {
-            each(slots_[tail % kCapacity]);
+            const auto& slot = slots_[tail % kCapacity];
+            if (slot.size == 0)
+                sourcesGone();
+            else
+                each(slot);
             ++tail;
         }
         tail_.store(tail, std::memory_order_release);
+        // Marked while the queue was full: after everything it held, which came before.
+        if (goneUnqueued_.exchange(false, std::memory_order_acquire))
+            sourcesGone();
+    }
+    template <typename Each> void drain(Each&& each)
+    {
+        drain(std::forward<Each>(each), [] {});
     }
 
     // Readable whenever messages are waiting.
@@ -46,12 +62,16 @@ public:
     std::uint64_t overflows() const { return overflows_.load(std::memory_order_relaxed); }
 
 private:
+    // False when the queue is full.
+    bool pushSlot(MessageBytes message);
+    void wake();
     void clearWake();
 
     std::array<ShortMessage, kCapacity> slots_ {};
     std::atomic<std::uint64_t> head_ { 0 }; // written by the input's thread
     std::atomic<std::uint64_t> tail_ { 0 }; // written by the GUI thread
     std::atomic<std::uint64_t> overflows_ { 0 };
+    std::atomic<bool> goneUnqueued_ { false };
     int wake_ = -1;
 };
 

@@ -4,8 +4,10 @@
 #include "jack_input.h"
 #include "jack_output.h"
 #include "midi/jack_calls/quiet_jack.h"
+#include "midi/terminal_text.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <jack/jack.h>
 #include <string_view>
@@ -22,6 +24,9 @@ constexpr std::chrono::milliseconds kDrainWait { 500 };
 // How long a close may take before it counts as stuck: the drain, a period or two, then the
 // server's answer, on a starved machine.
 constexpr std::chrono::milliseconds kCloseAllowance { 2000 };
+// How long undoing a connection may take before it counts as stuck: the server's answer, on a
+// starved machine.
+constexpr std::chrono::milliseconds kDisconnectAllowance { 2000 };
 // How long taking a port back waits for the process thread's periods: a period or two while the
 // server runs; only a stopped server or a machine starved for a whole second takes longer.
 constexpr std::chrono::milliseconds kPeriodInFlightWait { 1000 };
@@ -56,10 +61,15 @@ template <class Done> bool waitUntil(JackCalls::Clock::time_point deadline, Done
 
 // Everything the process thread and libjack's threads touch. It lives until the client is
 // closed, on whichever thread that happens, so no callback ever runs on it freed.
-struct JackClient::Core {
+struct JackClient::Core : std::enable_shared_from_this<Core> {
     // Declared first, so destroyed last: what the callbacks use outlives the client.
     JackOutput output;
     JackInput input;
+    // The client as the callbacks see it, from its activation until the core goes: the owner
+    // below is emptied before the client is closed, while notifications may still come.
+    std::atomic<jack_client_t*> handle { nullptr };
+    // Where a callback has the server asked for something, never in the callback itself.
+    std::weak_ptr<JackCalls> calls;
     // Counted by the process thread at the start and the end of each period.
     std::atomic<std::uint64_t> periodsBegun { 0 };
     std::atomic<std::uint64_t> periodsEnded { 0 };
@@ -70,6 +80,7 @@ struct JackClient::Core {
 
     static int process(jack_nframes_t frames, void* self);
     static void shutdown(jack_status_t, const char*, void* self);
+    static void portConnected(jack_port_id_t a, jack_port_id_t b, int connect, void* self);
 
     // Takes the output port back from the process thread and unregisters it.
     void releaseOutputPort();
@@ -93,6 +104,49 @@ void JackClient::Core::shutdown(jack_status_t, const char*, void* self)
     auto& core = *static_cast<Core*>(self);
     core.gone.store(true, std::memory_order_release);
     core.output.serverGone();
+}
+
+// The program's own output connected to its own input would play everything back into it, and
+// the thru would send it out again, for ever: such a connection is undone as soon as it is made.
+void JackClient::Core::portConnected(jack_port_id_t a, jack_port_id_t b, int connect, void* self)
+{
+    auto& core = *static_cast<Core*>(self);
+    auto* client = core.handle.load(std::memory_order_acquire);
+    auto* in = core.input.port();
+    if (client == nullptr || in == nullptr)
+        return;
+    auto* first = jack_port_by_id(client, a);
+    auto* second = jack_port_by_id(client, b);
+    if (first != in && second != in)
+        return;
+    auto* other = first == in ? second : first;
+    const bool ownOutput = other != nullptr && other != in && jack_port_is_mine(client, other)
+        && (jack_port_flags(other) & JackPortIsOutput) != 0;
+    if (connect == 0) {
+        // A port unregistered meanwhile, the program's output at a device switch, may no
+        // longer be found by its number: the input must not stay deaf for it.
+        if (other == nullptr || ownOutput)
+            core.input.setFedBack(false);
+        return;
+    }
+    if (!ownOutput)
+        return;
+    core.input.setFedBack(true);
+    const auto calls = core.calls.lock();
+    if (!calls)
+        return;
+    calls->post(Clock::now() + kDisconnectAllowance,
+        [weak = core.weak_from_this(), from = std::string(jack_port_name(other)),
+            to = std::string(jack_port_name(in))] {
+            const auto core = weak.lock();
+            if (!core || core->gone.load(std::memory_order_acquire) || !core->client)
+                return;
+            if (jack_disconnect(core->client.get(), from.c_str(), to.c_str()) == 0)
+                std::fprintf(stderr,
+                    "tonalyx: connection from %s to %s undone: the output would play back into "
+                    "the input\n",
+                    escapedForTerminal(from).c_str(), escapedForTerminal(to).c_str());
+        });
 }
 
 bool JackClient::Core::periodsEndedAfterNow(std::uint64_t count)
@@ -128,29 +182,33 @@ std::unique_ptr<JackClient> JackClient::open(
     if (calls->stuck())
         return nullptr;
     // A client opened after its caller gave up is closed where it was opened, as its core goes.
-    auto core = calls->run<std::shared_ptr<Core>>(deadline, [name]() -> std::shared_ptr<Core> {
-        auto core = std::make_shared<Core>();
-        {
-            const QuietJack quiet;
-            jack_status_t status {};
-            core->client.reset(jack_client_open(name.c_str(), JackNoStartServer, &status));
-        }
-        auto* client = core->client.get();
-        if (client == nullptr)
-            return nullptr;
-        core->ownPrefix = std::string(jack_get_client_name(client)) + ":";
-        core->familyName = name;
-        // The keyboard's way in, for the whole run. Without it the output works all the same.
-        if (auto* in
-            = jack_port_register(client, kInputPort, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0))
-            core->input.listenTo(in);
-        // Heard on libjack's own thread, whatever the process thread is doing.
-        jack_on_info_shutdown(client, &Core::shutdown, core.get());
-        if (jack_set_process_callback(client, &Core::process, core.get()) != 0
-            || jack_activate(client) != 0)
-            return nullptr;
-        return core;
-    });
+    auto core = calls->run<std::shared_ptr<Core>>(
+        deadline, [name, owner = std::weak_ptr(calls)]() -> std::shared_ptr<Core> {
+            auto core = std::make_shared<Core>();
+            core->calls = owner;
+            {
+                const QuietJack quiet;
+                jack_status_t status {};
+                core->client.reset(jack_client_open(name.c_str(), JackNoStartServer, &status));
+            }
+            auto* client = core->client.get();
+            if (client == nullptr)
+                return nullptr;
+            core->ownPrefix = std::string(jack_get_client_name(client)) + ":";
+            core->familyName = name;
+            // The keyboard's way in, for the whole run. Without it the output works all the same.
+            if (auto* in = jack_port_register(
+                    client, kInputPort, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0))
+                core->input.listenTo(in);
+            // Heard on libjack's own thread, whatever the process thread is doing.
+            jack_on_info_shutdown(client, &Core::shutdown, core.get());
+            core->handle.store(client, std::memory_order_release);
+            if (jack_set_process_callback(client, &Core::process, core.get()) != 0
+                || jack_set_port_connect_callback(client, &Core::portConnected, core.get()) != 0
+                || jack_activate(client) != 0)
+                return nullptr;
+            return core;
+        });
     if (!core || !*core)
         return nullptr;
     return std::unique_ptr<JackClient>(new JackClient(std::move(calls), std::move(*core)));

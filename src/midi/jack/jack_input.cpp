@@ -11,15 +11,23 @@ void JackInput::process(std::uint32_t frames)
     auto* port = port_.load(std::memory_order_acquire);
     if (port == nullptr)
         return;
+    // Read from the graph the server runs, in shared memory: no request to the server.
+    const bool connected = jack_port_connected(port) > 0;
     void* buffer = jack_port_get_buffer(port, frames);
     const auto count = jack_midi_get_event_count(buffer);
-    for (std::uint32_t i = 0; i < count; ++i) {
+    // What the program's own output plays into its input would come back out, for ever.
+    const bool fedBack = fedBack_.load(std::memory_order_acquire);
+    for (std::uint32_t i = 0; i < count && !fedBack; ++i) {
         jack_midi_event_t event;
         if (jack_midi_event_get(&event, buffer, i) != 0)
             continue;
         // One message per event, as JACK carries MIDI; the queue keeps the channel messages.
         queue_.push({ event.buffer, event.size });
     }
+    // Disconnected, or its client gone: no source is left to release what it holds.
+    if (wasConnected_ && !connected)
+        queue_.pushSourcesGone();
+    wasConnected_ = connected;
 }
 
 } // namespace tonalyx::midi

@@ -17,9 +17,15 @@ class JackInput {
 public:
     // --- The thread that talks to the server, before the client is activated.
     void listenTo(jack_port_t* port) { port_.store(port, std::memory_order_release); }
+    jack_port_t* port() const { return port_.load(std::memory_order_acquire); }
+
+    // --- libjack's notification thread: the program's own output is connected to "in", and
+    // what arrives is dropped until it is not.
+    void setFedBack(bool fedBack) { fedBack_.store(fedBack, std::memory_order_release); }
 
     // --- The process thread, once every period. Neither allocates, locks nor waits: each event
-    // is copied into the queue, whose wake-up is the only system call.
+    // is copied into the queue, whose wake-up is the only system call. The period in which the
+    // last connection to the port has gone marks the sources gone in the queue.
     void process(std::uint32_t frames);
 
     // --- The GUI thread.
@@ -28,6 +34,8 @@ public:
 private:
     InputQueue queue_;
     std::atomic<jack_port_t*> port_ { nullptr };
+    std::atomic<bool> fedBack_ { false };
+    bool wasConnected_ = false; // the process thread's own
 };
 
 } // namespace tonalyx::midi

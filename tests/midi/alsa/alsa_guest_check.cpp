@@ -84,6 +84,21 @@ public:
         return seq_ && snd_seq_parse_address(seq_.get(), &address, other) == 0
             && snd_seq_connect_to(seq_.get(), port, address.client, address.port) == 0;
     }
+    bool disconnectTo(int port, const char* other)
+    {
+        snd_seq_addr_t address {};
+        return seq_ && snd_seq_parse_address(seq_.get(), &address, other) == 0
+            && snd_seq_disconnect_to(seq_.get(), port, address.client, address.port) == 0;
+    }
+    // As a patchbay does, between ports of other clients.
+    bool connectPorts(const char* from, const char* to)
+    {
+        return onSubscription(from, to, snd_seq_subscribe_port);
+    }
+    bool portsConnected(const char* from, const char* to)
+    {
+        return onSubscription(from, to, snd_seq_get_port_subscription);
+    }
     bool connectFrom(int port, const char* other)
     {
         snd_seq_addr_t address {};
@@ -123,6 +138,22 @@ public:
     }
 
 private:
+    // `call` on the subscription from `from` to `to`, each "client:port"; whether it succeeded.
+    bool onSubscription(
+        const char* from, const char* to, int (*call)(snd_seq_t*, snd_seq_port_subscribe_t*))
+    {
+        snd_seq_addr_t sender {};
+        snd_seq_addr_t dest {};
+        snd_seq_port_subscribe_t* subscription = nullptr;
+        snd_seq_port_subscribe_alloca(&subscription);
+        if (!seq_ || snd_seq_parse_address(seq_.get(), &sender, from) != 0
+            || snd_seq_parse_address(seq_.get(), &dest, to) != 0)
+            return false;
+        snd_seq_port_subscribe_set_sender(subscription, &sender);
+        snd_seq_port_subscribe_set_dest(subscription, &dest);
+        return call(seq_.get(), subscription) == 0;
+    }
+
     midi::Sequencer seq_;
     midi::MidiEventCoder coder_ = midi::makeMidiEventCoder(1024);
 };
@@ -182,20 +213,26 @@ struct ShownTone final : selection::Readouts {
     std::string tone;
 };
 
-// Plays what reaches the input into `thru` as the GUI thread does, until `count` messages have
-// or 10 s have passed; the number played.
-std::size_t playInto(midi::InputQueue& queue, selection::MidiThru& thru, std::size_t count)
+// Plays what reaches the input into `thru` as the GUI thread does, until `count` messages (the
+// sources going away counting as one) have or `wait` has passed; the number played.
+std::size_t playInto(midi::InputQueue& queue, selection::MidiThru& thru, std::size_t count,
+    std::chrono::milliseconds wait = std::chrono::seconds(10))
 {
     std::size_t played = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    const auto deadline = std::chrono::steady_clock::now() + wait;
     while (played < count && std::chrono::steady_clock::now() < deadline) {
         pollfd woken { queue.wakeDescriptor(), POLLIN, 0 };
         if (::poll(&woken, 1, 100) != 1)
             continue;
-        queue.drain([&](const midi::ShortMessage& message) {
-            thru.receive(message);
-            ++played;
-        });
+        queue.drain(
+            [&](const midi::ShortMessage& message) {
+                thru.receive(message);
+                ++played;
+            },
+            [&] {
+                thru.sourcesGone();
+                ++played;
+            });
     }
     return played;
 }
@@ -341,6 +378,38 @@ int main()
     check(onThrough == heard, "the keyboard's messages reach Midi Through on channel 1, and end");
     if (onThrough != heard)
         std::printf("expected %s\nreceived %s\n", hex(heard).c_str(), hex(onThrough).c_str());
+
+    // The keyboard disconnected while a key and the pedal are held: they are released on the
+    // device still open.
+    check(port.open(through), "Midi Through opens again for the keyboard");
+    keyboard.send(keyboardOut, { 0x90, 62, 50 });
+    keyboard.send(keyboardOut, { 0xB0, 64, 127 });
+    check(keyboard.disconnectTo(keyboardOut, "Tonalyx:0"), "the keyboard disconnects");
+    check(playInto(queue, thru, 3) == 3, "the keyboard's last messages and its going away arrive");
+    const Bytes released { 0x90, 62, 50, 0xB0, 64, 127, 0x90, 62, 0, 0xB0, 64, 0 };
+    const auto releasedOnThrough = joined(reader.read(released.size()));
+    check(releasedOnThrough == released, "what the keyboard held is released when it goes");
+    if (releasedOnThrough != released)
+        std::printf(
+            "expected %s\nreceived %s\n", hex(released).c_str(), hex(releasedOnThrough).c_str());
+
+    // The program's own output connected to its input is undone, and a note sent goes out once.
+    check(keyboard.connectPorts("Tonalyx:1", "Tonalyx:0"), "a patchbay connects out to in");
+    const auto undoneBy = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (keyboard.portsConnected("Tonalyx:1", "Tonalyx:0")
+        && std::chrono::steady_clock::now() < undoneBy)
+        ::poll(nullptr, 0, 10);
+    check(!keyboard.portsConnected("Tonalyx:1", "Tonalyx:0"), "the program undoes out to in");
+    port.send(midi::noteOn(65));
+    port.send(midi::noteOff(65));
+    const Bytes once { 0x90, 65, 127, 0x90, 65, 0 };
+    check(playInto(queue, thru, 1, std::chrono::milliseconds(500)) == 0,
+        "nothing comes back into the input");
+    const auto sentOnce = joined(reader.read(once.size()));
+    check(sentOnce == once, "the note goes out once");
+    if (sentOnce != once)
+        std::printf("expected %s\nreceived %s\n", hex(once).c_str(), hex(sentOnce).c_str());
+    port.close();
 
     std::printf("%d passed, %d failed\n", passed, failed);
     return failed == 0 ? 0 : 1;

@@ -16,13 +16,16 @@ Q_DECLARE_METATYPE(Messages)
 
 namespace {
 
+// Each message as its bytes, and the sources gone as no bytes.
 Messages drained(midi::InputQueue& queue)
 {
     Messages messages;
-    queue.drain([&](const midi::ShortMessage& message) {
-        const auto bytes = message.bytes();
-        messages.emplace_back(bytes.begin(), bytes.end());
-    });
+    queue.drain(
+        [&](const midi::ShortMessage& message) {
+            const auto bytes = message.bytes();
+            messages.emplace_back(bytes.begin(), bytes.end());
+        },
+        [&] { messages.emplace_back(); });
     return messages;
 }
 
@@ -123,6 +126,34 @@ private slots:
         QCOMPARE(queue.overflows(), std::uint64_t { 10 });
         QVERIFY(std::equal(messages.begin(), messages.end(), pushed.begin()));
         QVERIFY(queue.push(Bytes { 0x90, 1, 2 }));
+    }
+
+    // The sources going away reaches the GUI thread after what they sent before and before what
+    // comes after, and is not lost when the queue is full.
+    void marksTheSourcesGoneInOrder_data()
+    {
+        QTest::addColumn<std::size_t>("before");
+        QTest::addColumn<std::size_t>("after");
+        QTest::newRow("between messages") << std::size_t { 2 } << std::size_t { 1 };
+        QTest::newRow("into a full queue") << midi::InputQueue::kCapacity << std::size_t { 0 };
+    }
+    void marksTheSourcesGoneInOrder()
+    {
+        QFETCH(std::size_t, before);
+        QFETCH(std::size_t, after);
+        midi::InputQueue queue;
+        const auto pushed = numbered(before + after);
+        Messages expected(pushed.begin(), pushed.begin() + std::ptrdiff_t(before));
+        expected.emplace_back();
+        expected.insert(expected.end(), pushed.begin() + std::ptrdiff_t(before), pushed.end());
+        for (std::size_t i = 0; i < before; ++i)
+            queue.push(pushed[i]);
+        queue.pushSourcesGone();
+        for (std::size_t i = before; i < pushed.size(); ++i)
+            queue.push(pushed[i]);
+        QVERIFY(woken(queue));
+        QCOMPARE(drained(queue), expected);
+        QCOMPARE(drained(queue), Messages {});
     }
 };
 
