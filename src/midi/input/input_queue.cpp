@@ -3,6 +3,7 @@
 
 #include "midi/midi_stream.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -24,20 +25,23 @@ bool InputQueue::push(MessageBytes message)
     // The channel messages an input passes on; the rest of MIDI means nothing to the program.
     if (!readChannelMessage(message))
         return false;
-    const auto length = message.size();
-    const auto head = head_.load(std::memory_order_relaxed);
-    if (head - tail_.load(std::memory_order_acquire) >= kCapacity) {
-        overflows_.fetch_add(1, std::memory_order_relaxed);
+    if (!owed_.send(message, [this](MessageBytes queued) { return enqueue(queued); }))
         return false;
-    }
-    auto& slot = slots_[head % kCapacity];
-    slot.size = static_cast<std::uint8_t>(length);
-    for (std::size_t i = 0; i < length; ++i)
-        slot.data[i] = message[i];
-    head_.store(head + 1, std::memory_order_release);
     // A counter, never blocking: at worst the GUI thread wakes once for many messages.
     const std::uint64_t one = 1;
     [[maybe_unused]] const auto written = ::write(wake_, &one, sizeof one);
+    return true;
+}
+
+bool InputQueue::enqueue(MessageBytes message)
+{
+    const auto head = head_.load(std::memory_order_relaxed);
+    if (head - tail_.load(std::memory_order_acquire) >= kCapacity)
+        return false;
+    auto& slot = slots_[head % kCapacity];
+    slot.size = static_cast<std::uint8_t>(message.size());
+    std::copy(message.begin(), message.end(), slot.data.begin());
+    head_.store(head + 1, std::memory_order_release);
     return true;
 }
 

@@ -2,7 +2,9 @@
 #pragma once
 
 #include "midi/midi_messages.h"
+#include "midi/owed_messages.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstddef>
@@ -25,10 +27,12 @@ public:
     // From the input's thread. Keeps one whole channel message (Note On and Off, pressures,
     // controllers, Program Change, pitch bend) and drops anything else: system exclusive, system
     // common and real-time messages, running status, data bytes. False when the message was
-    // dropped, for being of another kind or for the queue being full; full queues are counted.
+    // dropped, for being of another kind or for want of room. A full queue never drops what ends
+    // a sound: see OwedMessages for what it keeps and what it leaves out, and counts.
     bool push(MessageBytes message);
 
-    // From the GUI thread: every message pushed so far, oldest first.
+    // From the GUI thread: every message pushed so far, oldest first, and then what a full queue
+    // still owed.
     template <typename Each> void drain(Each&& each)
     {
         clearWake();
@@ -39,19 +43,28 @@ public:
             ++tail;
         }
         tail_.store(tail, std::memory_order_release);
+        owed_.flush([&](MessageBytes message) {
+            ShortMessage owed;
+            owed.size = static_cast<std::uint8_t>(message.size());
+            std::copy(message.begin(), message.end(), owed.data.begin());
+            each(owed);
+            return true;
+        });
     }
 
     // Readable whenever messages are waiting.
     int wakeDescriptor() const { return wake_; }
-    std::uint64_t overflows() const { return overflows_.load(std::memory_order_relaxed); }
+    // Channel messages left out for want of room.
+    std::uint64_t overflows() const { return owed_.leftOut(); }
 
 private:
+    bool enqueue(MessageBytes message);
     void clearWake();
 
     std::array<ShortMessage, kCapacity> slots_ {};
     std::atomic<std::uint64_t> head_ { 0 }; // written by the input's thread
     std::atomic<std::uint64_t> tail_ { 0 }; // written by the GUI thread
-    std::atomic<std::uint64_t> overflows_ { 0 };
+    OwedMessages owed_;
     int wake_ = -1;
 };
 
