@@ -26,7 +26,8 @@ public:
     // Connects "out" to the input port `target` ("client:port") and waits until a period has
     // run with the connection in effect, up to five seconds.
     bool connectTo(const std::string& target);
-    void play(const std::vector<std::uint8_t>& message);
+    // False, and nothing played, while the messages played before fill its queue.
+    bool play(const std::vector<std::uint8_t>& message);
 
 private:
     static int process(jack_nframes_t frames, void* self);

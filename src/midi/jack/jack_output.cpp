@@ -118,6 +118,9 @@ void JackOutput::writeQueued(void* buffer, std::uint32_t connection)
     }
     // After everything older, and before anything newer, which waits until all of it is written.
     owed_.flush([buffer](MessageBytes message) {
+        // Asked for when it cannot fit, an event makes libjack complain on the terminal.
+        if (message.size() > jack_midi_max_event_size(buffer))
+            return false;
         auto* event = jack_midi_event_reserve(buffer, 0, message.size());
         if (event == nullptr)
             return false;
