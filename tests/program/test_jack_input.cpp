@@ -16,6 +16,7 @@
 #include <QTest>
 #include <algorithm>
 #include <memory>
+#include <thread>
 
 using namespace tonalyx;
 using Bytes = std::vector<std::uint8_t>;
@@ -191,18 +192,24 @@ private slots:
         QVERIFY(capture_->takeEvents(kDeviceA).empty());
     }
 
-    // A flood of program changes around the release of a held key: far more than the program's
-    // queues hold, each one sent on as five messages. The release still reaches the device, so
+    // A flood of program changes around the release of a held key, all of it arriving while the
+    // GUI thread is busy: far more than the program's input queue holds, each one then sent on as
+    // five messages, far more than its output holds. The release still reaches the device, so
     // every key ends balanced, and the last program is the one selected there and shown.
     void floodNeverDropsANoteOff()
     {
         constexpr int kFlood = 10'000;
-        Messages played { { 0x90, 60, 100 } };
-        for (int i = 0; i < 2 * kFlood; ++i) {
-            if (i == kFlood)
-                played.push_back({ 0x80, 60, 64 });
-            played.push_back({ 0xC0, std::uint8_t(i % 128) });
-        }
+        // Each attempt holds a key of its own: one an attempt before left sounding would be ended
+        // by the program before it sounds again.
+        const auto flood = [](std::uint8_t key) {
+            Messages played { { 0x90, key, 100 } };
+            for (int i = 0; i < 2 * kFlood; ++i) {
+                if (i == kFlood)
+                    played.push_back({ 0x80, key, 64 });
+                played.push_back({ 0xC0, std::uint8_t(i % 128) });
+            }
+            return played;
+        };
         const Bytes lastProgram { 0xC0, std::uint8_t((2 * kFlood - 1) % 128) };
         switchTo(0, kDeviceA);
         const Messages* heardSoFar = nullptr;
@@ -229,10 +236,17 @@ private slots:
         for (int attempt = 1; attempt <= 3; ++attempt) {
             capture_->clear(kDeviceA);
             const auto xrunsBefore = capture_->xruns();
-            for (const auto& message : played) {
+            // The GUI thread (this one) does nothing until the whole flood has reached "in".
+            const auto waitUntilPlayed = [&] {
+                QDeadlineTimer bound(5'000);
+                while (!keyboard_->drained() && !bound.hasExpired())
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            };
+            for (const auto& message : flood(std::uint8_t(60 + attempt))) {
                 while (!keyboard_->play(message))
-                    listen();
+                    waitUntilPlayed();
             }
+            waitUntilPlayed();
             QDeadlineTimer bound(20'000);
             do
                 listen();

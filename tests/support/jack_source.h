@@ -28,6 +28,8 @@ public:
     bool connectTo(const std::string& target);
     // False, and nothing played, while the messages played before fill its queue.
     bool play(const std::vector<std::uint8_t>& message);
+    // Everything played has been written into the port.
+    bool drained() const { return queued_.empty(); }
 
 private:
     static int process(jack_nframes_t frames, void* self);
