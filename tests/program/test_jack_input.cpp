@@ -233,6 +233,7 @@ private slots:
                 [](const Bytes& event) { return !event.empty() && (event[0] & 0xF0) == 0xC0; });
             return sounding() == 0 && lastChange != heard.rend() && *lastChange == lastProgram;
         };
+        bool lostToThePlatform = false;
         for (int attempt = 1; attempt <= 3; ++attempt) {
             capture_->clear(kDeviceA);
             const auto xrunsBefore = capture_->xruns();
@@ -251,10 +252,15 @@ private slots:
             do
                 listen();
             while (!done() && !bound.hasExpired());
-            if (done() || capture_->xruns() == xrunsBefore)
+            lostToThePlatform = !done() && capture_->xruns() != xrunsBefore;
+            if (!lostToThePlatform)
                 break;
             qWarning("attempt %d of 3 lost to the platform's xruns", attempt);
         }
+        // A machine too busy to run a single flood without missing a period (a sanitizer's build,
+        // say) cannot tell the program's losses from its own.
+        if (lostToThePlatform)
+            QSKIP("every attempt lost events to the platform's xruns");
         QCOMPARE(sounding(), 0);
         QVERIFY(done());
         QCOMPARE(window().programReadout().text(), QString::number(lastProgram[1] + 1));
