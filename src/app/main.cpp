@@ -13,7 +13,23 @@
 
 #include <QApplication>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
+
+namespace {
+
+// Once, as the program ends, rather than once per message: what a flood from an input made it
+// leave out, never a message that ends a sound.
+void tellWhatWasLeftOut(const tonalyx::midi::DeviceList& devices)
+{
+    if (const auto count = devices.leftOut(); count > 0)
+        std::fprintf(stderr,
+            "tonalyx: %llu MIDI messages left out, more than the device could take: values that "
+            "later ones replaced, and Note Ons with their own Note Offs\n",
+            static_cast<unsigned long long>(count));
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -56,8 +72,12 @@ int main(int argc, char* argv[])
     endOnSignal.callIfRaised();
     app.start(std::move(settings));
     endOnSignal.callIfRaised();
-    if (app.hasEnded())
+    if (app.hasEnded()) {
+        tellWhatWasLeftOut(*devices);
         return EXIT_SUCCESS;
+    }
     app.window().show();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    tellWhatWasLeftOut(*devices);
+    return status;
 }

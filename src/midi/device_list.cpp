@@ -2,6 +2,7 @@
 #include "device_list.h"
 
 #include "device_name.h"
+#include "input/input_queue.h"
 
 #include <climits>
 
@@ -58,6 +59,17 @@ std::vector<InputQueue*> DeviceList::inputs() const
             queues.push_back(queue);
     }
     return queues;
+}
+
+std::uint64_t DeviceList::leftOut() const
+{
+    std::uint64_t count = 0;
+    for (const auto& backend : backends_) {
+        count += backend->leftOut();
+        if (const auto* queue = backend->input())
+            count += queue->overflows();
+    }
+    return count;
 }
 
 std::unique_ptr<MidiConnection> DeviceList::open(std::int32_t device)

@@ -34,6 +34,8 @@ public:
     void openAhead(std::int32_t device);
     // The program's input ports, one for each system that has one.
     std::vector<InputQueue*> inputs() const;
+    // Messages left out for want of room so far, on the way in and on the way out.
+    std::uint64_t leftOut() const;
 
 private:
     struct Device {

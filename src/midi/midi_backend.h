@@ -50,6 +50,9 @@ public:
     virtual std::vector<MidiPort> ports() = 0;
     // Nothing when the port is gone or refuses to be opened.
     virtual std::unique_ptr<MidiConnection> open(const std::string& identity) = 0;
+    // Messages its output left out for want of room, on every connection so far (see
+    // OwedMessages); its input's own are counted by the input.
+    virtual std::uint64_t leftOut() const { return 0; }
 };
 
 } // namespace tonalyx::midi

@@ -123,11 +123,12 @@ bool JackCapture::removeInput(const std::string& port)
     return jack_port_unregister(client_, registered) == 0;
 }
 
-std::vector<std::vector<std::uint8_t>> JackCapture::takeEvents(const std::string& port)
+const std::vector<std::vector<std::uint8_t>>& JackCapture::collect(const std::string& port)
 {
+    static const std::vector<std::vector<std::uint8_t>> none;
     auto* slot = slotNamed(port);
     if (slot == nullptr)
-        return {};
+        return none;
     while (const auto front = slot->events->front()) {
         std::vector<std::uint8_t> event(front->size);
         slot->events->copyFront(event);
@@ -135,6 +136,11 @@ std::vector<std::vector<std::uint8_t>> JackCapture::takeEvents(const std::string
         slot->taken.push_back(std::move(event));
     }
     return slot->taken;
+}
+
+std::vector<std::vector<std::uint8_t>> JackCapture::takeEvents(const std::string& port)
+{
+    return collect(port);
 }
 
 void JackCapture::clear(const std::string& port)

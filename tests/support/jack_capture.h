@@ -34,6 +34,9 @@ public:
 
     // Every event received on `port` since it was added or last cleared, each as its bytes.
     std::vector<std::vector<std::uint8_t>> takeEvents(const std::string& port);
+    // The same events, without a copy: for a test that must empty the capture's queue often
+    // while a flood goes on. Valid until the next call for `port`.
+    const std::vector<std::vector<std::uint8_t>>& collect(const std::string& port);
     void clear(const std::string& port);
     // Waits until `port` has received at least `bytes` bytes in all or `seconds` have passed;
     // returns all its events so far.

@@ -30,7 +30,10 @@ public:
     // As a patchbay does, between ports of any clients: `from` an output, `to` an input.
     bool connectPorts(const std::string& from, const std::string& to);
     bool portsConnected(const std::string& from, const std::string& to) const;
-    void play(const std::vector<std::uint8_t>& message);
+    // False, and nothing played, while the messages played before fill its queue.
+    bool play(const std::vector<std::uint8_t>& message);
+    // Everything played has been written into the port.
+    bool drained() const { return queued_.empty(); }
 
 private:
     static int process(jack_nframes_t frames, void* self);

@@ -37,6 +37,7 @@ public:
 
     InputQueue* input() override { return &client_->queue(); }
     std::vector<MidiPort> ports() override { return output_.ports(); }
+    std::uint64_t leftOut() const override { return output_.leftOut(); }
     std::unique_ptr<MidiConnection> open(const std::string& identity) override
     {
         return output_.open(identity);

@@ -5,6 +5,7 @@
 #include "midi/midi_vocabulary.h"
 #include "sequencer_ports.h"
 
+#include <cerrno>
 #include <optional>
 
 namespace tonalyx::midi {
@@ -56,6 +57,9 @@ public:
     { }
     ~Connection() override
     {
+        // One more chance for what is owed; what still finds no room goes with the connection.
+        output_.writeOwed();
+        output_.owed_.discard();
         snd_seq_disconnect_to(
             output_.client_.seq, output_.client_.outPort, target_.client, target_.port);
         output_.connected_ = false;
@@ -114,20 +118,40 @@ std::unique_ptr<MidiConnection> AlsaOutput::open(const std::string& identity)
     if (snd_seq_subscribe_port(client_.seq, subscription) < 0)
         return nullptr;
     connected_ = true;
+    owed_.startOver();
     return std::make_unique<Connection>(*this, *target);
 }
 
-// Each message as the events that carry its bytes, sent to whatever "out" is connected to.
+// Whatever is owed first, then the message, or the message kept to follow it.
 bool AlsaOutput::send(MessageBytes message)
+{
+    writeOwed();
+    bool refused = false;
+    const bool kept = owed_.send(message, [&](MessageBytes bytes) {
+        const auto written = write(bytes);
+        refused = written == Written::Refused;
+        return written != Written::NoRoom;
+    });
+    return kept && !refused;
+}
+
+void AlsaOutput::writeOwed()
+{
+    // A message refused for good is not owed any longer.
+    owed_.flush([this](MessageBytes message) { return write(message) != Written::NoRoom; });
+}
+
+// Each message as the events that carry its bytes, sent to whatever "out" is connected to.
+AlsaOutput::Written AlsaOutput::write(MessageBytes message)
 {
     // Each message stands alone: the encoder would complete one that begins with data bytes
     // with the status of the message before it.
     if (message.empty() || isDataByte(message.front()))
-        return false;
+        return Written::Refused;
     // A system exclusive message goes whole, as one event, as far as it fits the sequencer.
     if (message.size() > encoderBytes_) {
         if (snd_midi_event_resize_buffer(encoder_.get(), message.size()) < 0)
-            return false;
+            return Written::Refused;
         encoderBytes_ = message.size();
     }
     snd_midi_event_reset_encode(encoder_.get());
@@ -142,14 +166,18 @@ bool AlsaOutput::send(MessageBytes message)
             static_cast<long>(message.size() - sent), &event);
         // Bytes that end before their event does, or that no event carries, go nowhere.
         if (read <= 0 || event.type == SND_SEQ_EVENT_NONE)
-            return false;
+            return Written::Refused;
         sent += static_cast<std::size_t>(read);
-        // Written now or never: an event kept in alsa-lib's buffer would go out with a later
-        // message, to whatever port is connected then.
-        if (snd_seq_event_output_direct(client_.seq, &event) < 0)
-            return false;
+        // Written now or not at all: an event kept in alsa-lib's buffer would go out with a later
+        // message, to whatever port is connected then. Each message the program sends is one
+        // event, so a message without room is never written in part.
+        const int result = snd_seq_event_output_direct(client_.seq, &event);
+        if (result == -EAGAIN || result == -ENOMEM)
+            return Written::NoRoom;
+        if (result < 0)
+            return Written::Refused;
     }
-    return true;
+    return Written::Whole;
 }
 
 } // namespace tonalyx::midi

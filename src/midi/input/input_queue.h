@@ -2,7 +2,9 @@
 #pragma once
 
 #include "midi/midi_messages.h"
+#include "midi/owed_messages.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstddef>
@@ -26,14 +28,15 @@ public:
     // From the input's thread. Keeps one whole channel message (Note On and Off, pressures,
     // controllers, Program Change, pitch bend) and drops anything else: system exclusive, system
     // common and real-time messages, running status, data bytes. False when the message was
-    // dropped, for being of another kind or for the queue being full; full queues are counted.
+    // dropped, for being of another kind or for want of room. A full queue never drops what ends
+    // a sound: see OwedMessages for what it keeps and what it leaves out, and counts.
     bool push(MessageBytes message);
     // From the input's thread: the last source connected to the input has gone, so nothing will
     // release what it holds. Marked in order, after the messages it sent.
     void pushSourcesGone();
 
-    // From the GUI thread: every message pushed so far, oldest first, and `sourcesGone` where
-    // the sources went.
+    // From the GUI thread: every message pushed so far, oldest first, then what a full queue
+    // still owed, and `sourcesGone` where the sources went.
     template <typename Each, typename Gone> void drain(Each&& each, Gone&& sourcesGone)
     {
         clearWake();
@@ -48,7 +51,14 @@ public:
             ++tail;
         }
         tail_.store(tail, std::memory_order_release);
-        // Marked while the queue was full: after everything it held, which came before.
+        owed_.flush([&](MessageBytes message) {
+            ShortMessage owed;
+            owed.size = static_cast<std::uint8_t>(message.size());
+            std::copy(message.begin(), message.end(), owed.data.begin());
+            each(owed);
+            return true;
+        });
+        // Marked while the queue was full or owed: after everything that came before.
         if (goneUnqueued_.exchange(false, std::memory_order_acquire))
             sourcesGone();
     }
@@ -59,7 +69,8 @@ public:
 
     // Readable whenever messages are waiting.
     int wakeDescriptor() const { return wake_; }
-    std::uint64_t overflows() const { return overflows_.load(std::memory_order_relaxed); }
+    // Channel messages left out for want of room.
+    std::uint64_t overflows() const { return owed_.leftOut(); }
 
 private:
     // False when the queue is full.
@@ -70,7 +81,7 @@ private:
     std::array<ShortMessage, kCapacity> slots_ {};
     std::atomic<std::uint64_t> head_ { 0 }; // written by the input's thread
     std::atomic<std::uint64_t> tail_ { 0 }; // written by the GUI thread
-    std::atomic<std::uint64_t> overflows_ { 0 };
+    OwedMessages owed_;
     std::atomic<bool> goneUnqueued_ { false };
     int wake_ = -1;
 };

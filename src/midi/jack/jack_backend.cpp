@@ -83,6 +83,11 @@ std::uint64_t JackBackend::dropped() const
     return client_->dropped();
 }
 
+std::uint64_t JackBackend::leftOut() const
+{
+    return client_->leftOut();
+}
+
 std::unique_ptr<MidiBackend> makeJackBackend(
     const std::string& clientName, std::shared_ptr<JackCalls> calls)
 {

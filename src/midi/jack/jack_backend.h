@@ -34,6 +34,7 @@ public:
     // Messages sent that never went out: refused (the far end or the server had gone, no room
     // was left) or dropped unwritten.
     std::uint64_t dropped() const;
+    std::uint64_t leftOut() const override;
 
 private:
     class Connection;

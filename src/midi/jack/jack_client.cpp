@@ -355,4 +355,9 @@ std::uint64_t JackClient::dropped() const
     return core_->output.dropped();
 }
 
+std::uint64_t JackClient::leftOut() const
+{
+    return core_->output.leftOut();
+}
+
 } // namespace tonalyx::midi

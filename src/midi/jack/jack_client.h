@@ -65,6 +65,8 @@ public:
     bool serverGone() const;
     // Messages sent on any connection that did not go out; see JackOutput::dropped.
     std::uint64_t dropped() const;
+    // Of those, the ones left out for want of room; see JackOutput::leftOut.
+    std::uint64_t leftOut() const;
 
 private:
     struct Core;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "jack_output.h"
 
+#include <algorithm>
 #include <jack/jack.h>
 #include <jack/midiport.h>
 
@@ -20,12 +21,20 @@ bool JackOutput::send(std::uint32_t connection, std::span<const std::uint8_t> me
 {
     if (message.empty() || connection == 0 || gone_.load(std::memory_order_acquire)
         || linked_.load(std::memory_order_acquire) != connection
-        || message.size() > largestEvent_.load(std::memory_order_relaxed)
-        || !ring_.push(connection, message)) {
+        || message.size() > largestEvent_.load(std::memory_order_relaxed)) {
         dropped_.fetch_add(1, std::memory_order_relaxed);
         return false;
     }
-    return true;
+    if (connection != sendingOn_) {
+        // The device of the connection before heard none of what is sent now.
+        owed_.startOver();
+        sendingOn_ = connection;
+    }
+    const bool kept
+        = owed_.send(message, [&](MessageBytes queued) { return ring_.push(connection, queued); });
+    if (!kept)
+        dropped_.fetch_add(1, std::memory_order_relaxed);
+    return kept;
 }
 
 void JackOutput::serve(jack_port_t* port, std::uint32_t connection)
@@ -107,6 +116,17 @@ void JackOutput::writeQueued(void* buffer, std::uint32_t connection)
         ring_.copyFront({ event, front->size });
         ring_.pop();
     }
+    // After everything older, and before anything newer, which waits until all of it is written.
+    owed_.flush([buffer](MessageBytes message) {
+        // Asked for when it cannot fit, an event makes libjack complain on the terminal.
+        if (message.size() > jack_midi_max_event_size(buffer))
+            return false;
+        auto* event = jack_midi_event_reserve(buffer, 0, message.size());
+        if (event == nullptr)
+            return false;
+        std::copy(message.begin(), message.end(), event);
+        return true;
+    });
 }
 
 void JackOutput::dropQueued()
@@ -115,6 +135,7 @@ void JackOutput::dropQueued()
         ring_.pop();
         dropped_.fetch_add(1, std::memory_order_relaxed);
     }
+    dropped_.fetch_add(owed_.discard(), std::memory_order_relaxed);
 }
 
 } // namespace tonalyx::midi

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "message_ring.h"
+#include "midi/owed_messages.h"
 
 #include <atomic>
 #include <cstdint>
@@ -27,7 +28,8 @@ public:
     // Queues one whole message for the next period. False, and counted in dropped(), when it
     // cannot arrive: the connection is not in effect (it has not been made yet, its far end has
     // gone, the server has gone), the message is empty or larger than a period can carry, or
-    // there is no room left for it.
+    // there is no room left for it. With no room, what ends a sound is kept to follow as soon as
+    // there is, and a value a later one replaces is left out (see OwedMessages).
     bool send(std::uint32_t connection, std::span<const std::uint8_t> message);
 
     // --- The thread that talks to the server.
@@ -36,7 +38,7 @@ public:
     // The process thread saw `connection` in effect in its latest period.
     bool linked(std::uint32_t connection) const;
     // Nothing of what was sent is left to write.
-    bool drained() const { return ring_.empty(); }
+    bool drained() const { return ring_.empty() && !owed_.owing(); }
     // Writes nothing more: what is still queued is dropped.
     void stopServing();
     // Hands the port back; the process thread no longer looks at it once every period begun
@@ -51,12 +53,17 @@ public:
 
     // Messages refused by send() or dropped unwritten.
     std::uint64_t dropped() const { return dropped_.load(std::memory_order_relaxed); }
+    // Of those, the ones left out for want of room while the connection was in effect.
+    std::uint64_t leftOut() const { return owed_.leftOut(); }
 
 private:
     void writeQueued(void* buffer, std::uint32_t connection);
     void dropQueued();
 
     MessageRing ring_;
+    OwedMessages owed_;
+    // The sending thread's own: the connection its latest message was sent on.
+    std::uint32_t sendingOn_ = 0;
     std::atomic<jack_port_t*> port_ { nullptr };
     std::atomic<std::uint32_t> serving_ { 0 };
     std::atomic<std::uint32_t> linked_ { 0 };

@@ -13,6 +13,7 @@ using Bytes = std::vector<std::uint8_t>;
 using Messages = std::vector<Bytes>;
 
 Q_DECLARE_METATYPE(Messages)
+Q_DECLARE_METATYPE(Bytes)
 
 namespace {
 
@@ -113,12 +114,13 @@ private slots:
         QCOMPARE(queue.overflows(), refused);
     }
 
-    // A queue nobody drains keeps what it holds, drops and counts the rest rather than wait, and
-    // takes messages again once drained.
+    // A queue nobody drains keeps what it holds, drops and counts the Note Ons beyond rather than
+    // wait, and takes messages again once drained.
     void dropsWhenFull()
     {
         midi::InputQueue queue;
-        const auto pushed = numbered(midi::InputQueue::kCapacity + 10);
+        auto pushed = numbered(midi::InputQueue::kCapacity);
+        pushed.insert(pushed.end(), 10, Bytes { 0x91, 1, 100 });
         for (const auto& message : pushed)
             queue.push(message);
         const auto messages = drained(queue);
@@ -154,6 +156,41 @@ private slots:
         QVERIFY(woken(queue));
         QCOMPARE(drained(queue), expected);
         QCOMPARE(drained(queue), Messages {});
+    }
+
+    // A keyboard's flood fills the queue with program changes around the release of a held key:
+    // the release still arrives, after what came before it, followed by the last program, and
+    // every program change in between is counted as left out.
+    void neverDropsARelease_data()
+    {
+        QTest::addColumn<Bytes>("release");
+        QTest::addColumn<Bytes>("arrives");
+        QTest::newRow("Note Off") << Bytes { 0x80, 60, 64 } << Bytes { 0x90, 60, 0 };
+        QTest::newRow("Note On velocity 0") << Bytes { 0x90, 60, 0 } << Bytes { 0x90, 60, 0 };
+        QTest::newRow("sustain pedal let go") << Bytes { 0xB0, 64, 0 } << Bytes { 0xB0, 64, 0 };
+    }
+    void neverDropsARelease()
+    {
+        QFETCH(Bytes, release);
+        QFETCH(Bytes, arrives);
+        constexpr std::size_t kFlood = 10'000;
+        const auto program = [](std::size_t i) { return Bytes { 0xC0, std::uint8_t(i % 128) }; };
+        midi::InputQueue queue;
+        for (std::size_t i = 0; i < kFlood; ++i)
+            queue.push(program(i));
+        QVERIFY(queue.push(release));
+        for (std::size_t i = kFlood; i < 2 * kFlood; ++i)
+            queue.push(program(i));
+        Messages expected;
+        for (std::size_t i = 0; i < midi::InputQueue::kCapacity; ++i)
+            expected.push_back(program(i));
+        expected.push_back(arrives);
+        expected.push_back(program(2 * kFlood - 1));
+        QCOMPARE(drained(queue), expected);
+        QCOMPARE(queue.overflows(), 2 * kFlood - midi::InputQueue::kCapacity - 1);
+        // And it takes messages again as before.
+        QVERIFY(queue.push(Bytes { 0x90, 61, 1 }));
+        QCOMPARE(drained(queue), (Messages { { 0x90, 61, 1 } }));
     }
 };
 
