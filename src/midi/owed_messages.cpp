@@ -49,9 +49,8 @@ void OwedMessages::startOver()
     swallow_ = {};
 }
 
-bool OwedMessages::swallowed(MessageBytes message)
+bool OwedMessages::swallowed(const std::optional<ChannelMessage>& channel)
 {
-    const auto channel = readChannelMessage(message);
     if (!channel || !isRelease(*channel))
         return false;
     auto& word = swallow_[channel->channel][channel->data1 / 64];
@@ -63,9 +62,8 @@ bool OwedMessages::swallowed(MessageBytes message)
     return true;
 }
 
-void OwedMessages::passed(MessageBytes message)
+void OwedMessages::passed(const std::optional<ChannelMessage>& channel)
 {
-    const auto channel = readChannelMessage(message);
     if (!channel || (channel->kind != kNoteOn && channel->kind != kNoteOff))
         return;
     const auto bit = noteBit(channel->data1);
@@ -78,14 +76,13 @@ void OwedMessages::passed(MessageBytes message)
     }
 }
 
-bool OwedMessages::keep(MessageBytes message)
+bool OwedMessages::keep(MessageBytes message, const std::optional<ChannelMessage>& channel)
 {
     if (isGsReset(message)) {
         gsReset_.store(true, std::memory_order_relaxed);
         mark();
         return true;
     }
-    const auto channel = readChannelMessage(message);
     if (!channel) {
         leaveOut();
         return false;

@@ -2,12 +2,14 @@
 #pragma once
 
 #include "midi_messages.h"
+#include "midi_stream.h"
 #include "midi_vocabulary.h"
 
 #include <array>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <type_traits>
 
 namespace tonalyx::midi {
@@ -38,13 +40,15 @@ public:
     // left out for good.
     template <typename Push> bool send(MessageBytes message, Push&& push)
     {
-        if (swallowed(message))
+        // Read once: the writer may be JACK's process thread, with a flood to get through.
+        const auto channel = readChannelMessage(message);
+        if (swallowed(channel))
             return false;
         if (!owing() && push(message)) {
-            passed(message);
+            passed(channel);
             return true;
         }
-        return keep(message);
+        return keep(message, channel);
     }
     // A new stream begins on the writer's side: no note sent before is remembered as sounding.
     void startOver();
@@ -86,9 +90,10 @@ private:
     static constexpr std::size_t kSlots = 131;
     static constexpr std::uint16_t kNone = 0xFFFF;
 
-    bool swallowed(MessageBytes message);
-    void passed(MessageBytes message);
-    bool keep(MessageBytes message);
+    // `channel` is the message taken apart, when it is a channel message.
+    bool swallowed(const std::optional<ChannelMessage>& channel);
+    void passed(const std::optional<ChannelMessage>& channel);
+    bool keep(MessageBytes message, const std::optional<ChannelMessage>& channel);
     void mark();
     void leaveOut() { leftOut_.fetch_add(1, std::memory_order_relaxed); }
 
