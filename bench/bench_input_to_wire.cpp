@@ -6,7 +6,7 @@
 // into fixed storage, so what allocates is the program's or the toolkit's.
 #include "bench_main.h"
 #include "heap_counter.h"
-#include "midi/input/input_queue.h"
+#include "midi/input/input_route.h"
 #include "shown_program.h"
 
 #include <QApplication>
@@ -43,14 +43,14 @@ constexpr int kLongestPauseUs = 6000;
 // a keyboard's messages enter.
 class KeyboardAndRecorder final : public midi::MidiBackend {
 public:
-    midi::InputQueue* input() override { return &input_; }
+    midi::InputRoute* input() override { return &input_; }
     std::vector<midi::MidiPort> ports() override { return { { "recorder", "Bench recorder" } }; }
     std::unique_ptr<midi::MidiConnection> open(const std::string&) override
     {
         return std::make_unique<Connection>(*this);
     }
 
-    midi::InputQueue& queue() { return input_; }
+    midi::InputRoute& queue() { return input_; }
     std::uint64_t count() const { return count_; }
     const midi::ShortMessage& last() const { return last_; }
     Clock::time_point lastArrival() const { return lastArrival_; }
@@ -78,7 +78,7 @@ private:
         KeyboardAndRecorder& recorder_;
     };
 
-    midi::InputQueue input_;
+    midi::InputRoute input_;
     midi::ShortMessage last_;
     std::uint64_t count_ = 0;
     Clock::time_point lastArrival_ {};
@@ -91,7 +91,7 @@ class KeyboardThread {
 public:
     static constexpr std::size_t kMaxMessages = 2;
 
-    explicit KeyboardThread(midi::InputQueue& queue)
+    explicit KeyboardThread(midi::InputRoute& queue)
         : queue_(queue)
         , thread_([this] { run(); })
     { }
@@ -153,7 +153,7 @@ private:
             const auto allocations = bench::allocationsOfThisThread();
             result.firstPush = Clock::now();
             for (std::size_t i = 0; i < count; ++i)
-                result.accepted = queue_.push(messages[i].bytes()) && result.accepted;
+                queue_.push(messages[i].bytes());
             result.allocations = bench::allocationsOfThisThread() - allocations;
             lock.lock();
             result_ = result;
@@ -162,7 +162,7 @@ private:
         }
     }
 
-    midi::InputQueue& queue_;
+    midi::InputRoute& queue_;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::array<midi::ShortMessage, kMaxMessages> messages_ {};
@@ -302,43 +302,6 @@ void keyboardToWire(benchmark::State& state, KeyboardAndRecorder& recorder,
     report(state, figures);
 }
 
-// The same pushes into a queue of its own, drained by this thread asleep in poll() on the queue's
-// descriptor: the wake-up the system gives, without the event loop and the program.
-void queueAlone(benchmark::State& state)
-{
-    midi::InputQueue queue;
-    KeyboardThread keyboard(queue);
-    std::minstd_rand random(42);
-    std::uniform_int_distribution<int> pauses(kShortestPauseUs, kLongestPauseUs);
-    const midi::ShortMessage note { { 0x92, 60, 100 }, 3 };
-    bench::Samples woken;
-    woken.reserve(static_cast<std::size_t>(state.max_iterations));
-    for (int i = -kWarmUp; i < state.max_iterations; ++i) {
-        keyboard.play({ &note, 1 }, std::chrono::microseconds(pauses(random)));
-        pollfd watched { queue.wakeDescriptor(), POLLIN, 0 };
-        std::size_t drained = 0;
-        Clock::time_point arrival;
-        while (drained == 0) {
-            if (::poll(&watched, 1, int(kArrivalTimeout / std::chrono::milliseconds(1))) <= 0) {
-                state.SkipWithError("the queue did not wake its reader");
-                return;
-            }
-            queue.drain([&](const midi::ShortMessage&) {
-                arrival = Clock::now();
-                ++drained;
-            });
-        }
-        if (i >= 0)
-            woken.add(arrival - keyboard.played().firstPush);
-    }
-    for (auto _ : state)
-        state.SetIterationTime(1e-6 * woken.mean());
-    state.counters["p50_us"] = woken.percentile(0.50);
-    state.counters["p90_us"] = woken.percentile(0.90);
-    state.counters["p99_us"] = woken.percentile(0.99);
-    state.counters["max_us"] = woken.max();
-}
-
 constexpr midi::ShortMessage message(std::uint8_t status, std::uint8_t first, std::uint8_t second)
 {
     return { { status, first, second }, 3 };
@@ -391,9 +354,5 @@ int main(int argc, char** argv)
             });
         registered->Unit(benchmark::kMicrosecond)->UseManualTime()->Iterations(quick ? 3 : 1000);
     }
-    benchmark::RegisterBenchmark("InputToWire/queue-alone", queueAlone)
-        ->Unit(benchmark::kMicrosecond)
-        ->UseManualTime()
-        ->Iterations(quick ? 3 : 1000);
     return bench::runBenchmarks(argc, argv);
 }

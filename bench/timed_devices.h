@@ -29,7 +29,7 @@ public:
         , marks_(marks)
     { }
 
-    midi::InputQueue* input() override { return real_->input(); }
+    midi::InputRoute* input() override { return real_->input(); }
     std::vector<midi::MidiPort> ports() override { return real_->ports(); }
     std::unique_ptr<midi::MidiConnection> open(const std::string& identity) override
     {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "application.h"
 
-#include "midi/input/input_queue.h"
+#include "midi/input/input_route.h"
 #include "ui/key_shape.h"
 #include "ui/preview_button.h"
 #include "ui/tone_list_view.h"
@@ -25,13 +25,16 @@ Application::Application(midi::DeviceList& devices, shell::Platform& platform)
     , deviceCommands_(port_, device_, previewer_, readouts_, platform, lifecycle_)
 {
     window_.setCloseHandler([this] {
-        releaseHeldNotes();
-        return lifecycle_.shutDown(Lifecycle::Ending::ByWindow);
+        leaveDevice();
+        const bool ended = lifecycle_.shutDown(Lifecycle::Ending::ByWindow);
+        resumeAfterLeaving();
+        return ended;
     });
     QObject::connect(&window_.deviceSwitchButton(), &QPushButton::clicked, &window_, [this] {
-        pass([this] {
-            releaseHeldNotes();
+        gate_.pass([this] {
+            leaveDevice();
             deviceCommands_.switchToNextDevice();
+            resumeAfterLeaving();
         });
     });
     QObject::connect(&window_.gsResetButton(), &QPushButton::clicked, &window_,
@@ -47,17 +50,31 @@ void Application::start(settings::SettingsFile loaded)
     lifecycle_.startUp(std::move(loaded));
 }
 
+Application::~Application()
+{
+    for (auto* input : inputs_)
+        input->stopListening();
+}
+
 // Notes still held, by a preview (a key held on a button while the switch is pressed by another
 // key, say) or on a MIDI keyboard, end on the device being left, before it is closed.
-void Application::releaseHeldNotes()
+void Application::leaveDevice()
 {
+    live_.hold();
     previewer_.releaseHeld();
     thru_.releaseHeld();
 }
 
+// A close the user abandoned leaves the program running, and a switch ends on the next device.
+void Application::resumeAfterLeaving()
+{
+    if (!hasEnded() && gate_.isOpen())
+        live_.letThrough();
+}
+
 void Application::shutDownForSignal()
 {
-    releaseHeldNotes();
+    leaveDevice();
     lifecycle_.shutDown(Lifecycle::Ending::BySignal);
 }
 
@@ -85,8 +102,9 @@ void Application::bindButtonGrids()
             // sends nothing, so it need not wait for the settle time.
             for (const auto arrived :
                 { &ui::PreviewButton::pointerEntered, &ui::PreviewButton::focusArrived }) {
-                QObject::connect(button, arrived, &window_,
-                    [this, approached, value] { (previewer_.*approached)(value); });
+                QObject::connect(button, arrived, &window_, [this, approached, value] {
+                    live_.exclusive([=, this] { (previewer_.*approached)(value); });
+                });
             }
         }
     };
@@ -138,22 +156,19 @@ void Application::bindKeyboard()
     }
 }
 
-// Messages from the MIDI keyboards wake the GUI thread, which plays them in the order they came,
-// held back like any press while the device settles; so does the last keyboard going away, after
-// its last message.
+// The MIDI keyboards play on their inputs' own threads; the GUI thread only follows, showing a
+// selection their Program Changes made.
 void Application::listenToInputs(midi::DeviceList& devices)
 {
-    for (auto* queue : devices.inputs()) {
-        auto* notifier
-            = new QSocketNotifier(queue->wakeDescriptor(), QSocketNotifier::Read, &window_);
-        QObject::connect(notifier, &QSocketNotifier::activated, &window_, [this, queue] {
-            queue->drain(
-                [this](const midi::ShortMessage& message) {
-                    pass([this, message] { thru_.receive(message); });
-                },
-                [this] { pass([this] { thru_.sourcesGone(); }); });
-        });
-    }
+    inputs_ = devices.inputs();
+    for (auto* input : inputs_)
+        input->listen(live_);
+    auto* notifier
+        = new QSocketNotifier(readouts_.dueDescriptor(), QSocketNotifier::Read, &window_);
+    QObject::connect(notifier, &QSocketNotifier::activated, &window_, [this] {
+        if (readouts_.takeDue())
+            live_.exclusive([this] { previewer_.refreshReadouts(); });
+    });
 }
 
 } // namespace tonalyx::app

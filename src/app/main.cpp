@@ -20,9 +20,10 @@ namespace {
 
 // Once, as the program ends, rather than once per message: what a flood from an input made it
 // leave out, never a message that ends a sound.
-void tellWhatWasLeftOut(const tonalyx::midi::DeviceList& devices)
+void tellWhatWasLeftOut(
+    const tonalyx::midi::DeviceList& devices, const tonalyx::app::Application& app)
 {
-    if (const auto count = devices.leftOut(); count > 0)
+    if (const auto count = devices.leftOut() + app.inputLeftOut(); count > 0)
         std::fprintf(stderr,
             "tonalyx: %llu MIDI messages left out, more than the device could take: values that "
             "later ones replaced, and Note Ons with their own Note Offs\n",
@@ -73,11 +74,11 @@ int main(int argc, char* argv[])
     app.start(std::move(settings));
     endOnSignal.callIfRaised();
     if (app.hasEnded()) {
-        tellWhatWasLeftOut(*devices);
+        tellWhatWasLeftOut(*devices, app);
         return EXIT_SUCCESS;
     }
     app.window().show();
     const int status = QApplication::exec();
-    tellWhatWasLeftOut(*devices);
+    tellWhatWasLeftOut(*devices, app);
     return status;
 }

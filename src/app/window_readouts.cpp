@@ -18,9 +18,22 @@ QString toText(std::string_view bytes)
 void WindowReadouts::showSelection(
     std::string_view program, std::string_view bank, std::string_view toneName)
 {
+    if (std::this_thread::get_id() != guiThread_) {
+        if (!due_.exchange(true, std::memory_order_acq_rel))
+            wakeup_.raise();
+        return;
+    }
+    // Whatever was due is older than this.
+    due_.store(false, std::memory_order_release);
     window_.programReadout().setText(toText(program));
     window_.bankReadout().setText(toText(bank));
     window_.toneReadout().setText(toText(toneName));
+}
+
+bool WindowReadouts::takeDue()
+{
+    wakeup_.clear();
+    return due_.exchange(false, std::memory_order_acq_rel);
 }
 
 void WindowReadouts::showDeviceName(std::string_view name)

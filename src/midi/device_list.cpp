@@ -2,7 +2,6 @@
 #include "device_list.h"
 
 #include "device_name.h"
-#include "input/input_queue.h"
 
 #include <climits>
 
@@ -51,14 +50,14 @@ std::string DeviceList::name(std::int32_t device)
     return found != nullptr ? found->name : std::string();
 }
 
-std::vector<InputQueue*> DeviceList::inputs() const
+std::vector<InputRoute*> DeviceList::inputs() const
 {
-    std::vector<InputQueue*> queues;
+    std::vector<InputRoute*> routes;
     for (const auto& backend : backends_) {
-        if (auto* queue = backend->input())
-            queues.push_back(queue);
+        if (auto* route = backend->input())
+            routes.push_back(route);
     }
-    return queues;
+    return routes;
 }
 
 std::uint64_t DeviceList::leftOut() const
@@ -66,8 +65,6 @@ std::uint64_t DeviceList::leftOut() const
     std::uint64_t count = 0;
     for (const auto& backend : backends_) {
         count += backend->leftOut();
-        if (const auto* queue = backend->input())
-            count += queue->overflows();
     }
     return count;
 }

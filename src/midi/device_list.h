@@ -33,8 +33,8 @@ public:
     // waits for what is left of it. Nothing else may be asked of the list meanwhile.
     void openAhead(std::int32_t device);
     // The program's input ports, one for each system that has one.
-    std::vector<InputQueue*> inputs() const;
-    // Messages left out for want of room so far, on the way in and on the way out.
+    std::vector<InputRoute*> inputs() const;
+    // Messages its outputs left out for want of room so far.
     std::uint64_t leftOut() const;
 
 private:

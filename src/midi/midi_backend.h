@@ -37,7 +37,7 @@ public:
     virtual void prepare(std::int32_t /*bank*/, std::int32_t /*program*/) { }
 };
 
-class InputQueue;
+class InputRoute;
 
 // One way of reaching synthesisers: the built-in synth, the ALSA sequencer, a JACK server.
 class MidiBackend {
@@ -45,7 +45,7 @@ public:
     virtual ~MidiBackend() = default;
     // Where the messages of the program's own input port on this system arrive, for the whole
     // run; nothing for a system without one.
-    virtual InputQueue* input() { return nullptr; }
+    virtual InputRoute* input() { return nullptr; }
     // The ports this backend offers now, in the order a user should see them.
     virtual std::vector<MidiPort> ports() = 0;
     // Nothing when the port is gone or refuses to be opened.

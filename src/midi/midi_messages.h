@@ -3,6 +3,7 @@
 
 #include "midi_vocabulary.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -23,6 +24,16 @@ struct ShortMessage {
     constexpr MessageBytes bytes() const { return { data.data(), size }; }
     friend constexpr bool operator==(const ShortMessage&, const ShortMessage&) = default;
 };
+
+// The first three bytes of `bytes`, as one message: a whole channel message is never longer.
+constexpr ShortMessage shortMessageOf(MessageBytes bytes)
+{
+    ShortMessage message;
+    message.size = static_cast<std::uint8_t>(std::min<std::size_t>(bytes.size(), 3));
+    for (std::size_t i = 0; i < message.size; ++i)
+        message.data[i] = bytes[i];
+    return message;
+}
 
 namespace detail {
 // A data byte with its top bit set would read as a status byte on the wire, so only the low

@@ -175,8 +175,9 @@ private slots:
             play(played);
         });
         QCOMPARE(testing::joined(events), expected);
+        // The window follows what the keyboard selected, a moment after the device has it.
         if (!shown.isEmpty())
-            QCOMPARE(readouts(), shown);
+            QTRY_COMPARE(readouts(), shown);
         QVERIFY(capture_->takeEvents(kDeviceB).empty());
     }
 

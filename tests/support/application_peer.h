@@ -11,9 +11,10 @@ struct ApplicationPeer {
     {
         return application.device_;
     }
-    static const selection::SelectionState& selection(const app::Application& application)
+    // Taken as the GUI thread takes it: the keyboards' threads change it too.
+    static selection::SelectionState selection(app::Application& application)
     {
-        return application.previewer_.state();
+        return application.live_.exclusive([&] { return application.previewer_.state(); });
     }
 };
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "midi/device_list.h"
-#include "midi/input/input_queue.h"
+#include "midi/input/input_route.h"
 #include "midi/midi_backend.h"
 
 #include <cstdint>
@@ -16,7 +16,8 @@ namespace tonalyx::testing {
 using Bytes = std::vector<std::uint8_t>;
 
 // A backend whose ports record every open, message and close in order, with the device's number
-// and the bytes, and can be told which opens fail. Its input is a queue the test plays into.
+// and the bytes, and can be told which opens fail. Its input is played into by the test, on the
+// test's thread.
 class RecordingBackend final : public midi::MidiBackend {
 public:
     enum class CallKind { Open, Send, Close };
@@ -59,7 +60,8 @@ public:
 
     // What a MIDI keyboard connected to the program's input would send.
     void play(const Bytes& message) { input_.push(message); }
-    midi::InputQueue* input() override { return &input_; }
+    void sourcesGone() { input_.pushSourcesGone(); }
+    midi::InputRoute* input() override { return &input_; }
 
     std::vector<midi::MidiPort> ports() override;
     std::unique_ptr<midi::MidiConnection> open(const std::string& identity) override;
@@ -70,7 +72,7 @@ private:
     std::vector<std::string> names_;
     std::set<std::int32_t> failingOpens_;
     std::vector<Call> calls_;
-    midi::InputQueue input_;
+    midi::InputRoute input_;
     std::vector<Preparation> preparations_;
 };
 

@@ -43,7 +43,7 @@ struct RunningProgram {
         return platform.executablePath().string() + ".ini";
     }
     app::CurrentDevice& currentDevice() { return ApplicationPeer::currentDevice(*app); }
-    const selection::SelectionState& selection() const { return ApplicationPeer::selection(*app); }
+    selection::SelectionState selection() { return ApplicationPeer::selection(*app); }
 
     // Every message sent since the last clear, as wire bytes.
     std::vector<Bytes> sentMessages() const { return devices.recorder().sentMessages(); }

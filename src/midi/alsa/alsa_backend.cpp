@@ -35,7 +35,7 @@ public:
         , output_(opened, clientName)
     { }
 
-    InputQueue* input() override { return &client_->queue(); }
+    InputRoute* input() override { return &client_->route(); }
     std::vector<MidiPort> ports() override { return output_.ports(); }
     std::uint64_t leftOut() const override { return output_.leftOut(); }
     std::unique_ptr<MidiConnection> open(const std::string& identity) override

@@ -23,7 +23,7 @@ namespace {
 // How long the end of the program waits for the reader to finish.
 constexpr std::chrono::milliseconds kFarewell { 500 };
 // Room for the longest event decoded whole: a 14-bit controller or an (N)RPN, four controllers.
-// Longer ones (system exclusive) do not fit and are dropped, as the queue would drop them.
+// Longer ones (system exclusive) do not fit and are dropped, as the input would drop them.
 constexpr std::size_t kDecodedBytes = 16;
 constexpr int kMaxDescriptors = 8;
 constexpr unsigned int kPortType = SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION;
@@ -36,7 +36,7 @@ constexpr int kOutPort = 1;
 // Everything the thread touches. The thread holds it too, so that it outlives the AlsaClient when
 // the thread is left to finish on its own.
 struct AlsaClient::Reader {
-    InputQueue queue;
+    InputRoute route;
     std::string name;
     int ownClient = -1;
     // Connections to "in" from other ports than the sequencer's own announcements.
@@ -92,7 +92,7 @@ void AlsaClient::Reader::run(const std::string& name)
         settle(std::nullopt);
         return;
     }
-    // Every message whole, with its status byte, as the queue takes them.
+    // Every message whole, with its status byte, as the input takes them.
     snd_midi_event_no_status(decoder.get(), 1);
     ownClient = snd_seq_client_id(seq.get());
     settle(Opened { seq.get(), ownClient, kOutPort });
@@ -170,10 +170,10 @@ void AlsaClient::Reader::read(snd_seq_t* seq, snd_midi_event_t* decoder)
         std::array<std::uint8_t, kDecodedBytes> bytes;
         const long size = snd_midi_event_decode(decoder, bytes.data(), bytes.size(), event);
         // One event may decode to several messages (a 14-bit controller is two): each goes
-        // into the queue on its own.
+        // on on its own.
         if (size > 0)
             forEachMessage(MessageBytes(bytes.data(), static_cast<std::size_t>(size)),
-                [this](MessageBytes message) { queue.push(message); });
+                [this](MessageBytes message) { route.push(message); });
     }
 }
 
@@ -226,7 +226,7 @@ void AlsaClient::Reader::announced(snd_seq_t* seq, const snd_seq_event_t& event)
     }
     const bool connected = sourcesOf(seq, ownClient, kInPort) > 0;
     if (sourcesConnected && !connected)
-        queue.pushSourcesGone();
+        route.pushSourcesGone();
     sourcesConnected = connected;
 }
 
@@ -287,9 +287,9 @@ std::optional<AlsaClient::Opened> AlsaClient::waitUntilOpen(std::chrono::millise
     return reader_->opened;
 }
 
-InputQueue& AlsaClient::queue()
+InputRoute& AlsaClient::route()
 {
-    return reader_->queue;
+    return reader_->route;
 }
 
 } // namespace tonalyx::midi

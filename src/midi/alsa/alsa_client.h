@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "midi/input/input_queue.h"
+#include "midi/input/input_route.h"
 
 #include <alsa/asoundlib.h>
 #include <chrono>
@@ -18,7 +18,7 @@ namespace tonalyx::midi {
 // and then reads "in", so that the thread that makes the client waits for the sequencer only as
 // long as it chooses to; when the sequencer cannot be opened, there is no client.
 //
-// The reader copies each event's bytes into the queue without allocating, and takes no
+// The reader hands each event's bytes on, on its own thread and without allocating, and takes no
 // sequencer queue for time stamps it would not use.
 class AlsaClient {
 public:
@@ -42,8 +42,8 @@ public:
     // nothing when it could not be opened, or not that soon.
     std::optional<Opened> waitUntilOpen(std::chrono::milliseconds wait);
 
-    // Where the channel messages played into "in" arrive; the GUI thread drains it.
-    InputQueue& queue();
+    // Where the channel messages played into "in" go, on the reader's thread.
+    InputRoute& route();
 
 private:
     struct Reader;

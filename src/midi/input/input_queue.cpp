@@ -5,20 +5,8 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <sys/eventfd.h>
-#include <unistd.h>
 
 namespace tonalyx::midi {
-
-InputQueue::InputQueue()
-    : wake_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
-{ }
-
-InputQueue::~InputQueue()
-{
-    if (wake_ >= 0)
-        ::close(wake_);
-}
 
 bool InputQueue::push(MessageBytes message)
 {
@@ -27,7 +15,7 @@ bool InputQueue::push(MessageBytes message)
         return false;
     if (!owed_.send(message, [this](MessageBytes queued) { return pushSlot(queued); }))
         return false;
-    wake();
+    wake_.raise();
     return true;
 }
 
@@ -37,7 +25,7 @@ void InputQueue::pushSourcesGone()
     // mark must follow it, and what is owed is drained after the queue.
     if (owed_.owing() || !pushSlot({}))
         goneUnqueued_.store(true, std::memory_order_release);
-    wake();
+    wake_.raise();
 }
 
 bool InputQueue::pushSlot(MessageBytes message)
@@ -50,19 +38,6 @@ bool InputQueue::pushSlot(MessageBytes message)
     std::copy(message.begin(), message.end(), slot.data.begin());
     head_.store(head + 1, std::memory_order_release);
     return true;
-}
-
-void InputQueue::wake()
-{
-    // A counter, never blocking: at worst the GUI thread wakes once for many messages.
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const auto written = ::write(wake_, &one, sizeof one);
-}
-
-void InputQueue::clearWake()
-{
-    std::uint64_t count = 0;
-    [[maybe_unused]] const auto read = ::read(wake_, &count, sizeof count);
 }
 
 } // namespace tonalyx::midi

@@ -3,6 +3,7 @@
 
 #include "midi/midi_messages.h"
 #include "midi/owed_messages.h"
+#include "wakeup.h"
 
 #include <algorithm>
 #include <array>
@@ -13,15 +14,14 @@
 
 namespace tonalyx::midi {
 
-// Channel messages from one input's own thread (a JACK process callback, a sequencer reader) to
-// the GUI thread, which plays and shows them. One thread pushes, one drains; neither locks,
-// allocates or waits. The GUI thread is woken through a file descriptor it can watch.
+// Channel messages kept in order, bounded, from one thread to another or for later: what an input
+// plays while the device cannot take it yet. One thread pushes, one drains; neither locks,
+// allocates or waits. The draining thread may be woken through a file descriptor it can watch.
 class InputQueue {
 public:
     static constexpr std::size_t kCapacity = 4096;
 
-    InputQueue();
-    ~InputQueue();
+    InputQueue() = default;
     InputQueue(const InputQueue&) = delete;
     InputQueue& operator=(const InputQueue&) = delete;
 
@@ -39,7 +39,7 @@ public:
     // still owed, and `sourcesGone` where the sources went.
     template <typename Each, typename Gone> void drain(Each&& each, Gone&& sourcesGone)
     {
-        clearWake();
+        wake_.clear();
         auto tail = tail_.load(std::memory_order_relaxed);
         const auto head = head_.load(std::memory_order_acquire);
         while (tail != head) {
@@ -52,10 +52,7 @@ public:
         }
         tail_.store(tail, std::memory_order_release);
         owed_.flush([&](MessageBytes message) {
-            ShortMessage owed;
-            owed.size = static_cast<std::uint8_t>(message.size());
-            std::copy(message.begin(), message.end(), owed.data.begin());
-            each(owed);
+            each(shortMessageOf(message));
             return true;
         });
         // Marked while the queue was full or owed: after everything that came before.
@@ -68,22 +65,20 @@ public:
     }
 
     // Readable whenever messages are waiting.
-    int wakeDescriptor() const { return wake_; }
+    int wakeDescriptor() const { return wake_.descriptor(); }
     // Channel messages left out for want of room.
     std::uint64_t overflows() const { return owed_.leftOut(); }
 
 private:
     // False when the queue is full.
     bool pushSlot(MessageBytes message);
-    void wake();
-    void clearWake();
 
     std::array<ShortMessage, kCapacity> slots_ {};
     std::atomic<std::uint64_t> head_ { 0 }; // written by the input's thread
     std::atomic<std::uint64_t> tail_ { 0 }; // written by the GUI thread
     OwedMessages owed_;
     std::atomic<bool> goneUnqueued_ { false };
-    int wake_ = -1;
+    Wakeup wake_;
 };
 
 } // namespace tonalyx::midi

@@ -55,7 +55,7 @@ JackBackend::JackBackend(std::unique_ptr<JackClient> client)
 
 JackBackend::~JackBackend() = default;
 
-InputQueue* JackBackend::input()
+InputRoute* JackBackend::input()
 {
     return &client_->input();
 }

@@ -23,7 +23,7 @@ public:
     ~JackBackend() override;
 
     // The input port "Tonalyx:in" of the program's client, for the whole run.
-    InputQueue* input() override;
+    InputRoute* input() override;
     // In the server's order, except the program's own ports.
     std::vector<MidiPort> ports() override;
     // Returns once what is sent arrives, or nothing when the port is gone, refuses, or the

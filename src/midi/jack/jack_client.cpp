@@ -93,8 +93,10 @@ int JackClient::Core::process(jack_nframes_t frames, void* self)
 {
     auto& core = *static_cast<Core*>(self);
     core.periodsBegun.fetch_add(1, std::memory_order_seq_cst);
-    core.output.process(frames);
+    // The input first: what it plays goes out in this very period, as through a direct
+    // connection, rather than one period later.
     core.input.process(frames);
+    core.output.process(frames);
     core.periodsEnded.fetch_add(1, std::memory_order_release);
     return 0;
 }
@@ -340,9 +342,9 @@ bool JackClient::isOwnPort(std::string_view name) const
             && rest[3] == ':');
 }
 
-InputQueue& JackClient::input()
+InputRoute& JackClient::input()
 {
-    return core_->input.queue();
+    return core_->input.route();
 }
 
 bool JackClient::serverGone() const

@@ -12,7 +12,7 @@
 
 namespace tonalyx::midi {
 
-class InputQueue;
+class InputRoute;
 
 // The program's one JACK client, made when the JACK backend is and kept for the whole run. Its
 // process callback moves MIDI between the program and the server: out through the one output
@@ -50,7 +50,7 @@ public:
     std::vector<std::string> midiInputs() const;
 
     // What arrives at the input port "in", for the whole life of the client and a little beyond.
-    InputQueue& input();
+    InputRoute& input();
 
     // Registers the output port and connects it to the input port `target`. Returns once the
     // process thread has seen a period with the connection in effect, or at `deadline`.

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "jack_input.h"
 
+#include "jack_output.h"
+
 #include <jack/jack.h>
 #include <jack/midiport.h>
 
@@ -21,12 +23,13 @@ void JackInput::process(std::uint32_t frames)
         jack_midi_event_t event;
         if (jack_midi_event_get(&event, buffer, i) != 0)
             continue;
-        // One message per event, as JACK carries MIDI; the queue keeps the channel messages.
-        queue_.push({ event.buffer, event.size });
+        // One message per event, as JACK carries MIDI; the route passes on channel messages.
+        const JackOutput::SentAtFrame at(event.time);
+        route_.push({ event.buffer, event.size });
     }
     // Disconnected, or its client gone: no source is left to release what it holds.
     if (wasConnected_ && !connected)
-        queue_.pushSourcesGone();
+        route_.pushSourcesGone();
     wasConnected_ = connected;
 }
 

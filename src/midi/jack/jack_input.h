@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "midi/input/input_queue.h"
+#include "midi/input/input_route.h"
 
 #include <atomic>
 #include <cstdint>
@@ -9,10 +9,10 @@
 
 namespace tonalyx::midi {
 
-// The program's JACK MIDI input port "in", from the events the process thread finds in it each
-// period to the queue the GUI thread drains. The port is registered once, before the client is
-// activated, and kept for the whole run: a keyboard connected to it stays connected through every
-// device switch.
+// The program's JACK MIDI input port "in": the events the process thread finds in it each period
+// are passed on in that very period, on that thread. The port is registered once, before the client
+// is activated, and kept for the whole run: a keyboard connected to it stays connected through
+// every device switch.
 class JackInput {
 public:
     // --- The thread that talks to the server, before the client is activated.
@@ -23,16 +23,17 @@ public:
     // what arrives is dropped until it is not.
     void setFedBack(bool fedBack) { fedBack_.store(fedBack, std::memory_order_release); }
 
-    // --- The process thread, once every period. Neither allocates, locks nor waits: each event
-    // is copied into the queue, whose wake-up is the only system call. The period in which the
-    // last connection to the port has gone marks the sources gone in the queue.
+    // --- The process thread, once every period, before the output's turn. Allocates nothing:
+    // each event is handed on at once, with its frame in the period: what it makes the program send
+    // goes out in this period, at that frame. The period in which the last connection to the port
+    // has gone tells the listener the sources have gone.
     void process(std::uint32_t frames);
 
-    // --- The GUI thread.
-    InputQueue& queue() { return queue_; }
+    // --- Whoever listens.
+    InputRoute& route() { return route_; }
 
 private:
-    InputQueue queue_;
+    InputRoute route_;
     std::atomic<jack_port_t*> port_ { nullptr };
     std::atomic<bool> fedBack_ { false };
     bool wasConnected_ = false; // the process thread's own

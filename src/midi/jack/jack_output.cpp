@@ -8,10 +8,23 @@
 namespace tonalyx::midi {
 
 namespace {
-// Room for some 5,000 messages of the GS reset's size: far more than a period of a busy server
-// can fall behind by.
-constexpr std::size_t kRingBytes = 1 << 16;
+// Room for some 5,000 messages of the GS reset's size, with their headers: far more than a period
+// of a busy server can fall behind by.
+constexpr std::size_t kRingBytes = 1 << 17;
+
+// The frame of the event the process thread is passing through, if it is; 0 on other threads.
+thread_local std::uint32_t sentAtFrame = 0;
 } // namespace
+
+JackOutput::SentAtFrame::SentAtFrame(std::uint32_t frame)
+{
+    sentAtFrame = frame;
+}
+
+JackOutput::SentAtFrame::~SentAtFrame()
+{
+    sentAtFrame = 0;
+}
 
 JackOutput::JackOutput()
     : ring_(kRingBytes)
@@ -30,8 +43,8 @@ bool JackOutput::send(std::uint32_t connection, std::span<const std::uint8_t> me
         owed_.startOver();
         sendingOn_ = connection;
     }
-    const bool kept
-        = owed_.send(message, [&](MessageBytes queued) { return ring_.push(connection, queued); });
+    const bool kept = owed_.send(
+        message, [&](MessageBytes queued) { return ring_.push(connection, queued, sentAtFrame); });
     if (!kept)
         dropped_.fetch_add(1, std::memory_order_relaxed);
     return kept;
@@ -88,11 +101,14 @@ void JackOutput::process(std::uint32_t frames)
     }
     largestEvent_.store(jack_midi_max_event_size(buffer), std::memory_order_relaxed);
     linked_.store(connection, std::memory_order_release);
-    writeQueued(buffer, connection);
+    writeQueued(buffer, frames, connection);
 }
 
-void JackOutput::writeQueued(void* buffer, std::uint32_t connection)
+void JackOutput::writeQueued(void* buffer, std::uint32_t frames, std::uint32_t connection)
 {
+    // Events go into a period's buffer in the order of their frames: one sent at its input's
+    // frame may follow one sent from another thread for the period's start, and goes no earlier.
+    std::uint32_t frame = 0;
     while (const auto front = ring_.front()) {
         if (front->tag != connection) {
             // Sent on a connection that has ended.
@@ -110,18 +126,19 @@ void JackOutput::writeQueued(void* buffer, std::uint32_t connection)
             dropped_.fetch_add(1, std::memory_order_relaxed);
             continue;
         }
-        auto* event = jack_midi_event_reserve(buffer, 0, front->size);
+        frame = std::clamp(front->frame, frame, frames - 1);
+        auto* event = jack_midi_event_reserve(buffer, frame, front->size);
         if (event == nullptr)
             return;
         ring_.copyFront({ event, front->size });
         ring_.pop();
     }
     // After everything older, and before anything newer, which waits until all of it is written.
-    owed_.flush([buffer](MessageBytes message) {
+    owed_.flush([buffer, frame](MessageBytes message) {
         // Asked for when it cannot fit, an event makes libjack complain on the terminal.
         if (message.size() > jack_midi_max_event_size(buffer))
             return false;
-        auto* event = jack_midi_event_reserve(buffer, 0, message.size());
+        auto* event = jack_midi_event_reserve(buffer, frame, message.size());
         if (event == nullptr)
             return false;
         std::copy(message.begin(), message.end(), event);

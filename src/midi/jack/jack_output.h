@@ -51,13 +51,24 @@ public:
     // --- The process thread, once every period.
     void process(std::uint32_t frames);
 
+    // On the process thread, while an event that arrived in this period is passed through:
+    // whatever is sent meanwhile goes out in this period, at that event's frame, rather than at
+    // the start of the next one.
+    class SentAtFrame {
+    public:
+        explicit SentAtFrame(std::uint32_t frame);
+        ~SentAtFrame();
+        SentAtFrame(const SentAtFrame&) = delete;
+        SentAtFrame& operator=(const SentAtFrame&) = delete;
+    };
+
     // Messages refused by send() or dropped unwritten.
     std::uint64_t dropped() const { return dropped_.load(std::memory_order_relaxed); }
     // Of those, the ones left out for want of room while the connection was in effect.
     std::uint64_t leftOut() const { return owed_.leftOut(); }
 
 private:
-    void writeQueued(void* buffer, std::uint32_t connection);
+    void writeQueued(void* buffer, std::uint32_t frames, std::uint32_t connection);
     void dropQueued();
 
     MessageRing ring_;

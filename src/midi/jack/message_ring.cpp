@@ -33,14 +33,15 @@ void MessageRing::copyOut(std::size_t at, void* to, std::size_t size) const
     std::memcpy(static_cast<std::uint8_t*>(to) + first, bytes_.get(), size - first);
 }
 
-bool MessageRing::push(std::uint32_t tag, std::span<const std::uint8_t> message)
+bool MessageRing::push(
+    std::uint32_t tag, std::span<const std::uint8_t> message, std::uint32_t frame)
 {
     const auto written = written_.load(std::memory_order_relaxed);
     // Acquire: the reader's copying out of the space it freed is over.
     const auto queued = written - read_.load(std::memory_order_acquire);
     if (message.size() > largestMessage() || kHeaderSize + message.size() > capacity_ - queued)
         return false;
-    const Header header { tag, static_cast<std::uint32_t>(message.size()) };
+    const Header header { tag, static_cast<std::uint32_t>(message.size()), frame };
     copyIn(written, &header, kHeaderSize);
     copyIn(written + kHeaderSize, message.data(), message.size());
     // Release: header and bytes become visible to the reader together.
@@ -55,7 +56,7 @@ std::optional<MessageRing::Front> MessageRing::front() const
         return std::nullopt;
     Header header {};
     copyOut(read, &header, kHeaderSize);
-    return Front { header.tag, header.size };
+    return Front { header.tag, header.size, header.frame };
 }
 
 void MessageRing::copyFront(std::span<std::uint8_t> to) const

@@ -25,12 +25,15 @@ public:
     std::size_t largestMessage() const { return capacity_ - kHeaderSize; }
 
     // The writer's side. False, and nothing written, when the whole message does not fit now.
-    bool push(std::uint32_t tag, std::span<const std::uint8_t> message);
+    // `frame` is where in its period the message is due, for one pushed by the reader's own
+    // thread during the period; 0 is the period's start.
+    bool push(std::uint32_t tag, std::span<const std::uint8_t> message, std::uint32_t frame = 0);
 
     // The reader's side: the oldest message, its bytes copied out, and taking it away.
     struct Front {
         std::uint32_t tag;
         std::size_t size;
+        std::uint32_t frame;
     };
     std::optional<Front> front() const;
     void copyFront(std::span<std::uint8_t> to) const;
@@ -42,6 +45,7 @@ private:
     struct Header {
         std::uint32_t tag;
         std::uint32_t size;
+        std::uint32_t frame;
     };
     static constexpr std::size_t kHeaderSize = sizeof(Header);
 

@@ -9,6 +9,7 @@
 #include "midi/alsa/alsa_handles.h"
 #include "midi/alsa/sequencer_ports.h"
 #include "midi/input/input_queue.h"
+#include "midi/input/input_route.h"
 #include "midi/midi_out_port.h"
 #include "midi/system_devices.h"
 #include "selection/held_notes.h"
@@ -213,7 +214,14 @@ struct ShownTone final : selection::Readouts {
     std::string tone;
 };
 
-// Plays what reaches the input into `thru` as the GUI thread does, until `count` messages (the
+// What reaches the input, kept for the test's thread to play.
+struct KeptInput final : midi::InputSink {
+    void receive(midi::MessageBytes message) override { queue.push(message); }
+    void sourcesGone() override { queue.pushSourcesGone(); }
+    midi::InputQueue queue;
+};
+
+// Plays what reaches the input into `thru`, until `count` messages (the
 // sources going away counting as one) have or `wait` has passed; the number played.
 std::size_t playInto(midi::InputQueue& queue, selection::MidiThru& thru, std::size_t count,
     std::chrono::milliseconds wait = std::chrono::seconds(10))
@@ -339,7 +347,9 @@ int main()
 
     // A keyboard connected by name to the program's input plays on Midi Through, channel 1,
     // through the selection logic as the GUI thread runs it.
-    auto& queue = *devices->inputs().front();
+    KeptInput kept;
+    devices->inputs().front()->listen(kept);
+    auto& queue = kept.queue;
     ShownTone shown;
     selection::HeldNotes held;
     selection::Previewer previewer(port, shown, held);
@@ -410,6 +420,7 @@ int main()
     if (sentOnce != once)
         std::printf("expected %s\nreceived %s\n", hex(once).c_str(), hex(sentOnce).c_str());
     port.close();
+    devices->inputs().front()->stopListening();
 
     std::printf("%d passed, %d failed\n", passed, failed);
     return failed == 0 ? 0 : 1;
