@@ -20,7 +20,7 @@ purpose="${1:-run}"
 run_packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev libx11-dev libasound2-dev libfluidsynth-dev libglib2.0-dev
-  libpulse-dev libjack-jackd2-dev
+  libpulse-dev libjack-jackd2-dev libdbus-1-dev
   fluid-soundfont-gm fluid-soundfont-gs fonts-ipafont-gothic
 )
 # To make the Debian package: dpkg-shlibdeps finds its dependencies, `file` finds its binaries.

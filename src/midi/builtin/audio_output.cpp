@@ -29,6 +29,7 @@ std::unique_ptr<AudioOutput> startAudioOutput(const std::shared_ptr<SynthCore>& 
         if (name == "pulseaudio") {
             PulseAudioOutput::Options options;
             options.openTimeout = left;
+            options.onRenderThread = [core] { core->renderPriority.promoteThisThread(); };
             if (auto output = PulseAudioOutput::open(*core->synth, std::move(options)))
                 return output;
         } else if (auto output = FluidDriverOutput::start(core, name, jack, deadline)) {

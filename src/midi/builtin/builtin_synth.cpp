@@ -47,6 +47,10 @@ FluidSettings makeSettings()
     // Under JACK the synth's outputs go to the speakers, not to an unconnected port.
     fluid_settings_setint(s, "audio.jack.autoconnect", 1);
     fluid_settings_setstr(s, "audio.jack.id", "Tonalyx synth");
+    // FluidSynth's ALSA driver would ask for SCHED_FIFO 60 itself, above a JACK server's own
+    // threads, and fail silently where it may not: the rendering threads get their priority
+    // from the output instead, the same way whichever output plays (render_priority.h).
+    fluid_settings_setint(s, "audio.realtime-prio", 0);
     return settings;
 }
 
@@ -119,8 +123,8 @@ std::unique_ptr<BuiltInSynth> BuiltInSynth::load(
     // Every channel selects its preset once, from all the fonts: only those presets' samples
     // are read, where selecting them after each font would read some of every font's.
     fluid_synth_program_reset(synth.get());
-    return std::unique_ptr<BuiltInSynth>(new BuiltInSynth(
-        std::make_shared<SynthCore>(SynthCore { std::move(settings), std::move(synth) })));
+    return std::unique_ptr<BuiltInSynth>(
+        new BuiltInSynth(std::make_shared<SynthCore>(std::move(settings), std::move(synth))));
 }
 
 bool BuiltInSynth::startAudio(

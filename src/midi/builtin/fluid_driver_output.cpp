@@ -15,13 +15,29 @@ namespace tonalyx::midi {
 struct FluidDriverOutput::Driver {
     enum class State { Starting, Running, Failed, Abandoned };
 
-    explicit Driver(std::shared_ptr<SynthCore> synthCore)
+    Driver(std::shared_ptr<SynthCore> synthCore, bool ownsItsThread)
         : core(std::move(synthCore))
         , feed(*core->synth)
+        , promotesItsThread(ownsItsThread)
     { }
+
+    // For new_fluid_audio_driver2, on the driver's audio thread.
+    static int render(void* self, int frames, int inputs, float* in[], int outputs, float* out[])
+    {
+        auto& driver = *static_cast<Driver*>(self);
+        if (driver.promotesItsThread && !driver.promoted) {
+            driver.promoted = true;
+            driver.core->renderPriority.promoteThisThread();
+        }
+        return SynthFeed::renderForDriver(&driver.feed, frames, inputs, in, outputs, out);
+    }
 
     const std::shared_ptr<SynthCore> core;
     SynthFeed feed;
+    // A thread of FluidSynth's own (ALSA) is given its priority as it renders its first block;
+    // JACK's process thread is the server's, real-time when the server is, and never waits.
+    const bool promotesItsThread;
+    bool promoted = false; // the audio thread only
     std::mutex mutex;
     std::condition_variable changed;
     State state = State::Starting; // guarded by mutex
@@ -44,8 +60,7 @@ void FluidDriverOutput::run(
     const bool serverRuns = name != "jack" || jackServerRunning(jack);
     if (serverRuns && !abandoned()
         && fluid_settings_setstr(settings, "audio.driver", name.c_str()) == FLUID_OK) {
-        started.reset(
-            new_fluid_audio_driver2(settings, &SynthFeed::renderForDriver, &shared->feed));
+        started.reset(new_fluid_audio_driver2(settings, &Driver::render, shared.get()));
     }
     {
         const std::lock_guard lock(shared->mutex);
@@ -60,7 +75,7 @@ void FluidDriverOutput::run(
 std::unique_ptr<FluidDriverOutput> FluidDriverOutput::start(std::shared_ptr<SynthCore> core,
     const std::string& name, std::shared_ptr<JackCalls> jack, Clock::time_point deadline)
 {
-    auto shared = std::make_shared<Driver>(std::move(core));
+    auto shared = std::make_shared<Driver>(std::move(core), name != "jack");
     try {
         std::thread([shared, name, jack] { run(shared, name, *jack); }).detach();
     } catch (const std::system_error&) {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "preset_keeper.h"
 
+#include "midi/realtime/thread_scheduling.h"
+
 #include <algorithm>
 #include <pthread.h>
 #include <utility>
@@ -51,6 +53,9 @@ void PresetKeeper::readAhead(int bank, int program)
 void PresetKeeper::run(std::stop_token stop)
 {
     pthread_setname_np(pthread_self(), "synth-presets");
+    // Not told when refused: the rendering's own line says why, and reading ahead at normal
+    // priority only makes a hovered preset's first press slower on a busy machine.
+    promoteThisThread(ThreadRole::ReadAhead);
     std::unique_lock lock(mutex_);
     while (!stop.stop_requested()) {
         const bool work = !justHeard_.empty() || pending_;

@@ -125,6 +125,8 @@ struct PulseAudioOutput::Connection {
         switch (pa_stream_get_state(s)) {
         case PA_STREAM_READY:
             connection.finishOpening(Opening::Ready);
+            if (connection.options.onRenderThread)
+                connection.options.onRenderThread();
             break;
         case PA_STREAM_FAILED:
         case PA_STREAM_TERMINATED:

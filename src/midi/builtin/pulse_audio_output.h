@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -34,6 +35,9 @@ public:
         int bufferFrames = 128;
         // Silence, with no voice left, for this long before rendering stops.
         std::chrono::milliseconds idleAfter { 250 };
+        // Run once on the thread that renders, as soon as the stream plays: where that thread
+        // gets its scheduling. It may take a while; the open does not wait for it.
+        std::function<void()> onRenderThread;
     };
 
     struct Counters {

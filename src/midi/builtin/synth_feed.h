@@ -2,6 +2,7 @@
 #pragma once
 
 #include "fluid_handles.h"
+#include "render_priority.h"
 
 #include <mutex>
 
@@ -14,6 +15,9 @@ namespace tonalyx::midi {
 struct SynthCore {
     FluidSettings settings;
     FluidSynth synth;
+    // Kept with the synth, which lives for the run: what its rendering threads were given is
+    // told once, however many outputs come and go.
+    RenderPriority renderPriority {};
 };
 
 // The synth as an audio thread sees it: rendered one block at a time until its owner cuts it
