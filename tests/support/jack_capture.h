@@ -45,7 +45,8 @@ public:
 
     // The xruns the server has reported to this client: periods in which some client, this one
     // or the sender, did not finish in time. What was written in such a period may never have
-    // reached this client, whatever the sender did.
+    // reached this client, whatever the sender did. Periods whose events the capture had no room
+    // left to keep count too.
     std::uint64_t xruns() const { return xruns_.load(); }
 
     // What the test's thread does while it waits for bytes: by default it sleeps for 2 ms. A test

@@ -179,7 +179,8 @@ void AlsaClient::Reader::read(snd_seq_t* seq, snd_midi_event_t* decoder)
 
 namespace {
 
-// How many ports other than the sequencer's own write into `client`'s port `port`.
+// How many ports write into `client`'s port `port`, other than the sequencer's own and the
+// client's: its own output, connected back for a moment before the reader undoes it, is no source.
 int sourcesOf(snd_seq_t* seq, int client, int port)
 {
     snd_seq_query_subscribe_t* query = nullptr;
@@ -191,7 +192,8 @@ int sourcesOf(snd_seq_t* seq, int client, int port)
     snd_seq_query_subscribe_set_index(query, 0);
     int sources = 0;
     while (snd_seq_query_port_subscribers(seq, query) >= 0) {
-        if (snd_seq_query_subscribe_get_addr(query)->client != SND_SEQ_CLIENT_SYSTEM)
+        const int writer = snd_seq_query_subscribe_get_addr(query)->client;
+        if (writer != SND_SEQ_CLIENT_SYSTEM && writer != client)
             ++sources;
         snd_seq_query_subscribe_set_index(query, snd_seq_query_subscribe_get_index(query) + 1);
     }
