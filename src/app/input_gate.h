@@ -54,7 +54,8 @@ private:
             }
             held[i]();
         }
-        keyboards_.letThrough();
+        if (open_)
+            keyboards_.letThrough();
     }
 
     LiveInput& keyboards_;
