@@ -57,10 +57,14 @@ public:
     std::vector<Call> takeCalls()
     {
         const std::lock_guard lock(mutex_);
-        preparations_.clear();
         return std::exchange(calls_, {});
     }
-    void clearCalls() { takeCalls(); }
+    void clearCalls()
+    {
+        const std::lock_guard lock(mutex_);
+        calls_.clear();
+        preparations_.clear();
+    }
     std::vector<Preparation> preparations() const
     {
         const std::lock_guard lock(mutex_);
