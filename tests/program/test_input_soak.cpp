@@ -50,7 +50,7 @@ struct DeviceSound {
     bool sustained = false;
     bool open = false;
 
-    std::bitset<128> keyboardsAlone() const { return sounding & ~previewed; }
+    std::bitset<128> keyboardNotes() const { return sounding & ~previewed; }
 
     void hear(const Bytes& m)
     {
@@ -75,7 +75,8 @@ struct DeviceSound {
 
 // The keyboard, on a thread of its own. The GUI thread hands it its share of the events one at a
 // time, so that the two stay side by side however the threads are scheduled; at the end it plays
-// on without waiting, through the close.
+// on without waiting, through the close. The seed repeats what each plays, not how the two
+// interleave.
 class KeyboardThread {
 public:
     KeyboardThread(testing::RecordingBackend& recorder, std::uint64_t seed)
@@ -289,10 +290,10 @@ private:
             }
             if (call.kind == CallKind::Close) {
                 device.open = false;
-                if (device.keyboardsAlone().any() || device.sustained) {
+                if (device.keyboardNotes().any() || device.sustained) {
                     fault = QStringLiteral("device %1 closed with the keyboard's notes %2 on%3")
                                 .arg(call.device)
-                                .arg(QString::fromStdString(device.keyboardsAlone().to_string()))
+                                .arg(QString::fromStdString(device.keyboardNotes().to_string()))
                                 .arg(device.sustained ? " and the pedal down" : "");
                     return false;
                 }
