@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A long run of random messages from a MIDI keyboard interleaved with clicks, key presses and
-// device switches, against the whole program on recorded devices. Whatever the order, every note
-// the keyboard started on a device ends on that same device: at its own release, or at the
-// switch or close that leaves the device.
+// A long run of random messages from a MIDI keyboard, played on a thread of its own as a real
+// input's, while the GUI thread clicks, presses keys, switches devices and at last closes, against
+// the whole program on recorded devices. Whatever the interleaving, every note the keyboard
+// started on a device ends on that same device, at its own release or before the switch or close
+// that leaves the device, and nothing reaches a device once it is closed.
 #include "running_program.h"
 #include "ui/key_shape.h"
 #include "ui/preview_button.h"
@@ -11,10 +12,14 @@
 #include <QTest>
 #include <array>
 #include <bitset>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <map>
+#include <mutex>
 #include <random>
 #include <set>
+#include <thread>
 
 using namespace tonalyx;
 using Bytes = std::vector<std::uint8_t>;
@@ -43,6 +48,9 @@ struct DeviceSound {
     std::bitset<128> sounding;
     std::bitset<128> previewed;
     bool sustained = false;
+    bool open = false;
+
+    std::bitset<128> keyboardNotes() const { return sounding & ~previewed; }
 
     void hear(const Bytes& m)
     {
@@ -65,41 +73,71 @@ struct DeviceSound {
     }
 };
 
-// QTest warns of every release a button ignores (one pressed while its page was hidden, or let go
-// of after a switch took the focus); on a long run they would be thousands of lines of nothing.
-QtMessageHandler testLog = nullptr;
-void quietAboutIgnoredReleases(
-    QtMsgType type, const QMessageLogContext& context, const QString& text)
-{
-    if (!text.contains(QStringLiteral("not accepted by receiving widget")))
-        testLog(type, context, text);
-}
+// The keyboard, on a thread of its own. The GUI thread hands it its share of the events one at a
+// time, so that the two stay side by side however the threads are scheduled; at the end it plays
+// on without waiting, through the close. The seed repeats what each plays, not how the two
+// interleave.
+class KeyboardThread {
+public:
+    KeyboardThread(testing::RecordingBackend& recorder, std::uint64_t seed)
+        : recorder_(recorder)
+        , random_(seed)
+    { }
+    ~KeyboardThread() { stop(); }
+    KeyboardThread(const KeyboardThread&) = delete;
+    KeyboardThread& operator=(const KeyboardThread&) = delete;
 
-} // namespace
+    // --- The GUI thread.
+    void playOneMore()
+    {
+        change([this] { ++allowed_; });
+    }
+    void playFreely()
+    {
+        change([this] { free_ = true; });
+    }
+    void stop()
+    {
+        change([this] { stopping_ = true; });
+        if (thread_.joinable())
+            thread_.join();
+    }
 
-class TestInputSoak : public QObject {
-    Q_OBJECT
+    // Read once the thread has stopped.
+    std::uint64_t messages = 0;
+    std::uint64_t notes = 0;
+    std::uint64_t playedFreely = 0;
 
 private:
-    std::unique_ptr<testing::RunningProgram> run_;
-    std::mt19937_64 random_;
-    std::map<std::int32_t, DeviceSound> devices_;
-    // What the test holds down: the keyboard's keys, a mouse press and a computer key.
-    std::bitset<128> keyboardHolds_;
-    QWidget* mouseHeldOn_ = nullptr;
-    QWidget* keyHeldOn_ = nullptr;
-    struct Tally {
-        std::uint64_t inputMessages = 0;
-        std::uint64_t inputNotes = 0;
-        std::uint64_t previews = 0;
-        std::uint64_t previewNotes = 0; // Note Ons of previews that reached a device
-        std::uint64_t switches = 0;
-        std::uint64_t notesEndedBySwitch = 0;
-    } tally_;
+    template <typename Change> void change(Change&& apply)
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            apply();
+        }
+        wake_.notify_one();
+    }
+
+    void run()
+    {
+        for (;;) {
+            {
+                std::unique_lock lock(mutex_);
+                wake_.wait(lock, [this] { return allowed_ > 0 || free_ || stopping_; });
+                if (stopping_)
+                    return;
+                if (allowed_ > 0)
+                    --allowed_;
+                else
+                    ++playedFreely;
+            }
+            recorder_.play(randomMessage());
+            ++messages;
+        }
+    }
 
     int pick(int count) { return std::uniform_int_distribution<int>(0, count - 1)(random_); }
     std::uint8_t data(int from, int to) { return std::uint8_t(from + pick(to - from + 1)); }
-    ui::MainWindow& window() { return run_->window(); }
 
     Bytes randomMessage()
     {
@@ -107,16 +145,16 @@ private:
         const int roll = pick(100);
         if (roll < 30) {
             const auto note = data(kLowestNote, kHighestNote);
-            keyboardHolds_.set(note);
-            ++tally_.inputNotes;
+            holds_.set(note);
+            ++notes;
             return { std::uint8_t(0x90 | channel), note, data(1, 126) };
         }
         if (roll < 55) {
             // Mostly a key the keyboard holds; sometimes one it does not.
             auto note = data(kLowestNote, kHighestNote);
-            for (int tries = 0; tries < 8 && !keyboardHolds_.test(note); ++tries)
+            for (int tries = 0; tries < 8 && !holds_.test(note); ++tries)
                 note = data(kLowestNote, kHighestNote);
-            keyboardHolds_.reset(note);
+            holds_.reset(note);
             return pick(2) == 0 ? Bytes { std::uint8_t(0x80 | channel), note, data(0, 127) }
                                 : Bytes { std::uint8_t(0x90 | channel), note, 0 };
         }
@@ -140,6 +178,51 @@ private:
         return noise[pick(6)];
     }
 
+    testing::RecordingBackend& recorder_;
+    std::mt19937_64 random_;
+    std::bitset<128> holds_; // the keys the keyboard holds down
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::uint64_t allowed_ = 0;
+    bool free_ = false;
+    bool stopping_ = false;
+    std::thread thread_ { [this] { run(); } };
+};
+
+// QTest warns of every release a button ignores (one pressed while its page was hidden, or let go
+// of after a switch took the focus); on a long run they would be thousands of lines of nothing.
+QtMessageHandler testLog = nullptr;
+void quietAboutIgnoredReleases(
+    QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    if (!text.contains(QStringLiteral("not accepted by receiving widget")))
+        testLog(type, context, text);
+}
+
+} // namespace
+
+class TestInputSoak : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<testing::RunningProgram> run_;
+    std::mt19937_64 random_;
+    std::map<std::int32_t, DeviceSound> devices_;
+    std::unique_ptr<KeyboardThread> keyboard_;
+    // What the test holds down: a mouse press and a computer key.
+    QWidget* mouseHeldOn_ = nullptr;
+    QWidget* keyHeldOn_ = nullptr;
+    struct Tally {
+        std::uint64_t previews = 0;
+        std::uint64_t previewNotes = 0; // Note Ons of previews that reached a device
+        std::uint64_t switches = 0;
+        std::uint64_t notesEndedBySwitch = 0;
+    } tally_;
+
+    int pick(int count) { return std::uniform_int_distribution<int>(0, count - 1)(random_); }
+    std::uint8_t data(int from, int to) { return std::uint8_t(from + pick(to - from + 1)); }
+    ui::MainWindow& window() { return run_->window(); }
+
     QWidget* randomPreviewControl()
     {
         const int roll = pick(3);
@@ -154,8 +237,7 @@ private:
     {
         const int roll = pick(100);
         if (roll < 60) {
-            run_->recorder().play(randomMessage());
-            ++tally_.inputMessages;
+            keyboard_->playOneMore();
         } else if (roll < 72) {
             if (mouseHeldOn_ != nullptr) {
                 QTest::mouseRelease(std::exchange(mouseHeldOn_, nullptr), Qt::LeftButton);
@@ -183,23 +265,46 @@ private:
             QTest::mouseClick(&window().deviceSwitchButton(), Qt::LeftButton);
             ++tally_.switches;
         } else {
-            // The GUI thread takes what the keyboard sent since it last looked, in one go.
+            // The GUI thread shows what the keyboard's Program Changes selected meanwhile.
             QCoreApplication::processEvents();
         }
     }
 
-    // Takes in what the devices received; false, with the reason, on a message the keyboard's
-    // thru must never send.
+    // Takes in what the devices received since last asked; false, with the reason, on a message
+    // the keyboard's thru must never send, one sent to a closed device, or a close that leaves
+    // the keyboard's notes or pedal on.
     bool hearCalls(QString& fault)
     {
+        const auto calls = run_->recorder().takeCalls();
         // A switch or the close ends what the keyboard holds on the device, then closes it.
         std::set<std::int32_t> closed;
-        for (const auto& call : run_->recorder().calls()) {
+        for (const auto& call : calls) {
             if (call.kind == CallKind::Close)
                 closed.insert(call.device);
         }
-        for (const auto& call : run_->recorder().calls()) {
-            if (call.kind != CallKind::Send || call.bytes.empty())
+        for (const auto& call : calls) {
+            auto& device = devices_[call.device];
+            if (call.kind == CallKind::Open) {
+                device.open = call.accepted;
+                continue;
+            }
+            if (call.kind == CallKind::Close) {
+                device.open = false;
+                if (device.keyboardNotes().any() || device.sustained) {
+                    fault = QStringLiteral("device %1 closed with the keyboard's notes %2 on%3")
+                                .arg(call.device)
+                                .arg(QString::fromStdString(device.keyboardNotes().to_string()))
+                                .arg(device.sustained ? " and the pedal down" : "");
+                    return false;
+                }
+                continue;
+            }
+            if (!device.open) {
+                fault = QStringLiteral("a message reached device %1 while it was closed")
+                            .arg(call.device);
+                return false;
+            }
+            if (call.bytes.empty())
                 continue;
             const auto& m = call.bytes;
             const bool silencing = (m[0] & 0xF0) == 0xB0 && m.size() == 3
@@ -211,13 +316,11 @@ private:
                 return false;
             }
             tally_.previewNotes += (m[0] & 0xF0) == 0x90 && m.size() == 3 && m[2] == 127;
-            auto& device = devices_[call.device];
             const auto before = device.sounding.count();
             device.hear(m);
             tally_.notesEndedBySwitch
                 += closed.contains(call.device) && device.sounding.count() < before;
         }
-        run_->recorder().clearCalls();
         run_->platform.boxes.clear();
         run_->platform.pauses.clear();
         return true;
@@ -240,6 +343,9 @@ private slots:
             std::vector<std::string> { "Synth A", "Synth B", "Refuses to open" });
         QVERIFY(run_->ready);
         run_->recorder().failOpenOf(kRefusingDevice);
+        devices_[run_->currentDevice().number].open = true;
+        keyboard_ = std::make_unique<KeyboardThread>(run_->recorder(), ~seed);
+        const auto started = std::chrono::steady_clock::now();
         QString fault;
         for (std::uint64_t i = 1; i <= events; ++i) {
             injectRandomEvent();
@@ -248,38 +354,36 @@ private slots:
         }
 
         // Everything the test still holds is let go of, except the keyboard's keys and pedal,
-        // which the close must end.
+        // which the close must end; the keyboard goes on playing through the close.
+        keyboard_->playFreely();
         if (mouseHeldOn_ != nullptr)
             QTest::mouseRelease(mouseHeldOn_, Qt::LeftButton);
         if (keyHeldOn_ != nullptr)
             QTest::keyRelease(keyHeldOn_, Qt::Key_A);
         QCoreApplication::processEvents();
         QVERIFY(window().close());
+        keyboard_->stop();
         QVERIFY2(hearCalls(fault), qPrintable(fault));
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
 
+        // Each device was closed with nothing of the keyboard's left on, and is closed now.
         std::uint64_t previewsLeft = 0;
         for (const auto& [number, device] : devices_) {
-            const auto keyboardLeft = device.sounding & ~device.previewed;
-            QVERIFY2(keyboardLeft.none(),
-                qPrintable(QStringLiteral("device %1 still sounds the keyboard's notes %2")
-                               .arg(number)
-                               .arg(QString::fromStdString(keyboardLeft.to_string()))));
-            QVERIFY2(
-                !device.sustained, qPrintable(QStringLiteral("device %1 sustained").arg(number)));
+            QVERIFY2(!device.open, qPrintable(QStringLiteral("device %1 still open").arg(number)));
             previewsLeft += (device.sounding & device.previewed).count();
         }
         std::fprintf(stderr,
-            "input soak: %llu keyboard messages (%llu notes), %llu previews (%llu notes), %llu "
-            "switches, "
-            "%llu notes ended by a switch or the close; %llu notes left by previews whose "
-            "release named another note\n",
-            static_cast<unsigned long long>(tally_.inputMessages),
-            static_cast<unsigned long long>(tally_.inputNotes),
+            "input soak: %llu keyboard messages (%llu notes; %llu of them played through the "
+            "close), %llu previews (%llu notes), %llu switches, %llu notes ended by a switch or "
+            "the close; %llu notes left by previews whose release named another note; %.1f s\n",
+            static_cast<unsigned long long>(keyboard_->messages),
+            static_cast<unsigned long long>(keyboard_->notes),
+            static_cast<unsigned long long>(keyboard_->playedFreely),
             static_cast<unsigned long long>(tally_.previews),
             static_cast<unsigned long long>(tally_.previewNotes),
             static_cast<unsigned long long>(tally_.switches),
             static_cast<unsigned long long>(tally_.notesEndedBySwitch),
-            static_cast<unsigned long long>(previewsLeft));
+            static_cast<unsigned long long>(previewsLeft), took.count());
         if (events >= 5000) {
             QVERIFY(tally_.previewNotes > 0);
             QVERIFY(tally_.switches > 0);

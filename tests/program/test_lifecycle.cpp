@@ -40,7 +40,7 @@ struct Run : testing::RunningProgram {
         : RunningProgram(std::move(devices), NotStarted {})
     { }
     std::vector<CallKind> callKinds() const { return devices.recorder().callKinds(); }
-    const std::vector<testing::RecordingBackend::Call>& calls() const
+    std::vector<testing::RecordingBackend::Call> calls() const
     {
         return devices.recorder().calls();
     }

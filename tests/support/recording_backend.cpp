@@ -9,18 +9,18 @@ public:
         : backend_(backend)
         , device_(device)
     { }
-    ~Connection() override { backend_.calls_.push_back({ CallKind::Close, device_, {}, true }); }
+    ~Connection() override { backend_.record({ CallKind::Close, device_, {}, true }); }
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
     bool send(midi::MessageBytes message) override
     {
-        backend_.calls_.push_back(
-            { CallKind::Send, device_, Bytes(message.begin(), message.end()), true });
+        backend_.record({ CallKind::Send, device_, Bytes(message.begin(), message.end()), true });
         return true;
     }
     void prepare(std::int32_t bank, std::int32_t program) override
     {
+        const std::lock_guard lock(backend_.mutex_);
         backend_.preparations_.push_back({ device_, bank, program });
     }
 
@@ -33,10 +33,16 @@ RecordingBackend::RecordingBackend(std::vector<std::string> portNames)
     : names_(std::move(portNames))
 { }
 
+void RecordingBackend::record(Call call)
+{
+    const std::lock_guard lock(mutex_);
+    calls_.push_back(std::move(call));
+}
+
 std::vector<RecordingBackend::CallKind> RecordingBackend::callKinds() const
 {
     std::vector<CallKind> kinds;
-    for (const auto& call : calls_)
+    for (const auto& call : calls())
         kinds.push_back(call.kind);
     return kinds;
 }
@@ -44,7 +50,7 @@ std::vector<RecordingBackend::CallKind> RecordingBackend::callKinds() const
 Bytes RecordingBackend::deliveredTo(std::int32_t device) const
 {
     Bytes stream;
-    for (const auto& call : calls_) {
+    for (const auto& call : calls()) {
         if (call.kind == CallKind::Send && call.device == device)
             stream.insert(stream.end(), call.bytes.begin(), call.bytes.end());
     }
@@ -54,7 +60,7 @@ Bytes RecordingBackend::deliveredTo(std::int32_t device) const
 std::vector<Bytes> RecordingBackend::sentMessages() const
 {
     std::vector<Bytes> messages;
-    for (const auto& call : calls_) {
+    for (const auto& call : calls()) {
         if (call.kind == CallKind::Send)
             messages.push_back(call.bytes);
     }
@@ -73,7 +79,7 @@ std::unique_ptr<midi::MidiConnection> RecordingBackend::open(const std::string& 
 {
     const auto device = std::stoi(identity);
     const bool opens = !failingOpens_.contains(device);
-    calls_.push_back({ CallKind::Open, device, {}, opens });
+    record({ CallKind::Open, device, {}, opens });
     if (!opens)
         return nullptr;
     return std::make_unique<Connection>(*this, device);

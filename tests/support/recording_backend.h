@@ -7,8 +7,10 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tonalyx::testing {
@@ -17,7 +19,8 @@ using Bytes = std::vector<std::uint8_t>;
 
 // A backend whose ports record every open, message and close in order, with the device's number
 // and the bytes, and can be told which opens fail. Its input is played into by the test, on the
-// test's thread.
+// test's thread or on one of its own, as a real input's thread would: the record is then written
+// from two threads, in the order the calls happened, and read as a copy taken at one moment.
 class RecordingBackend final : public midi::MidiBackend {
 public:
     enum class CallKind { Open, Send, Close };
@@ -45,20 +48,35 @@ public:
         friend bool operator==(const Preparation&, const Preparation&) = default;
     };
 
-    const std::vector<Call>& calls() const { return calls_; }
+    std::vector<Call> calls() const
+    {
+        const std::lock_guard lock(mutex_);
+        return calls_;
+    }
+    // The calls so far, cleared from the record in the same moment: none made meanwhile is lost.
+    std::vector<Call> takeCalls()
+    {
+        const std::lock_guard lock(mutex_);
+        return std::exchange(calls_, {});
+    }
     void clearCalls()
     {
+        const std::lock_guard lock(mutex_);
         calls_.clear();
         preparations_.clear();
     }
-    const std::vector<Preparation>& preparations() const { return preparations_; }
+    std::vector<Preparation> preparations() const
+    {
+        const std::lock_guard lock(mutex_);
+        return preparations_;
+    }
     std::vector<CallKind> callKinds() const;
     // The bytes that reached a device, in order, as one stream.
     Bytes deliveredTo(std::int32_t device) const;
     // Every message sent to any device, in order.
     std::vector<Bytes> sentMessages() const;
 
-    // What a MIDI keyboard connected to the program's input would send.
+    // What a MIDI keyboard connected to the program's input would send, from one thread at a time.
     void play(const Bytes& message) { input_.push(message); }
     void sourcesGone() { input_.pushSourcesGone(); }
     midi::InputRoute* input() override { return &input_; }
@@ -68,11 +86,13 @@ public:
 
 private:
     class Connection;
+    void record(Call call);
 
     std::vector<std::string> names_;
     std::set<std::int32_t> failingOpens_;
-    std::vector<Call> calls_;
     midi::InputRoute input_;
+    mutable std::mutex mutex_;
+    std::vector<Call> calls_;
     std::vector<Preparation> preparations_;
 };
 
