@@ -41,6 +41,7 @@ JackCapture::~JackCapture()
 int JackCapture::process(jack_nframes_t frames, void* self)
 {
     auto& capture = *static_cast<JackCapture*>(self);
+    const auto period = jack_last_frame_time(capture.client_);
     for (auto& slot : capture.slots_) {
         auto* port = slot.port.load();
         if (port == nullptr)
@@ -51,7 +52,7 @@ int JackCapture::process(jack_nframes_t frames, void* self)
             jack_midi_event_t event;
             if (jack_midi_event_get(&event, buffer, i) != 0)
                 continue;
-            slot.events->push(0, { event.buffer, event.size });
+            slot.events->push(0, { event.buffer, event.size }, period + event.time);
         }
     }
     ++capture.cycles_;
@@ -98,6 +99,7 @@ bool JackCapture::addInput(const std::string& port)
         while (slot.events->front())
             slot.events->pop();
         slot.taken.clear();
+        slot.takenFrames.clear();
         slot.port = registered;
         return true;
     }
@@ -132,6 +134,7 @@ const std::vector<std::vector<std::uint8_t>>& JackCapture::collect(const std::st
     while (const auto front = slot->events->front()) {
         std::vector<std::uint8_t> event(front->size);
         slot->events->copyFront(event);
+        slot->takenFrames.push_back(front->frame);
         slot->events->pop();
         slot->taken.push_back(std::move(event));
     }
@@ -146,8 +149,18 @@ std::vector<std::vector<std::uint8_t>> JackCapture::takeEvents(const std::string
 void JackCapture::clear(const std::string& port)
 {
     takeEvents(port);
-    if (auto* slot = slotNamed(port))
+    if (auto* slot = slotNamed(port)) {
         slot->taken.clear();
+        slot->takenFrames.clear();
+    }
+}
+
+const std::vector<std::uint32_t>& JackCapture::framesOf(const std::string& port)
+{
+    static const std::vector<std::uint32_t> none;
+    collect(port);
+    auto* slot = slotNamed(port);
+    return slot == nullptr ? none : slot->takenFrames;
 }
 
 std::vector<std::vector<std::uint8_t>> JackCapture::waitForBytes(
