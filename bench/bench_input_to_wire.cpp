@@ -267,6 +267,14 @@ void keyboardToWire(benchmark::State& state, KeyboardAndRecorder& recorder,
             std::chrono::duration<double>(recorder.lastArrival() - keyboard.played().firstPush)
                 .count());
     }
+    // The rest of the round, untimed: every key pressed is released before the next run.
+    while (next % steps.size() != 0) {
+        if (!playAndWait(recorder, keyboard, steps[next++ % steps.size()],
+                std::chrono::microseconds(kShortestPauseUs), gui, nullptr)) {
+            state.SkipWithError("the keyboard's message did not reach the device");
+            return;
+        }
+    }
     report(state, figures);
 }
 

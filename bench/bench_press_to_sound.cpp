@@ -136,6 +136,7 @@ public:
         keyboard.play(noteOn);
         const bool heard = waitFor([&] { return probe.heard(); });
         const auto period = keyboard.written();
+        const auto returned = marks_.lastReturn;
         const std::array<std::uint8_t, 3> noteOff { 0x80, 60, 64 };
         keyboard.play(noteOff);
         waitFor([&] { return keyboard.written().messages >= written + 2; });
@@ -149,7 +150,7 @@ public:
         figures.sound.add(sound);
         figures.handedOver.add(probe.handedOverAt() - period.time);
         figures.server.add(probe.serverLatency());
-        figures.inProgram.add(marks_.lastReturn - period.time);
+        figures.inProgram.add(returned - period.time);
         return Outcome::Heard;
     }
 
