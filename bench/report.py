@@ -703,8 +703,8 @@ Target: p99 under 20 µs and nothing allocated on the input's thread. A message 
 thread it arrives on, so the GUI thread's sleep and its work alike are no part of the way: the
 figures are the same, or lower, with the GUI thread busy (its core stays awake). Before, the
 message crossed to the GUI thread through a queue and its event loop: p99 82.6 µs for a note or
-controller and 68.8 µs for a Program Change, the GUI thread asleep; a busy GUI thread held the
-message for as long as it was busy.
+controller and 68.8 µs for a Program Change, the GUI thread asleep; while the GUI thread was
+busy, the message waited for it to be done.
 """)
     if keyboard_jack:
         jack_rows = []
