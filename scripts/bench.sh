@@ -101,6 +101,10 @@ benchmark_busy input_through_jack-busy input_through_jack env JACK_DEFAULT_SERVE
 # server runs its connection: this one runs with every core kept busy.
 benchmark_busy first_message first_message env JACK_DEFAULT_SERVER="$jack_name"
 benchmark press_to_sound env JACK_DEFAULT_SERVER="$jack_name" PULSE_SERVER="$pulse"
+# A keyboard's note to sound, beside a press of the same preset, with every core busy.
+benchmark_busy press_to_sound-busy press_to_sound env \
+  BENCHMARK_FILTER='same-preset-again/iter|InputToSound' JACK_DEFAULT_SERVER="$jack_name" \
+  PULSE_SERVER="$pulse"
 benchmark builtin_synth env JACK_DEFAULT_SERVER="$absent"
 benchmark settings_growth env
 benchmark tone_search env JACK_DEFAULT_SERVER="$absent"
