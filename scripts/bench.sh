@@ -100,11 +100,13 @@ benchmark_busy input_through_jack-busy input_through_jack env JACK_DEFAULT_SERVE
 # The first message after an open goes missing on a busy machine when an output writes before the
 # server runs its connection: this one runs with every core kept busy.
 benchmark_busy first_message first_message env JACK_DEFAULT_SERVER="$jack_name"
-benchmark press_to_sound env JACK_DEFAULT_SERVER="$jack_name" PULSE_SERVER="$pulse"
-# A keyboard's note to sound, beside a press of the same preset, with every core busy.
-benchmark_busy press_to_sound-busy press_to_sound env \
-  BENCHMARK_FILTER='same-preset-again/iter|InputToSound' JACK_DEFAULT_SERVER="$jack_name" \
-  PULSE_SERVER="$pulse"
+benchmark press_to_sound env JACK_DEFAULT_SERVER="$absent" PULSE_SERVER="$pulse"
+# A keyboard's note on JACK to sound, beside a press of the same preset, quiet and with every core
+# busy. Apart from the run above, whose idle figures are the program's alone, without JACK.
+keyboard_to_sound=(env BENCHMARK_FILTER='same-preset-again/iter|InputToSound'
+  JACK_DEFAULT_SERVER="$jack_name" PULSE_SERVER="$pulse")
+benchmark_into press_to_sound-keyboard press_to_sound "${keyboard_to_sound[@]}"
+benchmark_busy press_to_sound-busy press_to_sound "${keyboard_to_sound[@]}"
 benchmark builtin_synth env JACK_DEFAULT_SERVER="$absent"
 benchmark settings_growth env
 benchmark tone_search env JACK_DEFAULT_SERVER="$absent"
