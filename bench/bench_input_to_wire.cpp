@@ -11,6 +11,7 @@
 #include "midi/input/input_route.h"
 #include "shown_program.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QTimer>
 #include <algorithm>
@@ -92,8 +93,10 @@ class KeyboardThread {
 public:
     static constexpr std::size_t kMaxMessages = 2;
 
+    // Made on the GUI thread, whose event loop it wakes once everything is pushed.
     explicit KeyboardThread(midi::InputRoute& route)
         : route_(route)
+        , gui_(QAbstractEventDispatcher::instance())
         , thread_([this] { run(); })
     { }
     ~KeyboardThread()
@@ -164,10 +167,13 @@ private:
             played_ = true;
             plays_.fetch_add(1, std::memory_order_release);
             changed_.notify_all();
+            // Nothing else wakes it: the message went through without it.
+            gui_->wakeUp();
         }
     }
 
     midi::InputRoute& route_;
+    QAbstractEventDispatcher* gui_;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::array<midi::ShortMessage, kMaxMessages> messages_ {};

@@ -726,7 +726,7 @@ same run beside `scripts/with_busy_cores.sh` (three busy loops per core, """ + b
 
 Target: p99 under 20 µs and nothing allocated on the input's thread. A message goes through on the
 thread it arrives on, so the GUI thread's sleep and its work alike are no part of the way: the
-figures are the same, or lower, with the GUI thread busy (its core stays awake). Before, the
+figures with the GUI thread busy are those with it asleep, within the noise. Before, the
 message crossed to the GUI thread through a queue and its event loop: p99 82.6 µs for a note or
 controller and 68.8 µs for a Program Change, the GUI thread asleep; while the GUI thread was
 busy, the message waited for it to be done.
