@@ -1,23 +1,25 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Keyboard to wire, in process: a message from a MIDI keyboard entering the program's input queue
-// on a thread of its own, as a backend's reader pushes it, while the GUI thread sleeps in its
-// event loop; then the GUI thread's wake-up, the start-up gate, the thru (or, for a Program
-// Change, the previewer) and the MIDI port, until the bytes reach the device. The device records
-// into fixed storage, so what allocates is the program's or the toolkit's.
+// Keyboard to wire, in process: a message from a MIDI keyboard pushed into the program's input
+// route on a thread of its own, as a backend's input thread pushes it (JACK's process thread, the
+// ALSA reader), and played through on that same thread: the thru (or, for a Program Change, the
+// previewer) and the MIDI port, until the bytes are in the device's buffer. The device records
+// into fixed storage, so what allocates is the program's. The GUI thread meanwhile either sleeps
+// in its event loop or is kept busy in a loop of its own, as by a slot that runs long, to show
+// that the input never waits for it.
 #include "bench_main.h"
 #include "heap_counter.h"
 #include "midi/input/input_route.h"
 #include "shown_program.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
-#include <QSocketNotifier>
 #include <QTimer>
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <benchmark/benchmark.h>
 #include <condition_variable>
 #include <mutex>
-#include <poll.h>
 #include <random>
 #include <span>
 #include <thread>
@@ -31,16 +33,16 @@ namespace {
 constexpr auto kArrivalTimeout = std::chrono::seconds(2);
 // Played before the timed ones, so that the figures are the steady state's.
 constexpr int kWarmUp = 50;
-// A player's messages come milliseconds apart at the least, with the GUI thread and the core it
-// ran on idle in between, and at no set point of anything the program does: each message comes
-// after a random pause of 2 to 6 ms. A core idle for that long wakes as slowly as after a longer
-// pause; after a shorter one it may not have gone to sleep at all, which would flatter the figures.
+// A player's messages come milliseconds apart at the least, at no set point of anything the
+// program does: each message comes after a random pause of 2 to 6 ms, the input's thread and
+// the core it ran on idle in between, as a backend's input thread waits for its next period or
+// its next event.
 constexpr int kShortestPauseUs = 2000;
 constexpr int kLongestPauseUs = 6000;
 
-// One device that takes everything and keeps the last message, the time it arrived and the main
-// thread's allocation count then, without allocating itself; and the program's input, the queue
-// a keyboard's messages enter.
+// One device that takes everything and keeps the last message, the time it arrived and the
+// sending thread's allocation count then, without allocating itself; and the program's input,
+// the route a keyboard's messages enter.
 class KeyboardAndRecorder final : public midi::MidiBackend {
 public:
     midi::InputRoute* input() override { return &input_; }
@@ -50,8 +52,8 @@ public:
         return std::make_unique<Connection>(*this);
     }
 
-    midi::InputRoute& queue() { return input_; }
-    std::uint64_t count() const { return count_; }
+    midi::InputRoute& route() { return input_; }
+    std::uint64_t count() const { return count_.load(std::memory_order_acquire); }
     const midi::ShortMessage& last() const { return last_; }
     Clock::time_point lastArrival() const { return lastArrival_; }
     std::uint64_t allocationsAtLastArrival() const { return allocationsAtLastArrival_; }
@@ -68,9 +70,9 @@ private:
             last = {};
             last.size = static_cast<std::uint8_t>(std::min(message.size(), last.data.size()));
             std::copy_n(message.begin(), last.size, last.data.begin());
-            ++recorder_.count_;
             recorder_.lastArrival_ = Clock::now();
             recorder_.allocationsAtLastArrival_ = bench::allocationsOfThisThread();
+            recorder_.count_.fetch_add(1, std::memory_order_release);
             return true;
         }
 
@@ -80,19 +82,21 @@ private:
 
     midi::InputRoute input_;
     midi::ShortMessage last_;
-    std::uint64_t count_ = 0;
+    std::atomic<std::uint64_t> count_ { 0 };
     Clock::time_point lastArrival_ {};
     std::uint64_t allocationsAtLastArrival_ = 0;
 };
 
 // The keyboard's side: a thread of its own that, when told, waits a moment and pushes its
-// messages into the queue one after another, as a backend's reader does with what it reads.
+// messages into the route one after another, as a backend's input thread does with what it reads.
 class KeyboardThread {
 public:
     static constexpr std::size_t kMaxMessages = 2;
 
-    explicit KeyboardThread(midi::InputRoute& queue)
-        : queue_(queue)
+    // Made on the GUI thread, whose event loop it wakes once everything is pushed.
+    explicit KeyboardThread(midi::InputRoute& route)
+        : route_(route)
+        , gui_(QAbstractEventDispatcher::instance())
         , thread_([this] { run(); })
     { }
     ~KeyboardThread()
@@ -118,13 +122,17 @@ public:
             pending_ = true;
             played_ = false;
         }
+        ++asked_;
         changed_.notify_all();
     }
+
+    // Whether the last play has pushed everything: without a lock, for the thread that plays,
+    // spinning.
+    bool done() const { return plays_.load(std::memory_order_acquire) == asked_; }
 
     struct Played {
         Clock::time_point firstPush; // just before the first push
         std::uint64_t allocations = 0; // the keyboard thread's, over every push
-        bool accepted = false; // every message taken by the queue
     };
     // Waits for the last play to have pushed everything.
     Played played()
@@ -149,20 +157,23 @@ private:
             lock.unlock();
             std::this_thread::sleep_for(pause);
             Played result;
-            result.accepted = true;
             const auto allocations = bench::allocationsOfThisThread();
             result.firstPush = Clock::now();
             for (std::size_t i = 0; i < count; ++i)
-                queue_.push(messages[i].bytes());
+                route_.push(messages[i].bytes());
             result.allocations = bench::allocationsOfThisThread() - allocations;
             lock.lock();
             result_ = result;
             played_ = true;
+            plays_.fetch_add(1, std::memory_order_release);
             changed_.notify_all();
+            // Nothing else wakes it: the message went through without it.
+            gui_->wakeUp();
         }
     }
 
-    midi::InputRoute& queue_;
+    midi::InputRoute& route_;
+    QAbstractEventDispatcher* gui_;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::array<midi::ShortMessage, kMaxMessages> messages_ {};
@@ -172,38 +183,10 @@ private:
     bool played_ = false;
     bool stopping_ = false;
     Played result_;
+    std::atomic<std::uint64_t> plays_ { 0 };
+    // The plays asked for so far: the playing thread's own.
+    std::uint64_t asked_ = 0;
     std::thread thread_; // last: it starts once everything it uses is made
-};
-
-// Notes the moment the GUI thread is first woken for the input's messages, and its allocation
-// count then: where the program's own handling begins, after the event loop's wake-up.
-class WakeMark : public QObject {
-public:
-    explicit WakeMark(QWidget& window)
-    {
-        for (auto* notifier : window.findChildren<QSocketNotifier*>())
-            notifier->installEventFilter(this);
-    }
-    void clear() { seen_ = false; }
-    bool seen() const { return seen_; }
-    Clock::time_point time() const { return time_; }
-    std::uint64_t allocations() const { return allocations_; }
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::SockAct && !seen_) {
-            allocations_ = bench::allocationsOfThisThread();
-            time_ = Clock::now();
-            seen_ = true;
-        }
-        return false;
-    }
-
-private:
-    bool seen_ = false;
-    Clock::time_point time_ {};
-    std::uint64_t allocations_ = 0;
 };
 
 // What the keyboard plays in turn, and the message that ends its way to the device.
@@ -213,84 +196,75 @@ struct Step {
     midi::ShortMessage last;
 };
 
-struct Figures {
-    bench::Samples wire; // from the first push to the last byte at the device
-    bench::Samples program; // from the GUI thread's wake-up to the same
-    std::uint64_t pushAllocations = 0; // most in any one message, on the keyboard's thread
-    std::uint64_t programAllocations = 0; // most in any one message, wake-up to device
-    std::uint64_t loopAllocations = 0; // all of them, the event loop before the wake-up
-    std::uint64_t afterAllocations = 0; // all of them, after the last byte (readouts)
+// What the GUI thread does while the keyboard plays.
+enum class GuiThread {
+    Idle, // asleep in its event loop
+    Busy, // spinning in a loop of its own, away from its event loop, holding nothing
 };
 
-// Plays one step and waits for it on the GUI thread's event loop; false when the bytes did not
-// arrive, or not those expected.
-bool playAndWait(KeyboardAndRecorder& recorder, KeyboardThread& keyboard, WakeMark& mark,
-    const Step& step, std::chrono::microseconds pause, Figures* figures)
+struct Figures {
+    bench::Samples wire; // from the first push to the last byte at the device
+    std::uint64_t allocations = 0; // most in any one message, on the keyboard's thread
+};
+
+// Plays one step and waits for it on the GUI thread; false when the bytes did not arrive, or not
+// those expected.
+bool playAndWait(KeyboardAndRecorder& recorder, KeyboardThread& keyboard, const Step& step,
+    std::chrono::microseconds pause, GuiThread gui, Figures* figures)
 {
     const auto expected = recorder.count() + step.sent;
-    mark.clear();
     keyboard.play(step.played, pause);
-    const auto allocations = bench::allocationsOfThisThread();
     const auto deadline = Clock::now() + pause + kArrivalTimeout;
-    while (recorder.count() < expected && Clock::now() < deadline)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    const auto afterwards = bench::allocationsOfThisThread();
+    if (gui == GuiThread::Busy) {
+        while (!keyboard.done() && Clock::now() < deadline) { }
+    } else {
+        while (recorder.count() < expected && Clock::now() < deadline)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
     const auto played = keyboard.played();
-    if (!played.accepted || !mark.seen() || recorder.count() != expected
-        || !(recorder.last() == step.last))
+    if (recorder.count() != expected || !(recorder.last() == step.last))
         return false;
+    // The readouts follow a Program Change on the GUI thread, outside the figures.
+    QCoreApplication::processEvents();
     if (figures == nullptr)
         return true;
     figures->wire.add(recorder.lastArrival() - played.firstPush);
-    figures->program.add(recorder.lastArrival() - mark.time());
-    figures->pushAllocations = std::max(figures->pushAllocations, played.allocations);
-    figures->programAllocations = std::max(
-        figures->programAllocations, recorder.allocationsAtLastArrival() - mark.allocations());
-    figures->loopAllocations += mark.allocations() - allocations;
-    figures->afterAllocations += afterwards - recorder.allocationsAtLastArrival();
+    figures->allocations = std::max(figures->allocations, played.allocations);
     return true;
 }
 
 void report(benchmark::State& state, Figures& figures)
 {
-    const auto count = double(std::max<std::size_t>(figures.wire.size(), 1));
     state.counters["p50_us"] = figures.wire.percentile(0.50);
     state.counters["p90_us"] = figures.wire.percentile(0.90);
     state.counters["p99_us"] = figures.wire.percentile(0.99);
     state.counters["max_us"] = figures.wire.max();
-    state.counters["program_p50_us"] = figures.program.percentile(0.50);
-    state.counters["program_p99_us"] = figures.program.percentile(0.99);
-    state.counters["push_allocs_max"] = double(figures.pushAllocations);
-    state.counters["program_allocs_max"] = double(figures.programAllocations);
-    state.counters["loop_allocs_mean"] = double(figures.loopAllocations) / count;
-    state.counters["after_allocs_mean"] = double(figures.afterAllocations) / count;
+    state.counters["push_allocs_max"] = double(figures.allocations);
 }
 
 void keyboardToWire(benchmark::State& state, KeyboardAndRecorder& recorder,
-    bench::ShownProgram& shown, const std::vector<Step>& steps)
+    const std::vector<Step>& steps, GuiThread gui)
 {
-    KeyboardThread keyboard(recorder.queue());
-    WakeMark mark(shown.application().window());
+    KeyboardThread keyboard(recorder.route());
     std::minstd_rand random(42);
     std::uniform_int_distribution<int> pauses(kShortestPauseUs, kLongestPauseUs);
     // Wakes the event loop now and then, so that a message that never arrives ends the wait.
     QTimer watchdog;
     watchdog.start(std::chrono::milliseconds(100));
     std::size_t next = 0;
+    Figures figures;
+    figures.wire.reserve(static_cast<std::size_t>(state.max_iterations));
     for (int i = 0; i < kWarmUp; ++i) {
         const auto& step = steps[next++ % steps.size()];
-        if (!playAndWait(recorder, keyboard, mark, step, std::chrono::microseconds(pauses(random)),
+        if (!playAndWait(recorder, keyboard, step, std::chrono::microseconds(pauses(random)), gui,
                 nullptr)) {
             state.SkipWithError("the keyboard's message did not reach the device");
             return;
         }
     }
-    Figures figures;
-    figures.wire.reserve(static_cast<std::size_t>(state.max_iterations));
-    figures.program.reserve(static_cast<std::size_t>(state.max_iterations));
     for (auto _ : state) {
         const auto& step = steps[next++ % steps.size()];
-        if (!playAndWait(recorder, keyboard, mark, step, std::chrono::microseconds(pauses(random)),
+        if (!playAndWait(recorder, keyboard, step, std::chrono::microseconds(pauses(random)), gui,
                 &figures)) {
             state.SkipWithError("the keyboard's message did not reach the device");
             return;
@@ -298,6 +272,14 @@ void keyboardToWire(benchmark::State& state, KeyboardAndRecorder& recorder,
         state.SetIterationTime(
             std::chrono::duration<double>(recorder.lastArrival() - keyboard.played().firstPush)
                 .count());
+    }
+    // The rest of the round, untimed: every key pressed is released before the next run.
+    while (next % steps.size() != 0) {
+        if (!playAndWait(recorder, keyboard, steps[next++ % steps.size()],
+                std::chrono::microseconds(kShortestPauseUs), gui, nullptr)) {
+            state.SkipWithError("the keyboard's message did not reach the device");
+            return;
+        }
     }
     report(state, figures);
 }
@@ -337,22 +319,30 @@ int main(int argc, char** argv)
         const char* name;
         std::vector<Step> steps;
     } cases[] = {
-        { "InputToWire/note",
+        { "note",
             { { { message(0x92, 60, 100) }, 1, message(0x90, 60, 100) },
                 { { message(0x82, 60, 64) }, 1, message(0x80, 60, 64) } } },
-        { "InputToWire/controller",
+        { "controller",
             { { { message(0xB2, 1, 100) }, 1, message(0xB0, 1, 100) },
                 { { message(0xB2, 1, 0) }, 1, message(0xB0, 1, 0) } } },
-        { "InputToWire/program-change",
+        { "program-change",
             { { { message(0xB2, 0, 8), message(0xC2, 4) }, 5, message(0xC0, 4) },
                 { { message(0xB2, 0, 0), message(0xC2, 5) }, 5, message(0xC0, 5) } } },
     };
-    for (const auto& c : cases) {
-        auto* registered = benchmark::RegisterBenchmark(
-            c.name, [&recorder, &shown, &steps = c.steps](benchmark::State& state) {
-                keyboardToWire(state, recorder, shown, steps);
-            });
-        registered->Unit(benchmark::kMicrosecond)->UseManualTime()->Iterations(quick ? 3 : 1000);
+    const struct {
+        const char* name;
+        GuiThread gui;
+    } guiThreads[] = { { "gui-idle", GuiThread::Idle }, { "gui-busy", GuiThread::Busy } };
+    for (const auto& gui : guiThreads) {
+        for (const auto& c : cases) {
+            const auto name = std::string("InputToWire/") + c.name + "/" + gui.name;
+            benchmark::RegisterBenchmark(name.c_str(),
+                [&recorder, &steps = c.steps, mode = gui.gui](
+                    benchmark::State& state) { keyboardToWire(state, recorder, steps, mode); })
+                ->Unit(benchmark::kMicrosecond)
+                ->UseManualTime()
+                ->Iterations(quick ? 3 : 1000);
+        }
     }
     return bench::runBenchmarks(argc, argv);
 }

@@ -7,17 +7,22 @@
 // resting on the button 150 ms before the press (its samples are read ahead meanwhile) or
 // arriving with the press itself. Each press comes once the output has stopped rendering, as after
 // a person's pause; one set comes in quick succession, the output still running.
+// Beside the presses, a note from a MIDI keyboard on JACK: from the period in which it reaches the
+// program's input "in" until the same first audible sample, on the preset of Button5.
 // Then the whole process's CPU time while it sits idle after a note and its reverb have died
 // away, and its resident memory.
 // Needs a PulseAudio server (PULSE_SERVER); a null sink serves on a machine without a sound card.
+// The keyboard's note needs a JACK server too (JACK_DEFAULT_SERVER); without one it is left out.
 #include "bench_main.h"
 #include "builtin_synth_peer.h"
 #include "heap_counter.h"
 #include "midi/builtin/pulse_audio_output.h"
+#include "midi/jack/jack_backend.h"
 #include "midi/system_devices.h"
 #include "shown_program.h"
 #include "sound_probe.h"
 #include "timed_devices.h"
+#include "timed_midi_source.h"
 
 #include <QApplication>
 #include <QTest>
@@ -33,6 +38,7 @@ using bench::Clock;
 
 namespace {
 
+const std::string kClient = "tonalyx-sound-bench";
 constexpr auto kTimeout = std::chrono::seconds(3);
 constexpr auto kPause = std::chrono::milliseconds(50);
 
@@ -87,16 +93,8 @@ public:
         int number, const Approach& approach, Figures& figures, Clock::duration& sound)
     {
         auto& probe = bench::SoundProbe::instance();
-        // Every press starts from silence, so that its own first sample is the one found.
-        const bool quiet = approach.fromIdle
-            ? waitFor([&] { return output_.idle(); }, std::chrono::seconds(10))
-            : waitFor([&] { return probe.silentPeriods() >= 2; });
-        if (!quiet)
+        if (!waitForSilence(approach))
             return Outcome::NeverQuiet;
-        // A pause, however short, lets the server play out the silence the output wrote last
-        // before it stopped.
-        if (approach.fromIdle)
-            std::this_thread::sleep_for(kPause);
         auto* button = shown_.control(QStringLiteral("Button%1").arg(number));
         if (approach.hover) {
             bench::hover(button);
@@ -112,8 +110,10 @@ public:
         bench::release(button, bench::Gesture::Mouse);
         // Cut the release short: the next press must not wait for this note to fade.
         synth_.silence();
-        if (!heard)
+        if (!heard) {
+            std::fprintf(stderr, "Button%d: no sound at the preview's pitch\n", number);
             return Outcome::Silent;
+        }
         sound = probe.heardAt() - start;
         figures.sound.add(sound);
         figures.handedOver.add(probe.handedOverAt() - start);
@@ -123,7 +123,52 @@ public:
         return Outcome::Heard;
     }
 
+    // One Note On and its Note Off from `keyboard` into the program's input, after a pause.
+    Outcome playAndRelease(
+        bench::TimedMidiSource& keyboard, Figures& figures, Clock::duration& sound)
+    {
+        auto& probe = bench::SoundProbe::instance();
+        if (!waitForSilence({}))
+            return Outcome::NeverQuiet;
+        probe.arm();
+        const auto written = keyboard.written().messages;
+        const std::array<std::uint8_t, 3> noteOn { 0x90, 60, 100 };
+        keyboard.play(noteOn);
+        const bool heard = waitFor([&] { return probe.heard(); });
+        const auto period = keyboard.written();
+        const auto returned = marks_.lastReturn;
+        const std::array<std::uint8_t, 3> noteOff { 0x80, 60, 64 };
+        keyboard.play(noteOff);
+        waitFor([&] { return keyboard.written().messages >= written + 2; });
+        synth_.silence();
+        if (!heard || period.messages != written + 1) {
+            std::fprintf(stderr, "the keyboard's note gave no sound\n");
+            return Outcome::Silent;
+        }
+        // The keyboard's process callback wrote it; the program's runs next in the same period.
+        sound = probe.heardAt() - period.time;
+        figures.sound.add(sound);
+        figures.handedOver.add(probe.handedOverAt() - period.time);
+        figures.server.add(probe.serverLatency());
+        figures.inProgram.add(returned - period.time);
+        return Outcome::Heard;
+    }
+
 private:
+    // Every press starts from silence, so that its own first sample is the one found.
+    bool waitForSilence(const Approach& approach)
+    {
+        auto& probe = bench::SoundProbe::instance();
+        const bool quiet = approach.fromIdle
+            ? waitFor([&] { return output_.idle(); }, std::chrono::seconds(10))
+            : waitFor([&] { return probe.silentPeriods() >= 2; });
+        // A pause, however short, lets the server play out the silence the output wrote last
+        // before it stopped.
+        if (quiet && approach.fromIdle)
+            std::this_thread::sleep_for(kPause);
+        return quiet;
+    }
+
     bench::ShownProgram& shown_;
     const bench::SendMarks& marks_;
     midi::BuiltInSynth& synth_;
@@ -141,26 +186,27 @@ void report(benchmark::State& state, Figures& figures)
     state.counters["in_program_p50_us"] = figures.inProgram.percentile(0.5);
     state.counters["in_program_p99_us"] = figures.inProgram.percentile(0.99);
     state.counters["in_program_max_us"] = figures.inProgram.max();
-    state.counters["press_allocs_p50"] = figures.allocations.percentile(0.5);
-    state.counters["press_allocs_max"] = figures.allocations.max();
+    // Counted on the GUI thread, for presses only.
+    if (!figures.allocations.empty()) {
+        state.counters["press_allocs_p50"] = figures.allocations.percentile(0.5);
+        state.counters["press_allocs_max"] = figures.allocations.max();
+    }
 }
 
-// Presses the buttons that `next` names, one per iteration.
-void run(benchmark::State& state, Presser& presser, const Approach& approach, const auto& next)
+// Runs `once` (a press, say), one per iteration: `once(index, figures, sound)`.
+void run(benchmark::State& state, const auto& once)
 {
     Figures figures;
     figures.reserve(static_cast<std::size_t>(state.max_iterations));
     int index = 0;
     int silent = 0;
     for (auto _ : state) {
-        const int number = next(index++);
         Clock::duration sound {};
-        switch (presser.pressAndRelease(number, approach, figures, sound)) {
+        switch (once(index++, figures, sound)) {
         case Presser::Outcome::Heard:
             state.SetIterationTime(std::chrono::duration<double>(sound).count());
             break;
         case Presser::Outcome::Silent:
-            std::fprintf(stderr, "Button%d: no sound at the preview's pitch\n", number);
             ++silent;
             state.SetIterationTime(0);
             break;
@@ -263,6 +309,10 @@ int main(int argc, char** argv)
     auto& builtIn = *owned;
     std::vector<std::unique_ptr<midi::MidiBackend>> backends;
     backends.push_back(std::move(owned));
+    // After the synth, so that the synth is the first device, the one the program starts on.
+    const bool jackInput = backends.emplace_back(midi::makeJackBackend(kClient)) != nullptr;
+    if (!jackInput)
+        backends.pop_back();
     bench::SendMarks marks;
     midi::DeviceList devices(bench::timed(std::move(backends), marks));
     bench::ShownProgram shown(devices);
@@ -291,8 +341,11 @@ int main(int argc, char** argv)
     const auto registerRun
         = [&](const char* name, const Approach& approach, int iterations, auto next) {
               benchmark::RegisterBenchmark(name,
-                  [&presser, approach, next](
-                      benchmark::State& state) { run(state, presser, approach, next); })
+                  [&presser, approach, next](benchmark::State& state) {
+                      run(state, [&](int index, Figures& figures, Clock::duration& sound) {
+                          return presser.pressAndRelease(next(index), approach, figures, sound);
+                      });
+                  })
                   ->Iterations(iterations)
                   ->UseManualTime()
                   ->Unit(benchmark::kMillisecond);
@@ -306,6 +359,27 @@ int main(int argc, char** argv)
         [](int) { return 5; });
     registerRun("PressToSound/heard-before-another-since", afterAPause, presses,
         [](int index) { return 5 + index % 2; });
+    // The keyboard plays on the preset of Button5, selected by a press first.
+    std::optional<bench::TimedMidiSource> keyboard;
+    if (jackInput)
+        keyboard.emplace(
+            "tonalyx-sound-bench-keyboard", std::initializer_list<const char*> { "out" });
+    if (keyboard && keyboard->isConnected() && keyboard->connect(0, kClient + ":in")) {
+        benchmark::RegisterBenchmark("InputToSound/note-from-jack",
+            [&](benchmark::State& state) {
+                Clock::duration ignored {};
+                Figures none;
+                presser.pressAndRelease(5, afterAPause, none, ignored);
+                run(state, [&](int, Figures& figures, Clock::duration& sound) {
+                    return presser.playAndRelease(*keyboard, figures, sound);
+                });
+            })
+            ->Iterations(presses)
+            ->UseManualTime()
+            ->Unit(benchmark::kMillisecond);
+    } else {
+        std::fprintf(stderr, "no JACK server: the keyboard's note is left out\n");
+    }
     const auto idle = std::chrono::seconds(quick ? 1 : 10);
     const auto held = std::chrono::milliseconds(quick ? 500 : 10000);
     benchmark::RegisterBenchmark("IdleAfterNote",

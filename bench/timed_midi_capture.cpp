@@ -61,6 +61,7 @@ int TimedMidiCapture::process(jack_nframes_t frames, void* self)
             event.port = port;
             event.arrival = now;
             event.frame = frame;
+            event.offset = received.time;
             event.size = static_cast<std::uint32_t>(received.size);
             std::copy_n(received.buffer, std::min<std::size_t>(received.size, event.bytes.size()),
                 event.bytes.begin());

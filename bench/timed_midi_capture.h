@@ -23,6 +23,7 @@ public:
         int port = 0;
         std::chrono::steady_clock::time_point arrival;
         std::uint32_t frame = 0; // the server's frame time at the start of that period
+        std::uint32_t offset = 0; // the event's frame in that period
         std::uint32_t size = 0;
         std::array<std::uint8_t, 16> bytes {}; // the first 16, enough for a GS reset
     };

@@ -57,6 +57,8 @@ int TimedMidiSource::process(jack_nframes_t frames, void* self)
     if (!linked)
         return 0;
     std::uint64_t written = 0;
+    // A period's events go in the order of their frames: none before the one written last.
+    std::uint32_t offset = 0;
     while (jack_ringbuffer_read_space(source.queued_) >= sizeof(Message)) {
         Message message;
         jack_ringbuffer_peek(source.queued_, reinterpret_cast<char*>(&message), sizeof message);
@@ -65,8 +67,9 @@ int TimedMidiSource::process(jack_nframes_t frames, void* self)
             fits = fits && jack_midi_max_event_size(buffers[port]) >= message.size;
         if (!fits)
             break; // the rest in the next period
+        offset = std::clamp(message.offset, offset, frames - 1);
         for (int port = 0; port < source.portCount_; ++port)
-            jack_midi_event_write(buffers[port], 0, message.bytes.data(), message.size);
+            jack_midi_event_write(buffers[port], offset, message.bytes.data(), message.size);
         jack_ringbuffer_read_advance(source.queued_, sizeof message);
         ++written;
     }
@@ -87,9 +90,10 @@ bool TimedMidiSource::connect(int port, const std::string& target)
     return connected == 0 || connected == EEXIST;
 }
 
-bool TimedMidiSource::play(std::span<const std::uint8_t> message)
+bool TimedMidiSource::play(std::span<const std::uint8_t> message, std::uint32_t offset)
 {
     Message queued;
+    queued.offset = offset;
     if (message.empty() || message.size() > queued.bytes.size()
         || jack_ringbuffer_write_space(queued_) < sizeof queued)
         return false;

@@ -14,10 +14,10 @@
 namespace tonalyx::bench {
 
 // A JACK client with MIDI outputs that writes each message played to every one of its ports in
-// one and the same period, and notes which period that was: a keyboard whose every message also
-// goes another way (straight to a capture, say) to compare the two. Messages wait for a period
-// in which every port is connected. It joins the running server (JACK_DEFAULT_SERVER) and never
-// starts one.
+// one and the same period, at the same frame of it, and notes which period that was: a keyboard
+// whose every message also goes another way (straight to a capture, say) to compare the two.
+// Messages wait for a period in which every port is connected. It joins the running server
+// (JACK_DEFAULT_SERVER) and never starts one.
 class TimedMidiSource {
 public:
     using Clock = std::chrono::steady_clock;
@@ -31,8 +31,9 @@ public:
     // Connects output number `port` to the input port `target` ("client:port").
     bool connect(int port, const std::string& target);
 
-    // Queues one message of up to 16 bytes for the next period; false when it does not fit.
-    bool play(std::span<const std::uint8_t> message);
+    // Queues one message of up to 16 bytes for the next period, at its frame `offset` (or the
+    // period's last frame, in a shorter period); false when it does not fit.
+    bool play(std::span<const std::uint8_t> message, std::uint32_t offset = 0);
 
     struct Written {
         std::uint64_t messages = 0; // written in all so far
@@ -46,6 +47,7 @@ private:
     static int process(jack_nframes_t frames, void* self);
 
     struct Message {
+        std::uint32_t offset = 0;
         std::uint32_t size = 0;
         std::array<std::uint8_t, 16> bytes {};
     };

@@ -3,7 +3,8 @@
 # Builds and runs every benchmark in bench/ and writes their figures to docs/performance.md.
 # Needs neither a sound card nor a display: it starts a JACK server of its own (dummy driver), a
 # PulseAudio server whose only sink is a null sink, and an X display (Xvfb with fluxbox). The
-# first-message benchmark alone runs with every core kept busy (scripts/with_busy_cores.sh).
+# first-message benchmark runs with every core kept busy (scripts/with_busy_cores.sh), and the
+# keyboard benchmarks run again so.
 #   scripts/bench.sh            the full run (about five minutes on two cores)
 #   scripts/bench.sh --quick    each benchmark once, only to see that they all work
 # Raw results stay in BUILD/bench-results. Before measuring it waits for the machine to be quiet
@@ -69,25 +70,53 @@ export JACK_NO_START_SERVER=1
 pulse="unix:$work/pulse/pulse/native"
 absent="tonalyx-bench-absent-$$"
 
-benchmark() {
-  local name="$1"
-  shift
-  echo "bench: $name"
-  "$@" "$build/bin/bench_$name" $quick --benchmark_out="$results/$name.json" \
+# benchmark_into RESULTS NAME COMMAND...: runs bench_NAME under COMMAND, its results in
+# RESULTS.json.
+benchmark_into() {
+  local out="$1" name="$2"
+  shift 2
+  echo "bench: $out"
+  "$@" "$build/bin/bench_$name" $quick --benchmark_out="$results/$out.json" \
     --benchmark_out_format=json
+}
+benchmark() { benchmark_into "$1" "$@"; }
+# benchmark_busy RESULTS NAME COMMAND...: the same with every core kept busy
+# (scripts/with_busy_cores.sh), the load average sampled into RESULTS.loadavg.
+benchmark_busy() {
+  (while sleep 5; do load; done) >"$results/$1.loadavg" &
+  load_sampler=$!
+  benchmark_into "$1" "$2" "$root/scripts/with_busy_cores.sh" "${@:3}"
+  kill "$load_sampler"
+  load_sampler=
 }
 benchmark press_to_wire env JACK_DEFAULT_SERVER="$absent"
 benchmark press_through_jack env JACK_DEFAULT_SERVER="$jack_name"
+# A keyboard's messages are played through on the input's own thread, whatever else the machine
+# does: measured quiet and with every core busy.
 benchmark input_to_wire env JACK_DEFAULT_SERVER="$absent"
+benchmark_busy input_to_wire-busy input_to_wire env JACK_DEFAULT_SERVER="$absent"
 benchmark input_through_jack env JACK_DEFAULT_SERVER="$jack_name"
+benchmark_busy input_through_jack-busy input_through_jack env JACK_DEFAULT_SERVER="$jack_name"
 # The first message after an open goes missing on a busy machine when an output writes before the
 # server runs its connection: this one runs with every core kept busy.
-(while sleep 5; do load; done) >"$results/first_message.loadavg" &
+benchmark_busy first_message first_message env JACK_DEFAULT_SERVER="$jack_name"
+benchmark press_to_sound env JACK_DEFAULT_SERVER="$absent" PULSE_SERVER="$pulse"
+# A keyboard's note on JACK to sound, beside a press of the same preset, quiet and with every core
+# busy. Apart from the run above, whose idle figures are the program's alone, without JACK.
+keyboard_to_sound=(env BENCHMARK_FILTER='same-preset-again/iter|InputToSound'
+  JACK_DEFAULT_SERVER="$jack_name" PULSE_SERVER="$pulse")
+benchmark_into press_to_sound-keyboard press_to_sound "${keyboard_to_sound[@]}"
+# The synth's open is bounded in time, and with every core busy from the start the PulseAudio
+# server may not answer within it: the busy loops start once the start-up is over.
+(while sleep 5; do load; done) >"$results/press_to_sound-busy.loadavg" &
 load_sampler=$!
-benchmark first_message "$root/scripts/with_busy_cores.sh" env JACK_DEFAULT_SERVER="$jack_name"
+benchmark_into press_to_sound-busy press_to_sound "${keyboard_to_sound[@]}" &
+sound_pid=$!
+sleep 5
+"$root/scripts/with_busy_cores.sh" tail --pid="$sound_pid" -f /dev/null
+wait "$sound_pid"
 kill "$load_sampler"
 load_sampler=
-benchmark press_to_sound env JACK_DEFAULT_SERVER="$absent" PULSE_SERVER="$pulse"
 benchmark builtin_synth env JACK_DEFAULT_SERVER="$absent"
 benchmark settings_growth env
 benchmark tone_search env JACK_DEFAULT_SERVER="$absent"

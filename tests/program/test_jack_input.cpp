@@ -181,6 +181,54 @@ private slots:
         QVERIFY(capture_->takeEvents(kDeviceB).empty());
     }
 
+    // A note reaches the device in the very period the keyboard played it, at the same frame of
+    // that period: the program adds nothing to JACK's own timing, wherever in the period it comes.
+    void noteKeepsItsPeriodAndFrame_data()
+    {
+        QTest::addColumn<double>("place"); // where in the period, as a fraction of it
+        QTest::newRow("at the period's start") << 0.0;
+        QTest::newRow("in the middle of the period") << 0.5;
+        QTest::newRow("at the period's last frame") << 1.0;
+    }
+    void noteKeepsItsPeriodAndFrame()
+    {
+        QFETCH(double, place);
+        const auto period = capture_->periodFrames();
+        const auto frame = std::min(std::uint32_t(place * period), period - 1);
+        const Messages played { { 0x93, 60, 100 }, { 0x83, 60, 64 } };
+        const Messages heard { { 0x90, 60, 100 }, { 0x80, 60, 64 } };
+        Messages events;
+        // Frames from the start of the period each message was played in to its arrival.
+        QList<qint64> arrivedAt;
+        for (int attempt = 1; attempt <= 3; ++attempt) {
+            // An attempt lost to the platform may have left the key held in the program; leaving
+            // the device ends it there.
+            if (attempt > 1)
+                switchTo(1, kDeviceB);
+            switchTo(0, kDeviceA);
+            capture_->clear(kDeviceA);
+            const auto xruns = capture_->xruns();
+            QList<std::uint32_t> periods;
+            for (std::size_t i = 0; i < played.size(); ++i) {
+                keyboard_->play(played[i], frame);
+                capture_->waitForBytes(kDeviceA, 3 * (i + 1), 3);
+                periods.append(keyboard_->lastWrittenPeriod());
+            }
+            events = capture_->takeEvents(kDeviceA);
+            const auto& frames = capture_->framesOf(kDeviceA);
+            arrivedAt.clear();
+            for (qsizetype i = 0; i < std::min(periods.size(), qsizetype(frames.size())); ++i)
+                arrivedAt.append(std::int32_t(frames[std::size_t(i)] - periods[i]));
+            capture_->waitForCycle();
+            const bool onTime = events == heard && arrivedAt == QList<qint64>(heard.size(), frame);
+            if (onTime || capture_->xruns() == xruns)
+                break;
+            qWarning("attempt %d of 3 lost to the platform's xruns", attempt);
+        }
+        QCOMPARE(events, heard);
+        QCOMPARE(arrivedAt, QList<qint64>(heard.size(), frame));
+    }
+
     // A switch made while keys and the pedal are held on the keyboard ends them on the device
     // being left, before the next one opens; that one hears none of them.
     void switchWithKeysHeldLeavesNothingSounding()

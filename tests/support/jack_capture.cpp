@@ -43,6 +43,7 @@ JackCapture::~JackCapture()
 int JackCapture::process(jack_nframes_t frames, void* self)
 {
     auto& capture = *static_cast<JackCapture*>(self);
+    const auto period = jack_last_frame_time(capture.client_);
     for (auto& slot : capture.slots_) {
         auto* port = slot.port.load();
         if (port == nullptr)
@@ -55,7 +56,7 @@ int JackCapture::process(jack_nframes_t frames, void* self)
                 continue;
             // Events the capture itself could not keep are lost to the test's platform, as
             // those of an xrun are, and count as one.
-            if (!slot.events->push(0, { event.buffer, event.size }))
+            if (!slot.events->push(0, { event.buffer, event.size }, period + event.time))
                 ++capture.xruns_;
         }
     }
@@ -103,6 +104,7 @@ bool JackCapture::addInput(const std::string& port)
         while (slot.events->front())
             slot.events->pop();
         slot.taken.clear();
+        slot.takenFrames.clear();
         slot.port = registered;
         return true;
     }
@@ -137,6 +139,7 @@ const std::vector<std::vector<std::uint8_t>>& JackCapture::collect(const std::st
     while (const auto front = slot->events->front()) {
         std::vector<std::uint8_t> event(front->size);
         slot->events->copyFront(event);
+        slot->takenFrames.push_back(front->frame);
         slot->events->pop();
         slot->taken.push_back(std::move(event));
     }
@@ -151,8 +154,18 @@ std::vector<std::vector<std::uint8_t>> JackCapture::takeEvents(const std::string
 void JackCapture::clear(const std::string& port)
 {
     takeEvents(port);
-    if (auto* slot = slotNamed(port))
+    if (auto* slot = slotNamed(port)) {
         slot->taken.clear();
+        slot->takenFrames.clear();
+    }
+}
+
+const std::vector<std::uint32_t>& JackCapture::framesOf(const std::string& port)
+{
+    static const std::vector<std::uint32_t> none;
+    collect(port);
+    auto* slot = slotNamed(port);
+    return slot == nullptr ? none : slot->takenFrames;
 }
 
 std::vector<std::vector<std::uint8_t>> JackCapture::waitForBytes(

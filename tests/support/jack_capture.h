@@ -38,6 +38,9 @@ public:
     // while a flood goes on. Valid until the next call for `port`.
     const std::vector<std::vector<std::uint8_t>>& collect(const std::string& port);
     void clear(const std::string& port);
+    // The frame at which each event collected from `port` was due, by the server's frame time:
+    // the start of the period it came in, plus its place in that period.
+    const std::vector<std::uint32_t>& framesOf(const std::string& port);
     // Waits until `port` has received at least `bytes` bytes in all or `seconds` have passed;
     // returns all its events so far.
     std::vector<std::vector<std::uint8_t>> waitForBytes(
@@ -48,6 +51,11 @@ public:
     // reached this client, whatever the sender did. Periods whose events the capture had no room
     // left to keep count too.
     std::uint64_t xruns() const { return xruns_.load(); }
+    // Waits until this client has run two more periods, five seconds at most: long enough for an
+    // xrun in the periods before to have been reported, which JACK does on another thread.
+    void waitForCycle();
+    // The frames in a period.
+    std::uint32_t periodFrames() const { return jack_get_buffer_size(client_); }
 
     // What the test's thread does while it waits for bytes: by default it sleeps for 2 ms. A test
     // whose program runs on that same thread handles the program's events here instead.
@@ -68,11 +76,11 @@ private:
         // From the process thread to the test's, each event whole.
         std::unique_ptr<midi::MessageRing> events;
         std::vector<std::vector<std::uint8_t>> taken;
+        std::vector<std::uint32_t> takenFrames;
     };
     static int process(jack_nframes_t frames, void* self);
     static int xrun(void* self);
     Slot* slotNamed(const std::string& port);
-    void waitForCycle();
 
     jack_client_t* client_ = nullptr;
     std::function<void()> pause_;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "jack_source.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <jack/midiport.h>
@@ -43,16 +44,23 @@ int JackSource::process(jack_nframes_t frames, void* self)
     source.linked_.store(linked);
     if (!linked)
         return 0;
+    // A period's events go in the order of their frames: none before the one written last.
+    std::uint32_t frame = 0;
+    bool written = false;
     while (const auto front = source.queued_.front()) {
+        frame = std::clamp(front->frame, frame, frames - 1);
         // Asked for when it cannot fit, an event makes libjack complain on the terminal.
         auto* event = front->size <= jack_midi_max_event_size(buffer)
-            ? jack_midi_event_reserve(buffer, 0, front->size)
+            ? jack_midi_event_reserve(buffer, frame, front->size)
             : nullptr;
         if (event == nullptr)
-            return 0; // the rest in the next period
+            break; // the rest in the next period
         source.queued_.copyFront({ event, front->size });
         source.queued_.pop();
+        written = true;
     }
+    if (written)
+        source.lastWrittenPeriod_.store(jack_last_frame_time(source.client_));
     return 0;
 }
 
@@ -89,9 +97,9 @@ bool JackSource::portsConnected(const std::string& from, const std::string& to) 
     return port != nullptr && jack_port_connected_to(port, to.c_str()) != 0;
 }
 
-bool JackSource::play(const std::vector<std::uint8_t>& message)
+bool JackSource::play(const std::vector<std::uint8_t>& message, std::uint32_t frame)
 {
-    return queued_.push(0, message);
+    return queued_.push(0, message, frame);
 }
 
 } // namespace tonalyx::testing

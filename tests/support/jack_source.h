@@ -13,8 +13,8 @@ namespace tonalyx::testing {
 
 // A JACK client with one MIDI output port "out": the keyboard a test plays into the program's
 // input. Messages are written in the next period in which the port is connected, one event each,
-// in the order played; until then they wait. It joins the running server (JACK_DEFAULT_SERVER)
-// and never starts one.
+// in the order played, each at the frame of the period it was played for; until then they wait. It
+// joins the running server (JACK_DEFAULT_SERVER) and never starts one.
 class JackSource {
 public:
     explicit JackSource(const std::string& clientName);
@@ -30,10 +30,13 @@ public:
     // As a patchbay does, between ports of any clients: `from` an output, `to` an input.
     bool connectPorts(const std::string& from, const std::string& to);
     bool portsConnected(const std::string& from, const std::string& to) const;
-    // False, and nothing played, while the messages played before fill its queue.
-    bool play(const std::vector<std::uint8_t>& message);
+    // False, and nothing played, while the messages played before fill its queue. `frame` is
+    // where in its period the message goes (0, the period's start, unless a period has fewer).
+    bool play(const std::vector<std::uint8_t>& message, std::uint32_t frame = 0);
     // Everything played has been written into the port.
     bool drained() const { return queued_.empty(); }
+    // The server's frame time at the start of the latest period in which messages were written.
+    std::uint32_t lastWrittenPeriod() const { return lastWrittenPeriod_.load(); }
 
 private:
     static int process(jack_nframes_t frames, void* self);
@@ -42,6 +45,7 @@ private:
     jack_port_t* port_ = nullptr;
     midi::MessageRing queued_;
     std::atomic<bool> linked_ { false };
+    std::atomic<std::uint32_t> lastWrittenPeriod_ { 0 };
 };
 
 } // namespace tonalyx::testing
