@@ -75,7 +75,7 @@ void DrumPreviewer::selectSet(std::int32_t program)
 // Sends first, then shows: the page follows what the device was told.
 void DrumPreviewer::startNote(std::int32_t note, PressNotes::Press& press)
 {
-    // Pressed again before its release (a second click of a double click): the note before
+    // Pressed again before its release came (the release was lost on the way): the note before
     // ends first, so that no Note On is left without its own Note Off.
     if (press.note)
         port_.send(midi::drumNoteOff(*press.note));

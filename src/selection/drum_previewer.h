@@ -32,8 +32,6 @@ public:
     // `show` is told every change of what the page shows.
     DrumPreviewer(midi::MidiOutPort& port, Show show);
 
-    const DrumSelection& selection() const { return selection_; }
-
     // Set buttons, with their program (0 to 127): the set is selected and its kick sounds while
     // the press is held.
     void setMouseDown(std::int32_t program, MouseButton button);
