@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "application.h"
 
+#include "catalogue/drum_sets.h"
 #include "midi/input/input_route.h"
 #include "ui/key_shape.h"
 #include "ui/preview_button.h"
@@ -34,14 +35,20 @@ Application::Application(midi::DeviceList& devices, shell::Platform& platform)
         gate_.pass([this] {
             leaveDevice();
             deviceCommands_.switchToNextDevice();
+            drums_.followReset();
             resumeAfterLeaving();
         });
     });
-    QObject::connect(&window_.gsResetButton(), &QPushButton::clicked, &window_,
-        [this] { pass([this] { deviceCommands_.sendGsReset(); }); });
+    QObject::connect(&window_.gsResetButton(), &QPushButton::clicked, &window_, [this] {
+        pass([this] {
+            deviceCommands_.sendGsReset();
+            drums_.followReset();
+        });
+    });
     bindButtonGrids();
     bindToneList();
     bindKeyboard();
+    bindDrumPage();
     listenToInputs(devices);
 }
 
@@ -62,6 +69,7 @@ void Application::leaveDevice()
 {
     live_.hold();
     previewer_.releaseHeld();
+    drums_.releaseHeld();
     thru_.releaseHeld();
 }
 
@@ -96,8 +104,13 @@ void Application::bindButtonGrids()
                 button, &ui::PreviewButton::mouseUp, &window_, [this](Qt::MouseButton mouse) {
                     pass([=, this] { previewer_.buttonMouseUp(pressedWith(mouse)); });
                 });
-            QObject::connect(button, &ui::PreviewButton::keyUp, &window_,
-                [this] { pass([this] { previewer_.buttonKeyUp(); }); });
+            // A key held on a drum button may end here, the focus moved on.
+            QObject::connect(button, &ui::PreviewButton::keyUp, &window_, [this] {
+                pass([this] {
+                    previewer_.buttonKeyUp();
+                    drums_.buttonKeyUp();
+                });
+            });
             // The pointer or the focus arriving: a press may follow. Only a hint, which
             // sends nothing, so it need not wait for the settle time.
             for (const auto arrived :
@@ -128,8 +141,12 @@ void Application::bindToneList()
     QObject::connect(list, &ui::ToneListView::mouseUp, &window_, [this](Qt::MouseButton mouse) {
         pass([=, this] { previewer_.toneMouseUp(pressedWith(mouse)); });
     });
-    QObject::connect(list, &ui::ToneListView::keyUp, &window_,
-        [this] { pass([this] { previewer_.toneKeyUp(); }); });
+    QObject::connect(list, &ui::ToneListView::keyUp, &window_, [this] {
+        pass([this] {
+            previewer_.toneKeyUp();
+            drums_.buttonKeyUp();
+        });
+    });
 }
 
 void Application::bindKeyboard()
@@ -153,6 +170,51 @@ void Application::bindKeyboard()
     for (const auto& [button, shift] : octaves) {
         QObject::connect(button, &QPushButton::clicked, &window_,
             [this, shift = shift] { pass([=, this] { previewer_.setOctaveShift(shift); }); });
+    }
+}
+
+// The drum page previews on the drum channel, with a selection of its own: set buttons bring their
+// program, sound buttons their key.
+void Application::bindDrumPage()
+{
+    using Press
+        = void (selection::DrumPreviewer::*)(std::int32_t, selection::DrumPreviewer::MouseButton);
+    using KeyPress = void (selection::DrumPreviewer::*)(std::int32_t);
+    const auto bind = [this](ui::PreviewButton* button, std::int32_t value, Press mouseDown,
+                          KeyPress keyDown) {
+        QObject::connect(button, &ui::PreviewButton::mouseDown, &window_,
+            [this, mouseDown, value](Qt::MouseButton mouse) {
+                pass([=, this] { (drums_.*mouseDown)(value, pressedWith(mouse)); });
+            });
+        // The keyboard has one press that sounds at a time, whichever page it is on: a key held
+        // on a program or bank button sounds alone, and its release may come here.
+        QObject::connect(button, &ui::PreviewButton::keyDown, &window_, [this, keyDown, value] {
+            pass([=, this] {
+                if (!previewer_.state().keyHeld)
+                    (drums_.*keyDown)(value);
+            });
+        });
+        QObject::connect(
+            button, &ui::PreviewButton::mouseUp, &window_, [this](Qt::MouseButton mouse) {
+                pass([=, this] { drums_.buttonMouseUp(pressedWith(mouse)); });
+            });
+        QObject::connect(button, &ui::PreviewButton::keyUp, &window_, [this] {
+            pass([this] {
+                drums_.buttonKeyUp();
+                if (previewer_.state().keyHeld)
+                    previewer_.buttonKeyUp();
+            });
+        });
+    };
+    const auto& page = window_.drumPage();
+    const auto sets = catalogue::drumSets();
+    for (std::size_t i = 0; i < sets.size(); ++i) {
+        bind(page.setButtons[i], sets[i].program, &selection::DrumPreviewer::setMouseDown,
+            &selection::DrumPreviewer::setKeyDown);
+    }
+    for (std::size_t i = 0; i < page.soundButtons.size(); ++i) {
+        bind(page.soundButtons[i], catalogue::kFirstDrumNote + static_cast<std::int32_t>(i),
+            &selection::DrumPreviewer::soundMouseDown, &selection::DrumPreviewer::soundKeyDown);
     }
 }
 

@@ -7,6 +7,7 @@
 #include "lifecycle.h"
 #include "live_input.h"
 #include "midi/midi_out_port.h"
+#include "selection/drum_previewer.h"
 #include "selection/held_notes.h"
 #include "selection/midi_thru.h"
 #include "selection/previewer.h"
@@ -61,6 +62,7 @@ private:
     void bindButtonGrids();
     void bindToneList();
     void bindKeyboard();
+    void bindDrumPage();
     void listenToInputs(midi::DeviceList& devices);
     // What the window's controls ask for: through the gate, and then with the keyboards' threads
     // kept out of the selection and the device for as long as it takes.
@@ -81,6 +83,10 @@ private:
     selection::HeldNotes heldNotes_;
     selection::Previewer previewer_ { port_, readouts_, heldNotes_ };
     selection::MidiThru thru_ { port_, previewer_, heldNotes_ };
+    selection::DrumPreviewer drums_ { port_, [this](const selection::DrumSelection& shown) {
+                                         ui::showDrumSelection(
+                                             window_.drumPage(), shown.set, shown.lastNote);
+                                     } };
     LiveInput live_ { thru_ };
     // Everything the window's controls and the MIDI keyboards ask for goes through here.
     InputGate gate_ { live_ };

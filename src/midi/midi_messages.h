@@ -10,7 +10,7 @@
 #include <span>
 
 // Every message the program makes, as the bytes that go on the wire. Channel messages all go out
-// on MIDI channel 1.
+// on MIDI channel 1, except the drum previews, on the drum channel.
 namespace tonalyx::midi {
 
 // One whole message: a status byte and its data bytes, or a system exclusive from F0 to F7.
@@ -76,6 +76,23 @@ constexpr ShortMessage noteOn(std::int32_t note)
 constexpr ShortMessage noteOff(std::int32_t note)
 {
     return detail::message(kNoteOn, note, 0);
+}
+
+// The drum channel's own: a drum set is selected by its program alone, never with a Bank
+// Select, and its keys sound at the previews' velocity and end as they do.
+constexpr ShortMessage drumSetChange(std::int32_t program)
+{
+    return { { kProgramChange | kDrumChannel, detail::dataByte(program), 0 }, 2 };
+}
+
+constexpr ShortMessage drumNoteOn(std::int32_t note)
+{
+    return detail::message(kNoteOn | kDrumChannel, note, detail::kPreviewVelocity);
+}
+
+constexpr ShortMessage drumNoteOff(std::int32_t note)
+{
+    return detail::message(kNoteOn | kDrumChannel, note, 0);
 }
 
 // Releases a held sustain pedal.

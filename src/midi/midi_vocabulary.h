@@ -33,6 +33,8 @@ inline constexpr std::uint8_t kSystemReset = 0xFF;
 
 inline constexpr std::uint8_t kChannelMask = 0x0F;
 inline constexpr std::size_t kChannels = 16;
+// Channel 10 as it is counted on the wire, from 0: where GS plays its drum sets.
+inline constexpr std::uint8_t kDrumChannel = 9;
 
 constexpr bool isDataByte(std::uint8_t byte)
 {

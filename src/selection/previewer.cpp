@@ -21,7 +21,7 @@ void Previewer::programMouseDown(std::int32_t program, MouseButton button)
 {
     port_.send(midi::bankSelectMsb(state_.currentBank));
     port_.send(midi::programChange(program));
-    sendNoteOn(mousePresses_[button]);
+    sendNoteOn(presses_.mouse(button));
     state_.currentProgram = program;
     ++windowSelections_;
     refreshReadouts();
@@ -33,7 +33,7 @@ void Previewer::programKeyDown(std::int32_t program)
     if (state_.keyHeld)
         return;
     port_.send(midi::programChange(program));
-    sendNoteOn(keyPress_);
+    sendNoteOn(presses_.key());
     state_.currentProgram = program;
     state_.keyHeld = true;
     ++windowSelections_;
@@ -42,7 +42,7 @@ void Previewer::programKeyDown(std::int32_t program)
 
 void Previewer::bankMouseDown(std::int32_t bank, MouseButton button)
 {
-    selectBank(bank, mousePresses_[button]);
+    selectBank(bank, presses_.mouse(button));
     refreshReadouts();
 }
 
@@ -50,7 +50,7 @@ void Previewer::bankKeyDown(std::int32_t bank)
 {
     if (state_.keyHeld)
         return;
-    selectBank(bank, keyPress_);
+    selectBank(bank, presses_.key());
     state_.keyHeld = true;
     refreshReadouts();
 }
@@ -68,18 +68,18 @@ void Previewer::selectBank(std::int32_t bank, PressNote& press)
 
 void Previewer::buttonMouseUp(MouseButton button)
 {
-    sendNoteOff(mousePresses_[button]);
+    sendNoteOff(presses_.mouse(button));
 }
 
 void Previewer::buttonKeyUp()
 {
-    sendNoteOff(keyPress_);
+    sendNoteOff(presses_.key());
     state_.keyHeld = false;
 }
 
 void Previewer::toneMouseDown(std::int32_t program, std::int32_t bank, MouseButton button)
 {
-    selectTone(program, bank, mousePresses_[button]);
+    selectTone(program, bank, presses_.mouse(button));
     refreshReadouts();
 }
 
@@ -88,8 +88,8 @@ void Previewer::toneKeyDown(std::int32_t program, std::int32_t bank)
     // Unlike a button, a held key on the list moves on to the next row, and every row sounds;
     // ending the row before first leaves one note sounding, never a pile of them.
     if (state_.keyHeld)
-        sendNoteOff(keyPress_);
-    selectTone(program, bank, keyPress_);
+        sendNoteOff(presses_.key());
+    selectTone(program, bank, presses_.key());
     state_.keyHeld = true;
     refreshReadouts();
 }
@@ -102,12 +102,12 @@ void Previewer::selectTone(std::int32_t program, std::int32_t bank, PressNote& p
 
 void Previewer::toneMouseUp(MouseButton button)
 {
-    sendNoteOff(mousePresses_[button]);
+    sendNoteOff(presses_.mouse(button));
 }
 
 void Previewer::toneKeyUp()
 {
-    sendNoteOff(keyPress_);
+    sendNoteOff(presses_.key());
     state_.keyHeld = false;
 }
 
@@ -116,12 +116,12 @@ void Previewer::keyMouseDown(std::int32_t offset, MouseButton button)
     port_.send(midi::bankSelectMsb(state_.currentBank));
     port_.send(midi::programChange(state_.currentProgram));
     state_.keyOffset = offset;
-    sendNoteOn(mousePresses_[button]);
+    sendNoteOn(presses_.mouse(button));
 }
 
 void Previewer::keyMouseUp(MouseButton button)
 {
-    sendNoteOff(mousePresses_[button]);
+    sendNoteOff(presses_.mouse(button));
 }
 
 void Previewer::programApproached(std::int32_t program)
@@ -194,16 +194,10 @@ void Previewer::endNote(std::int32_t note)
 
 void Previewer::releaseHeld()
 {
-    const auto release = [this](PressNote& press) {
-        if (!press.note)
-            return;
-        held_.previewEnded(*press.note);
-        endNote(*press.note);
-        press = { std::nullopt, true };
-    };
-    release(keyPress_);
-    for (auto& [button, press] : mousePresses_)
-        release(press);
+    presses_.endAll([this](std::int32_t note) {
+        held_.previewEnded(note);
+        endNote(note);
+    });
 }
 
 void Previewer::refreshReadouts()

@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "press_notes.h"
 #include "selection_state.h"
 
 #include <cstdint>
-#include <map>
-#include <optional>
 
 namespace tonalyx::midi {
 class MidiOutPort;
@@ -20,15 +19,12 @@ class Readouts;
 // messages, and keeps the selection they change. Each operation sends its messages first, back
 // to back, and refreshes the readouts last.
 //
-// A release ends the very note its press started, whatever changed in between (the key pressed
-// last, the octave, the finder's row, the page). Presses are told apart as the toolkit delivers
-// them: the keyboard has one press that sounds at a time, on whichever control has the focus, and
-// each mouse button one, since a mouse button's release goes to the widget its press went to. A
-// release with no press of its own ends the note of the moment.
+// A release ends the very note its press started (see PressNotes), whatever changed in between
+// (the key pressed last, the octave, the finder's row, the page). A release with no press of its
+// own ends the note of the moment.
 class Previewer {
 public:
-    // Which mouse button a press or release is of: any number that tells the buttons apart.
-    using MouseButton = std::uint32_t;
+    using MouseButton = PressNotes::MouseButton;
 
     Previewer(midi::MidiOutPort& port, Readouts& readouts, HeldNotes& held);
 
@@ -92,12 +88,7 @@ public:
     void refreshReadouts();
 
 private:
-    // The note a press sounds until its release, if it still does; or that its note was ended
-    // for it already, so that its release has nothing left to end.
-    struct PressNote {
-        std::optional<std::int32_t> note;
-        bool endedEarly = false;
-    };
+    using PressNote = PressNotes::Press;
 
     void selectBank(std::int32_t bank, PressNote& press);
     void selectTone(std::int32_t program, std::int32_t bank, PressNote& press);
@@ -111,8 +102,7 @@ private:
     HeldNotes& held_;
     SelectionState state_;
     std::uint64_t windowSelections_ = 0;
-    PressNote keyPress_;
-    std::map<MouseButton, PressNote> mousePresses_;
+    PressNotes presses_;
 };
 
 } // namespace tonalyx::selection

@@ -18,6 +18,28 @@ QString bankButtonName(int bank)
     return QStringLiteral("バンク %1").arg(bank);
 }
 
+QString drumSetHint(int program)
+{
+    return QStringLiteral("プログラム %1").arg(catalogue::shownProgramNumber(program));
+}
+
+QString drumSetDescription(int program)
+{
+    return drumSetHint(program)
+        + QStringLiteral("。押している間、このドラムセットに切り替えてバスドラムを試聴します");
+}
+
+QString drumSoundHint(int note)
+{
+    return QStringLiteral("ノート %1").arg(note);
+}
+
+QString drumSoundDescription(int note)
+{
+    return drumSoundHint(note)
+        + QStringLiteral("。押している間、選んでいるドラムセットのこの音を試聴します");
+}
+
 QString noteName(int note)
 {
     static constexpr std::array<const char*, 12> kPitchClasses { "C", "C#", "D", "D#", "E", "F",

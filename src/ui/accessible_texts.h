@@ -45,6 +45,15 @@ inline constexpr char kBankButtonDescription[]
     = "押している間、今のプログラムのこのバンクを試聴します";
 inline constexpr char kKeyDescription[] = "押している間、今の音色をこの高さで鳴らします";
 
+// The drum page's buttons: the hint gives the number a set is selected by, or the key a sound
+// plays on, and the description the same followed by what a press does.
+// "プログラム 33" for the set of program 32.
+QString drumSetHint(int program);
+QString drumSetDescription(int program);
+// "ノート 38".
+QString drumSoundHint(int note);
+QString drumSoundDescription(int note);
+
 // "プログラム 1 グラウンドピアノ" for program 0: the program as numbered on its button, and its
 // instrument.
 QString programButtonName(int program);

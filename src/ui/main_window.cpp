@@ -126,6 +126,7 @@ void MainWindow::buildKeyboard()
 void MainWindow::buildTabs()
 {
     pageControl_ = place<QTabWidget>(canvas_, layout::kPageControl);
+    static_assert(layout::kTabSheets.size() == std::tuple_size_v<decltype(tabSheets_)>);
     for (std::size_t i = 0; i < layout::kTabSheets.size(); ++i) {
         const auto& sheet = layout::kTabSheets[i];
         auto* page = new QWidget;
@@ -159,6 +160,7 @@ void MainWindow::buildTabs()
         label->setPalette(palette);
     }
     toneFinder_ = placeToneFinder(tabSheets_[3]);
+    drumPage_ = placeDrumPage(tabSheets_[4]);
     pageControl_->setCurrentIndex(0);
 }
 

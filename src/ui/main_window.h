@@ -2,6 +2,7 @@
 #pragma once
 
 #include "button_grid.h"
+#include "drum_page.h"
 #include "outer_frame.h"
 #include "tone_finder.h"
 
@@ -55,6 +56,8 @@ public:
         int offset;
     };
     const std::array<Key, 56>& keys() const { return keys_; }
+    // The drum set page, the fifth.
+    const DrumPage& drumPage() const { return drumPage_; }
     QLineEdit& programReadout() { return *readouts_[0]; }
     QLineEdit& bankReadout() { return *readouts_[1]; }
     QLineEdit& deviceReadout() { return *readouts_[2]; }
@@ -79,10 +82,11 @@ private:
     // Child widgets are owned by their Qt parents, which all end at this window.
     QWidget* canvas_;
     QTabWidget* pageControl_;
-    std::array<QWidget*, 4> tabSheets_ {};
+    std::array<QWidget*, 5> tabSheets_ {};
     ButtonGrid programButtons_ {};
     ButtonGrid bankButtons_ {};
     ToneFinder toneFinder_ {};
+    DrumPage drumPage_ {};
     std::array<Key, 56> keys_ {};
     std::array<QPushButton*, 5> commandButtons_ {};
     std::array<QLineEdit*, 4> readouts_ {};

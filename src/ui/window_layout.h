@@ -34,11 +34,12 @@ inline constexpr int kVersionPageFontPixels = 27;
 
 inline constexpr Control kPageControl { "PageControl1", { 8, 0, 657, 361 }, "" };
 
-inline constexpr std::array<Control, 4> kTabSheets { {
+inline constexpr std::array<Control, 5> kTabSheets { {
     { "TabSheet1", {}, "プログラムナンバー" },
     { "TabSheet2", {}, "バンクセレクト" },
     { "TabSheet3", {}, "バージョン情報" },
     { "TabSheet4", {}, "音色検索" },
+    { "TabSheet5", {}, "ドラムセット" },
 } };
 
 // In tab order, which follows the tab control.

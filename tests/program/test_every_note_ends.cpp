@@ -12,6 +12,7 @@
 #include <QTest>
 #include <map>
 #include <set>
+#include <tuple>
 
 using namespace tonalyx;
 
@@ -24,12 +25,13 @@ struct Notes {
     QList<int> unended;
 };
 
-// The notes these calls started, and those started more often than ended on the device that
-// sounds them, each in rising order. A Note Off and a Note On of velocity 0 both end a note.
+// The notes these calls started, and those started more often than ended on the device and
+// channel that sound them, each in rising order. A Note Off and a Note On of velocity 0 both end
+// a note.
 Notes notesOf(const std::vector<testing::RecordingBackend::Call>& calls)
 {
     std::set<int> started;
-    std::map<std::pair<int, int>, int> onsLessOffs; // by device and note
+    std::map<std::tuple<int, int, int>, int> onsLessOffs; // by device, channel and note
     for (const auto& call : calls) {
         if (call.kind != testing::RecordingBackend::CallKind::Send)
             continue;
@@ -39,14 +41,14 @@ Notes notesOf(const std::vector<testing::RecordingBackend::Call>& calls)
             continue;
         const int note = message.at(1);
         const bool on = kind == 0x90 && message.at(2) > 0;
-        onsLessOffs[{ call.device, note }] += on ? 1 : -1;
+        onsLessOffs[{ call.device, message.at(0) & 0x0F, note }] += on ? 1 : -1;
         if (on)
             started.insert(note);
     }
     std::set<int> unended;
-    for (const auto& [deviceAndNote, balance] : onsLessOffs) {
+    for (const auto& [where, balance] : onsLessOffs) {
         if (balance > 0)
-            unended.insert(deviceAndNote.second);
+            unended.insert(std::get<2>(where));
     }
     return { { started.begin(), started.end() }, { unended.begin(), unended.end() } };
 }
@@ -98,7 +100,8 @@ private:
         }
         auto* widget = window.findChild<QWidget*>(target);
         Q_ASSERT(widget);
-        for (int page = 0; turnToIt && !widget->isVisible() && page < 4; ++page)
+        for (int page = 0; turnToIt && !widget->isVisible() && page < window.pageControl().count();
+             ++page)
             window.pageControl().setCurrentIndex(page);
         return { widget, widget->rect().center() };
     }
@@ -185,6 +188,19 @@ private slots:
             << QList<int> { 60 };
         QTest::newRow("key held on a program button, window closed")
             << QStringList { "focus Button5", "keyDown A", "close" } << QList<int> { 60 };
+        QTest::newRow("drum sound held, device switched by keyboard") << QStringList {
+            "press DrumSound38", "focus Button257", "keyClick Space", "release DrumSound38"
+        } << QList<int> { 38 };
+        QTest::newRow("key held on a drum set, device switched by mouse") << QStringList {
+            "focus DrumSet6", "keyDown A", "press Button257", "release Button257", "keyUp A"
+        } << QList<int> { 36 };
+        QTest::newRow("drum set held, key held on a drum sound, window closed")
+            << QStringList { "press DrumSet2", "focus DrumSound60", "keyDown A", "close" }
+            << QList<int> { 36, 60 };
+        QTest::newRow("key held on a program button, same key of the drum channel clicked")
+            << QStringList { "focus Button5", "keyDown A", "press DrumSound60",
+                   "release DrumSound60", "keyUp A" }
+            << QList<int> { 60 };
     }
     void overlappingGesturesLeaveNothingSounding()
     {

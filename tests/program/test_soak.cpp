@@ -690,6 +690,9 @@ private slots:
         QVERIFY(run_->ready);
         run_->recorder().failOpenOf(kRefusingDevice);
         run_->platform.boxes.clear();
+        // These rules are those of the pages that play on channel 1: the drum page, the fifth,
+        // is kept out of reach.
+        window().pageControl().setTabEnabled(4, false);
         for (std::int32_t i = 0; i < ui::kGridButtons; ++i) {
             programOf_[window().programButtons()[static_cast<std::size_t>(i)]] = i;
             bankOf_[window().bankButtons()[static_cast<std::size_t>(i)]] = i;

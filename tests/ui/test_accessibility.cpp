@@ -92,9 +92,9 @@ private slots:
             controls.append(field);
         controls.append(window.findChild<QWidget*>(QStringLiteral("FinderList")));
         controls.append(window.findChild<QWidget*>(QStringLiteral("FinderClear")));
-        // Buttons, keys, command buttons, readouts, and the tone finder's field, list and clear
-        // button.
-        QCOMPARE(controls.size(), 128 + 128 + 5 + 56 + 4 + 3);
+        // Buttons, keys, command buttons, readouts, the tone finder's field, list and clear
+        // button, and the drum page's set and sound buttons.
+        QCOMPARE(controls.size(), 128 + 128 + 5 + 56 + 4 + 3 + 10 + 62);
 
         QSet<QString> names;
         for (auto* control : controls) {

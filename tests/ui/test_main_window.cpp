@@ -185,10 +185,10 @@ private slots:
         auto* tabs = control<QTabWidget>(QStringLiteral("PageControl1"));
         QVERIFY(tabs);
         const QStringList names { QStringLiteral("TabSheet1"), QStringLiteral("TabSheet2"),
-            QStringLiteral("TabSheet3"), QStringLiteral("TabSheet4") };
+            QStringLiteral("TabSheet3"), QStringLiteral("TabSheet4"), QStringLiteral("TabSheet5") };
         const QStringList captions { QStringLiteral("プログラムナンバー"),
             QStringLiteral("バンクセレクト"), QStringLiteral("バージョン情報"),
-            QStringLiteral("音色検索") };
+            QStringLiteral("音色検索"), QStringLiteral("ドラムセット") };
         QCOMPARE(tabs->count(), names.size());
         for (int i = 0; i < tabs->count(); ++i) {
             QCOMPARE(tabs->widget(i)->objectName(), names[i]);
@@ -296,6 +296,13 @@ private slots:
         QTest::newRow("finder page, tab") << 3 << int(Qt::Key_Tab) << finderPage;
         QTest::newRow("finder page, shift+tab")
             << 3 << int(Qt::Key_Backtab) << backwards(finderPage);
+        QStringList drumPage;
+        for (int n = 1; n <= 10; ++n)
+            drumPage.append(QStringLiteral("DrumSet%1").arg(n));
+        for (int n = 27; n <= 88; ++n)
+            drumPage.append(QStringLiteral("DrumSound%1").arg(n));
+        drumPage += fixed;
+        QTest::newRow("drum page, tab") << 4 << int(Qt::Key_Tab) << drumPage;
     }
     void tabVisitsControlsInOrder()
     {
