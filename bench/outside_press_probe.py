@@ -19,6 +19,7 @@ figure alike, whatever program plays.
 """
 import argparse
 import array
+import bisect
 import ctypes
 import json
 import math
@@ -156,13 +157,16 @@ def wait_until(condition, timeout_ns, step=0.002):
 def onset_ns(recorder, sent):
     """The moment the first loud frame after `sent` reached the monitor, or None."""
     blocks = recorder.snapshot()
-    for index, (arrival, _, loud) in enumerate(blocks):
-        if arrival <= sent or loud < 0:
+    arrival_of = lambda block: block[0]
+    second = 1_000_000_000
+    for index in range(bisect.bisect_right(blocks, sent, key=arrival_of), len(blocks)):
+        arrival, _, loud = blocks[index]
+        if loud < 0:
             continue
         # Blocks arriving within a second either side fix the stream's start the most closely.
-        near = [a - end * 1_000_000_000 // RATE for a, end, _ in blocks
-                if abs(a - arrival) < 1_000_000_000]
-        return min(near) + loud * 1_000_000_000 // RATE
+        near = blocks[bisect.bisect_left(blocks, arrival - second, key=arrival_of):
+                      bisect.bisect_right(blocks, arrival + second, key=arrival_of)]
+        return min(a - end * second // RATE for a, end, _ in near) + loud * second // RATE
     return None
 
 
