@@ -3,17 +3,18 @@
 # Builds the tests of the program's threads with ThreadSanitizer in a folder of their own
 # (build-tsan/, or TONALYX_TSAN_BUILD_DIR) and runs them there: the MIDI input's queue, a keyboard
 # playing into the program on recorded devices and through a real JACK server, the JACK calls
-# thread, the JACK outputs with the ring to their process thread, and device switching. Any report
-# of a data race fails the test that made it (ThreadSanitizer's exit status). scripts/test.sh runs
-# it after the suite, once the packages are installed (scripts/setup.sh test). Extra arguments go
-# to ctest; --under-load runs the tests on a machine kept busy, as scripts/test.sh does.
+# thread, the JACK outputs with the ring to their process thread, device switching, and the JACK
+# input coming back with a server that was restarted. Any report of a data race fails the test
+# that made it (ThreadSanitizer's exit status). scripts/test.sh runs it after the suite, once the
+# packages are installed (scripts/setup.sh test). Extra arguments go to ctest; --under-load runs
+# the tests on a machine kept busy, as scripts/test.sh does.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${TONALYX_TSAN_BUILD_DIR:-$root/build-tsan}"
 source "$root/scripts/ctest_arguments.sh"
 
 tests=(test_input_queue test_message_ring test_midi_input test_jack_input test_jack_calls
-  test_jack_outputs test_device_switching)
+  test_jack_outputs test_device_switching test_jack_server_return)
 if [ ! -f "$build/build.ninja" ]; then
   cmake -S "$root" -B "$build" -G Ninja -DTONALYX_SANITIZE_THREAD=ON -DTONALYX_BENCHMARKS=OFF \
     ${TONALYX_CMAKE_ARGS:-}
