@@ -86,7 +86,10 @@ void JackBackend::reviveInput()
     std::unique_lock lock(mutex_);
     while (!stopped_.wait_for(lock, kRevivalInterval, [this] { return stopping_; })) {
         const auto& listening = revived_ ? revived_ : client_;
+        if (!listening->serverGone())
+            continue;
         // Not before the client of the server that has gone is closed: see JackClient.
+        listening->closeForGoneServer();
         if (!listening->closedForGoneServer())
             continue;
         lock.unlock();

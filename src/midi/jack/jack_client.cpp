@@ -79,7 +79,9 @@ struct JackClient::Core : std::enable_shared_from_this<Core> {
     std::atomic<std::uint64_t> periodsBegun { 0 };
     std::atomic<std::uint64_t> periodsEnded { 0 };
     std::atomic<bool> gone { false };
-    // Its server has gone and the client is closed: its process thread has ended.
+    // The close of a client whose server has gone has been asked for, and has been done: the
+    // process thread has ended.
+    std::atomic<bool> closeAsked { false };
     std::atomic<bool> closed { false };
     std::string ownPrefix; // "client:" of this client's own ports
     std::string familyName; // the name asked for, before JACK made it unique
@@ -94,8 +96,8 @@ struct JackClient::Core : std::enable_shared_from_this<Core> {
 
     // Takes the output port back from the process thread and unregisters it.
     void releaseOutputPort();
-    // Closes the client of a server that has gone.
-    void closeForGoneServer();
+    // Closes the client, on the JackCalls thread; again, does nothing.
+    void close();
     // Waits until `count` periods begun after now have ended, and those under way; false when
     // the process thread has not got that far within a second (the server is stopped).
     bool periodsEndedAfterNow(std::uint64_t count);
@@ -104,39 +106,52 @@ struct JackClient::Core : std::enable_shared_from_this<Core> {
 int JackClient::Core::process(jack_nframes_t frames, void* self)
 {
     auto& core = *static_cast<Core*>(self);
+    // Sequentially consistent with close(): a period that begins once the server has gone does
+    // nothing, and one begun before is waited for.
     core.periodsBegun.fetch_add(1, std::memory_order_seq_cst);
-    // The input first: what it plays goes out in this very period, as through a direct
-    // connection, rather than one period later.
-    core.input.process(frames);
-    core.output.process(frames);
+    if (!core.gone.load(std::memory_order_seq_cst)) {
+        // The input first: what it plays goes out in this very period, as through a direct
+        // connection, rather than one period later.
+        core.input.process(frames);
+        core.output.process(frames);
+    }
     core.periodsEnded.fetch_add(1, std::memory_order_release);
     return 0;
 }
 
-// libjack may report the end from its notification thread and from the process thread both.
+// libjack may call it on the process thread, which a close cancels wherever it is: it takes no
+// lock and leaves nothing to undo.
 void JackClient::Core::shutdown(jack_status_t, const char*, void* self)
 {
     auto& core = *static_cast<Core*>(self);
-    if (core.gone.exchange(true, std::memory_order_acq_rel))
-        return;
+    core.gone.store(true, std::memory_order_seq_cst);
     core.output.serverGone();
-    // Closed at once, before the program opens any client of a server that comes next: libjack
-    // keeps the process's clients in tables by their number in the server, which a client of the
-    // next server may share, and closing the old one then takes the new one's entries away.
-    if (const auto calls = core.calls.lock())
-        calls->post(Clock::now() + kCloseAllowance,
-            [core = core.shared_from_this()] { core->closeForGoneServer(); });
 }
 
-void JackClient::Core::closeForGoneServer()
+void JackClient::Core::close()
 {
+    if (!client)
+        return;
     handle.store(nullptr, std::memory_order_release);
+    // jack_client_close cancels the process thread wherever it is, without the server's help once
+    // the server has gone: never while the thread serves a period of the program's, where it may
+    // hold a lock the program needs. A thread that stays there is left, and the client with it:
+    // its input does not come back.
+    const bool serverHasGone = gone.load(std::memory_order_seq_cst);
+    const auto begun = periodsBegun.load(std::memory_order_seq_cst);
+    const bool left = serverHasGone && !waitUntil(Clock::now() + kPeriodInFlightWait, [&] {
+        return periodsEnded.load(std::memory_order_acquire) >= begun;
+    });
     std::unique_ptr<jack_client_t, ClientCloser> closing;
     {
         const std::lock_guard inUse(clientInUse);
         closing = std::move(client);
     }
-    // Stops the process thread before it returns, without asking the server that has gone.
+    if (left) {
+        [[maybe_unused]] auto* leftOpen = closing.release();
+        return;
+    }
+    // Stops the process thread before it returns.
     closing.reset();
     input.clientClosed();
     closed.store(true, std::memory_order_release);
@@ -278,9 +293,16 @@ JackClient::~JackClient()
 {
     calls_->post(Clock::now() + kCloseAllowance, [core = std::move(core_)]() mutable {
         core->releaseOutputPort();
-        // jack_client_close stops the process thread before it returns; the core goes after.
-        core->client.reset();
+        // The core goes after the process thread has stopped.
+        core->close();
     });
+}
+
+void JackClient::closeForGoneServer()
+{
+    if (!serverGone() || core_->closeAsked.exchange(true))
+        return;
+    calls_->post(Clock::now() + kCloseAllowance, [core = core_] { core->close(); });
 }
 
 std::vector<std::string> JackClient::midiInputs() const

@@ -62,8 +62,13 @@ public:
     void closeOutput(std::uint32_t connection);
 
     bool serverGone() const;
-    // The server has gone and the client is closed: its input passes nothing on any more, and
-    // libjack has let go of it.
+    // Once the server has gone, closes the client on the JackCalls thread, without waiting for
+    // it; then closedForGoneServer(). Before a client of the next server is opened: libjack keeps
+    // the process's clients in tables by their number in their server, which a client of the next
+    // server may share, and closing the old one after it took its entries away.
+    void closeForGoneServer();
+    // Closed once its server had gone: the input passes nothing on any more, and libjack has let
+    // go of the client.
     bool closedForGoneServer() const;
     // Messages sent on any connection that did not go out; see JackOutput::dropped.
     std::uint64_t dropped() const;
