@@ -27,8 +27,8 @@ const QString kKeyboard = QStringLiteral("tonalyx-return-keyboard");
 // What the keyboard plays: middle C, velocity 64.
 const Bytes kNoteOn { 0x90, 60, 64 };
 
-// Whether `server` takes clients. libjack gives up a client whose threads have not started within
-// a second, as on a starved machine, so jack_wait's own client is tried a few times.
+// Whether `server` takes clients; jack_wait's own client is tried a few times, as the keyboard
+// is (see Keyboard::connectTo).
 bool ready(testing::JackServerProcess& server, QByteArray& output)
 {
     for (int attempt = 0; attempt < 5; ++attempt) {
@@ -66,7 +66,7 @@ public:
     Keyboard()
     {
         process_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-        process_.start(QStringLiteral("jack_midiseq"), { kKeyboard, "12000", "0", "60", "6000" });
+        start();
     }
     ~Keyboard()
     {
@@ -79,8 +79,12 @@ public:
     // As a patchbay does, from other processes; false while either port is missing. Whether
     // the ports are connected is asked afterwards: jack_connect may fail after it has connected
     // them, and fails once they are.
-    static bool connectTo(const QString& port)
+    bool connectTo(const QString& port)
     {
+        // libjack gives up a client whose threads have not started within a second, as on a
+        // starved machine, and the keyboard then ends: it is started again.
+        if (process_.state() == QProcess::NotRunning)
+            start();
         const QString out = kKeyboard + ":out";
         QProcess::execute(QStringLiteral("jack_connect"), { out, port });
         QProcess listing;
@@ -90,6 +94,12 @@ public:
     }
 
 private:
+    void start()
+    {
+        process_.start(QStringLiteral("jack_midiseq"), { kKeyboard, "12000", "0", "60", "6000" });
+        process_.waitForStarted();
+    }
+
     QProcess process_;
 };
 
@@ -146,7 +156,7 @@ private slots:
         const auto in = QString::fromStdString(kClient + ":in");
         {
             Keyboard keyboard;
-            QVERIFY(eventually([&] { return Keyboard::connectTo(in); }, 20s));
+            QVERIFY(eventually([&] { return keyboard.connectTo(in); }, 20s));
             QVERIFY(eventually([&] { return arrivedAfterLastGone(kNoteOn); }, 10s));
             if (killed)
                 server->kill();
@@ -156,7 +166,7 @@ private slots:
         server = std::make_unique<testing::JackServerProcess>(serverName);
         QVERIFY2(ready(*server, output), output.constData());
         Keyboard keyboard;
-        QVERIFY(eventually([&] { return Keyboard::connectTo(in); }, 20s));
+        QVERIFY(eventually([&] { return keyboard.connectTo(in); }, 20s));
         QVERIFY(eventually([&] { return arrivedAfterLastGone(kNoteOn); }, 10s));
     }
 };
