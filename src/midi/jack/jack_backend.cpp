@@ -88,7 +88,8 @@ void JackBackend::reviveInput()
         const auto& listening = revived_ ? revived_ : client_;
         if (!listening->serverGone())
             continue;
-        // Not before the client of the server that has gone is closed: see JackClient.
+        // Not before the client of the server that has gone is closed: see
+        // JackClient::closeForGoneServer.
         listening->closeForGoneServer();
         if (!listening->closedForGoneServer())
             continue;

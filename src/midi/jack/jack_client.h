@@ -17,9 +17,8 @@ class InputRoute;
 // A JACK client of the program. Its process callback moves MIDI between the program and the
 // server: out through the one output port of the open device, registered at each open and
 // unregistered at each close, and in through the input port "in", registered with the client and
-// kept. Once its server has gone, the client is closed on the JackCalls thread. Everything that
-// waits for the server happens on the JackCalls thread; the calling thread waits a bounded time
-// for it, or not at all.
+// kept. Everything that waits for the server happens on the JackCalls thread; the calling thread
+// waits a bounded time for it, or not at all.
 class JackClient {
 public:
     using Clock = JackCalls::Clock;
@@ -63,9 +62,10 @@ public:
 
     bool serverGone() const;
     // Once the server has gone, closes the client on the JackCalls thread, without waiting for
-    // it; then closedForGoneServer(). Before a client of the next server is opened: libjack keeps
-    // the process's clients in tables by their number in their server, which a client of the next
-    // server may share, and closing the old one after it took its entries away.
+    // it; then closedForGoneServer(). To be done before a client of the next server is opened:
+    // libjack keeps the process's clients in tables by their number in their server, which a
+    // client of the next server may share, and closing the old one after that takes the new one's
+    // entries away (its process thread never runs again).
     void closeForGoneServer();
     // Closed once its server had gone: the input passes nothing on any more, and libjack has let
     // go of the client.
