@@ -2,6 +2,9 @@
 #include "jack_backend.h"
 
 #include "jack_client.h"
+#include "midi/input/input_route.h"
+
+#include <system_error>
 
 namespace tonalyx::midi {
 
@@ -14,6 +17,8 @@ constexpr std::chrono::milliseconds kClientOpenWait { 500 };
 // runs its periods, and much less for one that has stopped running them, then says the device
 // cannot be opened.
 constexpr std::chrono::milliseconds kOutputOpenWait { 1000 };
+// How often the input asks for a server again, once its own has gone.
+constexpr std::chrono::seconds kRevivalInterval { 1 };
 } // namespace
 
 class JackBackend::Connection final : public MidiConnection {
@@ -42,22 +47,64 @@ private:
 std::unique_ptr<JackBackend> JackBackend::connect(
     const std::string& clientName, std::shared_ptr<JackCalls> calls)
 {
+    auto input = std::make_shared<InputRoute>();
     auto client
-        = JackClient::open(std::move(calls), clientName, JackCalls::Clock::now() + kClientOpenWait);
+        = JackClient::open(calls, clientName, JackCalls::Clock::now() + kClientOpenWait, input);
     if (!client)
         return nullptr;
-    return std::unique_ptr<JackBackend>(new JackBackend(std::move(client)));
+    return std::unique_ptr<JackBackend>(
+        new JackBackend(std::move(client), std::move(input), std::move(calls), clientName));
 }
 
-JackBackend::JackBackend(std::unique_ptr<JackClient> client)
+JackBackend::JackBackend(std::unique_ptr<JackClient> client, std::shared_ptr<InputRoute> input,
+    std::shared_ptr<JackCalls> calls, std::string clientName)
     : client_(std::move(client))
-{ }
+    , input_(std::move(input))
+    , calls_(std::move(calls))
+    , clientName_(std::move(clientName))
+{
+    try {
+        reviver_ = std::thread([this] { reviveInput(); });
+    } catch (const std::system_error&) {
+        // Without it the input lasts as long as the first server.
+    }
+}
 
-JackBackend::~JackBackend() = default;
+JackBackend::~JackBackend()
+{
+    {
+        const std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    stopped_.notify_all();
+    if (reviver_.joinable())
+        reviver_.join();
+}
+
+void JackBackend::reviveInput()
+{
+    std::unique_lock lock(mutex_);
+    while (!stopped_.wait_for(lock, kRevivalInterval, [this] { return stopping_; })) {
+        const auto& listening = revived_ ? revived_ : client_;
+        if (!listening->serverGone())
+            continue;
+        // Not before the client of the server that has gone is closed: see
+        // JackClient::closeForGoneServer.
+        listening->closeForGoneServer();
+        if (!listening->closedForGoneServer())
+            continue;
+        lock.unlock();
+        auto client = JackClient::open(
+            calls_, clientName_, JackCalls::Clock::now() + kClientOpenWait, input_);
+        lock.lock();
+        if (client)
+            revived_ = std::move(client);
+    }
+}
 
 InputRoute* JackBackend::input()
 {
-    return &client_->input();
+    return input_.get();
 }
 
 std::vector<MidiPort> JackBackend::ports()

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <jack/jack.h>
+#include <mutex>
 #include <string_view>
 #include <thread>
 
@@ -62,6 +63,10 @@ template <class Done> bool waitUntil(JackCalls::Clock::time_point deadline, Done
 // Everything the process thread and libjack's threads touch. It lives until the client is
 // closed, on whichever thread that happens, so no callback ever runs on it freed.
 struct JackClient::Core : std::enable_shared_from_this<Core> {
+    explicit Core(std::shared_ptr<InputRoute> route)
+        : input(std::move(route))
+    { }
+
     // Declared first, so destroyed last: what the callbacks use outlives the client.
     JackOutput output;
     JackInput input;
@@ -74,8 +79,15 @@ struct JackClient::Core : std::enable_shared_from_this<Core> {
     std::atomic<std::uint64_t> periodsBegun { 0 };
     std::atomic<std::uint64_t> periodsEnded { 0 };
     std::atomic<bool> gone { false };
+    // The close of a client whose server has gone has been asked for, and has been done: the
+    // process thread has ended.
+    std::atomic<bool> closeAsked { false };
+    std::atomic<bool> closed { false };
     std::string ownPrefix; // "client:" of this client's own ports
     std::string familyName; // the name asked for, before JACK made it unique
+    // Held while a thread other than the JackCalls thread reads the server's shared memory
+    // through the client, and while the client is taken away once its server has gone.
+    std::mutex clientInUse;
     std::unique_ptr<jack_client_t, ClientCloser> client;
 
     static int process(jack_nframes_t frames, void* self);
@@ -84,6 +96,8 @@ struct JackClient::Core : std::enable_shared_from_this<Core> {
 
     // Takes the output port back from the process thread and unregisters it.
     void releaseOutputPort();
+    // Closes the client, on the JackCalls thread; again, does nothing.
+    void close();
     // Waits until `count` periods begun after now have ended, and those under way; false when
     // the process thread has not got that far within a second (the server is stopped).
     bool periodsEndedAfterNow(std::uint64_t count);
@@ -92,20 +106,55 @@ struct JackClient::Core : std::enable_shared_from_this<Core> {
 int JackClient::Core::process(jack_nframes_t frames, void* self)
 {
     auto& core = *static_cast<Core*>(self);
+    // Sequentially consistent with close(): a period that begins once the server has gone does
+    // nothing, and one begun before is waited for.
     core.periodsBegun.fetch_add(1, std::memory_order_seq_cst);
-    // The input first: what it plays goes out in this very period, as through a direct
-    // connection, rather than one period later.
-    core.input.process(frames);
-    core.output.process(frames);
+    if (!core.gone.load(std::memory_order_seq_cst)) {
+        // The input first: what it plays goes out in this very period, as through a direct
+        // connection, rather than one period later.
+        core.input.process(frames);
+        core.output.process(frames);
+    }
     core.periodsEnded.fetch_add(1, std::memory_order_release);
     return 0;
 }
 
+// libjack may call it on the process thread, which a close cancels wherever it is: it takes no
+// lock and leaves nothing to undo.
 void JackClient::Core::shutdown(jack_status_t, const char*, void* self)
 {
     auto& core = *static_cast<Core*>(self);
-    core.gone.store(true, std::memory_order_release);
+    core.gone.store(true, std::memory_order_seq_cst);
     core.output.serverGone();
+}
+
+void JackClient::Core::close()
+{
+    if (!client)
+        return;
+    handle.store(nullptr, std::memory_order_release);
+    // jack_client_close cancels the process thread wherever it is, without the server's help once
+    // the server has gone: never while the thread serves a period of the program's, where it may
+    // hold a lock the program needs. A thread that stays there is left, and the client with it:
+    // its input does not come back.
+    const bool serverHasGone = gone.load(std::memory_order_seq_cst);
+    const auto begun = periodsBegun.load(std::memory_order_seq_cst);
+    const bool left = serverHasGone && !waitUntil(Clock::now() + kPeriodInFlightWait, [&] {
+        return periodsEnded.load(std::memory_order_acquire) >= begun;
+    });
+    std::unique_ptr<jack_client_t, ClientCloser> closing;
+    {
+        const std::lock_guard inUse(clientInUse);
+        closing = std::move(client);
+    }
+    if (left) {
+        [[maybe_unused]] auto* leftOpen = closing.release();
+        return;
+    }
+    // Stops the process thread before it returns.
+    closing.reset();
+    input.clientClosed();
+    closed.store(true, std::memory_order_release);
 }
 
 // The program's own output connected to its own input would play everything back into it, and
@@ -178,15 +227,15 @@ void JackClient::Core::releaseOutputPort()
         jack_port_unregister(client.get(), port);
 }
 
-std::unique_ptr<JackClient> JackClient::open(
-    std::shared_ptr<JackCalls> calls, const std::string& name, Clock::time_point deadline)
+std::unique_ptr<JackClient> JackClient::open(std::shared_ptr<JackCalls> calls,
+    const std::string& name, Clock::time_point deadline, std::shared_ptr<InputRoute> input)
 {
     if (calls->stuck())
         return nullptr;
     // A client opened after its caller gave up is closed where it was opened, as its core goes.
-    auto core = calls->run<std::shared_ptr<Core>>(
-        deadline, [name, owner = std::weak_ptr(calls)]() -> std::shared_ptr<Core> {
-            auto core = std::make_shared<Core>();
+    auto core = calls->run<std::shared_ptr<Core>>(deadline,
+        [name, owner = std::weak_ptr(calls), input = std::move(input)]() -> std::shared_ptr<Core> {
+            auto core = std::make_shared<Core>(input);
             core->calls = owner;
             {
                 const QuietJack quiet;
@@ -227,8 +276,12 @@ JackClient::Clock::duration JackClient::serverSilentFor()
 {
     // Its frame time at the start of its latest period, read from its shared memory without
     // waiting, or this client's count of periods run.
-    const ServerHeard now { jack_last_frame_time(core_->client.get()),
-        core_->periodsEnded.load(std::memory_order_acquire) };
+    ServerHeard now { heard_.periodStart, core_->periodsEnded.load(std::memory_order_acquire) };
+    {
+        const std::lock_guard inUse(core_->clientInUse);
+        if (core_->client)
+            now.periodStart = jack_last_frame_time(core_->client.get());
+    }
     if (now != heard_) {
         heard_ = now;
         heardAt_ = Clock::now();
@@ -240,15 +293,23 @@ JackClient::~JackClient()
 {
     calls_->post(Clock::now() + kCloseAllowance, [core = std::move(core_)]() mutable {
         core->releaseOutputPort();
-        // jack_client_close stops the process thread before it returns; the core goes after.
-        core->client.reset();
+        // The core goes after the process thread has stopped.
+        core->close();
     });
+}
+
+void JackClient::closeForGoneServer()
+{
+    if (!serverGone() || core_->closeAsked.exchange(true))
+        return;
+    calls_->post(Clock::now() + kCloseAllowance, [core = core_] { core->close(); });
 }
 
 std::vector<std::string> JackClient::midiInputs() const
 {
     std::vector<std::string> inputs;
-    if (serverGone())
+    const std::lock_guard inUse(core_->clientInUse);
+    if (serverGone() || !core_->client)
         return inputs;
     const char** names
         = jack_get_ports(core_->client.get(), nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput);
@@ -342,14 +403,14 @@ bool JackClient::isOwnPort(std::string_view name) const
             && rest[3] == ':');
 }
 
-InputRoute& JackClient::input()
-{
-    return core_->input.route();
-}
-
 bool JackClient::serverGone() const
 {
     return core_->gone.load(std::memory_order_acquire);
+}
+
+bool JackClient::closedForGoneServer() const
+{
+    return core_->closed.load(std::memory_order_acquire);
 }
 
 std::uint64_t JackClient::dropped() const

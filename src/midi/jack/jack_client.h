@@ -14,11 +14,11 @@ namespace tonalyx::midi {
 
 class InputRoute;
 
-// The program's one JACK client, made when the JACK backend is and kept for the whole run. Its
-// process callback moves MIDI between the program and the server: out through the one output
-// port of the open device, registered at each open and unregistered at each close, and in through
-// the input port "in", registered with the client and kept. Everything that waits for the server
-// happens on the JackCalls thread; the calling thread waits a bounded time for it, or not at all.
+// A JACK client of the program. Its process callback moves MIDI between the program and the
+// server: out through the one output port of the open device, registered at each open and
+// unregistered at each close, and in through the input port "in", registered with the client and
+// kept. Everything that waits for the server happens on the JackCalls thread; the calling thread
+// waits a bounded time for it, or not at all.
 class JackClient {
 public:
     using Clock = JackCalls::Clock;
@@ -36,9 +36,10 @@ public:
     };
 
     // The client `name` of the running server (JACK appends a number when the name is taken),
-    // active. Nothing when no server answers by `deadline`; never starts one.
-    static std::unique_ptr<JackClient> open(
-        std::shared_ptr<JackCalls> calls, const std::string& name, Clock::time_point deadline);
+    // active, its input port "in" passing what arrives to `input`. Nothing when no server answers
+    // by `deadline`; never starts one.
+    static std::unique_ptr<JackClient> open(std::shared_ptr<JackCalls> calls,
+        const std::string& name, Clock::time_point deadline, std::shared_ptr<InputRoute> input);
     // Closes the client on the JackCalls thread, without waiting for it.
     ~JackClient();
     JackClient(const JackClient&) = delete;
@@ -48,9 +49,6 @@ public:
     // order, except this client's own and those of other clients of the same name. Read from the
     // server's shared memory: never waits.
     std::vector<std::string> midiInputs() const;
-
-    // What arrives at the input port "in", for the whole life of the client and a little beyond.
-    InputRoute& input();
 
     // Registers the output port and connects it to the input port `target`. Returns once the
     // process thread has seen a period with the connection in effect, or at `deadline`.
@@ -63,6 +61,15 @@ public:
     void closeOutput(std::uint32_t connection);
 
     bool serverGone() const;
+    // Once the server has gone, closes the client on the JackCalls thread, without waiting for
+    // it; then closedForGoneServer(). To be done before a client of the next server is opened:
+    // libjack keeps the process's clients in tables by their number in their server, which a
+    // client of the next server may share, and closing the old one after that takes the new one's
+    // entries away (its process thread never runs again).
+    void closeForGoneServer();
+    // Closed once its server had gone: the input passes nothing on any more, and libjack has let
+    // go of the client.
+    bool closedForGoneServer() const;
     // Messages sent on any connection that did not go out; see JackOutput::dropped.
     std::uint64_t dropped() const;
     // Of those, the ones left out for want of room; see JackOutput::leftOut.

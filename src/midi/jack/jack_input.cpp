@@ -25,12 +25,19 @@ void JackInput::process(std::uint32_t frames)
             continue;
         // One message per event, as JACK carries MIDI; the route passes on channel messages.
         const JackOutput::SentAtFrame at(event.time);
-        route_.push({ event.buffer, event.size });
+        route_->push({ event.buffer, event.size });
     }
     // Disconnected, or its client gone: no source is left to release what it holds.
     if (wasConnected_ && !connected)
-        route_.pushSourcesGone();
+        route_->pushSourcesGone();
     wasConnected_ = connected;
+}
+
+void JackInput::clientClosed()
+{
+    if (wasConnected_)
+        route_->pushSourcesGone();
+    wasConnected_ = false;
 }
 
 } // namespace tonalyx::midi

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <jack/types.h>
+#include <memory>
 
 namespace tonalyx::midi {
 
@@ -15,6 +16,12 @@ namespace tonalyx::midi {
 // every device switch.
 class JackInput {
 public:
+    // Into `route`, which outlives the client: a client opened again once its server is back
+    // passes what it hears to the listener that was already there.
+    explicit JackInput(std::shared_ptr<InputRoute> route)
+        : route_(std::move(route))
+    { }
+
     // --- The thread that talks to the server, before the client is activated.
     void listenTo(jack_port_t* port) { port_.store(port, std::memory_order_release); }
     jack_port_t* port() const { return port_.load(std::memory_order_acquire); }
@@ -29,14 +36,15 @@ public:
     // has gone tells the listener the sources have gone.
     void process(std::uint32_t frames);
 
-    // --- Whoever listens.
-    InputRoute& route() { return route_; }
+    // --- The thread that closed the client, once the process thread has ended: the server that
+    // has gone took every connection to the port with it.
+    void clientClosed();
 
 private:
-    InputRoute route_;
+    std::shared_ptr<InputRoute> route_;
     std::atomic<jack_port_t*> port_ { nullptr };
     std::atomic<bool> fedBack_ { false };
-    bool wasConnected_ = false; // the process thread's own
+    bool wasConnected_ = false; // the process thread's own, then the closing thread's
 };
 
 } // namespace tonalyx::midi
