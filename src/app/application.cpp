@@ -149,17 +149,32 @@ void Application::bindToneList()
     });
 }
 
+// The keys play the drum set while the drum page is shown, in the octave the buttons chose, and
+// the melody's tone elsewhere; each release goes where its press went.
 void Application::bindKeyboard()
 {
     for (const auto& key : window_.keys()) {
         const std::int32_t offset = key.offset;
         QObject::connect(
             key.shape, &ui::KeyShape::mouseDown, &window_, [this, offset](Qt::MouseButton mouse) {
-                pass([=, this] { previewer_.keyMouseDown(offset, pressedWith(mouse)); });
+                pass([=, this] {
+                    if (window_.drumPageShown()) {
+                        drums_.keyMouseDown(
+                            selection::keyNote(offset, previewer_.state().octaveShift),
+                            pressedWith(mouse));
+                    } else {
+                        previewer_.keyMouseDown(offset, pressedWith(mouse));
+                    }
+                });
             });
         QObject::connect(
             key.shape, &ui::KeyShape::mouseUp, &window_, [this](Qt::MouseButton mouse) {
-                pass([=, this] { previewer_.keyMouseUp(pressedWith(mouse)); });
+                pass([=, this] {
+                    if (drums_.awaitsRelease(pressedWith(mouse)))
+                        drums_.buttonMouseUp(pressedWith(mouse));
+                    else
+                        previewer_.keyMouseUp(pressedWith(mouse));
+                });
             });
     }
     const std::array<std::pair<QPushButton*, std::int32_t>, 3> octaves { {

@@ -44,6 +44,12 @@ void DrumPreviewer::soundKeyDown(std::int32_t note)
     startNote(note, presses_.key());
 }
 
+void DrumPreviewer::keyMouseDown(std::int32_t note, MouseButton button)
+{
+    port_.send(midi::drumSetChange(selection_.set));
+    startNote(note, presses_.mouse(button));
+}
+
 void DrumPreviewer::buttonMouseUp(MouseButton button)
 {
     endNote(presses_.mouse(button));

@@ -22,8 +22,8 @@ struct DrumSelection {
 
 // Turns presses and releases of the drum page's buttons into messages on the drum channel, with
 // the same pairing of presses and releases as the Previewer (PressNotes), and keeps the set they
-// select. It has a selection and held notes of its own, apart from channel 1's: the MIDI input
-// plays on channel 1 only, so no note of the drum channel is ever held by both.
+// select. It has a selection and held notes of its own, apart from channel 1's and from the MIDI
+// input's drum notes (see MidiThru).
 class DrumPreviewer {
 public:
     using MouseButton = PressNotes::MouseButton;
@@ -39,6 +39,13 @@ public:
     // Sound buttons, with their key: it sounds in the selected set while the press is held.
     void soundMouseDown(std::int32_t note, MouseButton button);
     void soundKeyDown(std::int32_t note);
+    // Keys of the on-screen keyboard while the page is shown, with the note they play: as on
+    // channel 1, where a key tells the device the selected tone again, the selected set is sent
+    // first; the key sounds in it while held, and the page shows it as the sound played last.
+    void keyMouseDown(std::int32_t note, MouseButton button);
+    // Whether a press of that mouse button came here and awaits its release, which must come here
+    // too, even if the page was left meanwhile.
+    bool awaitsRelease(MouseButton button) { return presses_.awaitsRelease(button); }
     // A release of any button of the page ends its own press's note; one without a press of its
     // own ends nothing.
     void buttonMouseUp(MouseButton button);

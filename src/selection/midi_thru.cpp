@@ -25,6 +25,10 @@ void MidiThru::receive(const midi::ShortMessage& message)
         bankSelects_.fill(std::nullopt);
         bankSelectsSince_ = previewer_.windowSelections();
     }
+    if (read->channel == midi::kDrumChannel && playsDrums(read->kind, first, second)) {
+        port_.send(message);
+        return;
+    }
     switch (read->kind) {
     case midi::kProgramChange:
         previewer_.selectFromInput(
@@ -61,6 +65,22 @@ void MidiThru::receive(const midi::ShortMessage& message)
     pass(message);
 }
 
+bool MidiThru::playsDrums(std::uint8_t kind, std::int32_t note, std::int32_t velocity)
+{
+    switch (kind) {
+    case midi::kNoteOn:
+        drumNotes_.set(static_cast<std::size_t>(note), velocity > 0);
+        return true;
+    case midi::kNoteOff:
+        drumNotes_.reset(static_cast<std::size_t>(note));
+        return true;
+    case midi::kPolyPressure:
+        return true;
+    default:
+        return false;
+    }
+}
+
 void MidiThru::pass(midi::ShortMessage message)
 {
     message.data[0] = midi::kindOf(message.data[0]); // channel 1
@@ -87,6 +107,11 @@ void MidiThru::release(Previews previews)
             port_.send(midi::noteOff(note));
     }
     held_.inputReleasedAll();
+    for (std::size_t note = 0; note < drumNotes_.size(); ++note) {
+        if (drumNotes_.test(note))
+            port_.send(midi::drumNoteOff(static_cast<std::int32_t>(note)));
+    }
+    drumNotes_.reset();
     if (sustainHeld_)
         port_.send(midi::sustainOff());
     sustainHeld_ = false;

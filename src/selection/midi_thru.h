@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "held_notes.h"
 #include "midi/midi_messages.h"
 
 #include <array>
+#include <bitset>
 #include <cstdint>
 #include <optional>
 
@@ -13,13 +15,15 @@ class MidiOutPort;
 
 namespace tonalyx::selection {
 
-class HeldNotes;
 class Previewer;
 
 // What a MIDI keyboard connected to the program's input does. Whatever channel it plays on, its
 // notes, pressures, pitch bend and controllers sound on channel 1 of the current device, where the
-// previews play, so they take the selected program and bank. Its Bank Select (controller 0) and
-// Program Change select a tone as the buttons do. Runs on the GUI thread, one message at a time.
+// previews play, so they take the selected program and bank; except the notes and key pressures
+// it plays on the drum channel, which stay there, as they came, and sound in the drum set the
+// device has. Its Bank Select (controller 0) and Program Change select a tone as the buttons do.
+// Runs one message at a time, with no other thread inside the selection or the device; it
+// allocates nothing, for it runs on the input's own thread too.
 //
 // A Bank Select is kept per input channel, as a synthesiser keeps it, and a Program Change takes
 // the one of its own channel, else the current bank: a drum part's bank on channel 10 never
@@ -44,6 +48,8 @@ private:
     enum class Previews { Leaving, Staying };
     void release(Previews previews);
     void pass(midi::ShortMessage message);
+    // Whether a message of the drum channel plays a drum there, keeping which notes it holds.
+    bool playsDrums(std::uint8_t kind, std::int32_t note, std::int32_t velocity);
 
     midi::MidiOutPort& port_;
     Previewer& previewer_;
@@ -53,6 +59,10 @@ private:
     std::array<std::optional<std::int32_t>, midi::kChannels> bankSelects_ {};
     std::uint64_t bankSelectsSince_ = 0;
     bool sustainHeld_ = false;
+    // The drum channel's notes the input holds. The drum page's previews keep theirs apart: a
+    // drum's note is short, and one of the same key from both ends no sooner than the first
+    // Note Off of the two.
+    std::bitset<HeldNotes::kNotes> drumNotes_;
 };
 
 } // namespace tonalyx::selection

@@ -25,6 +25,12 @@ public:
 
     Press& key() { return key_; }
     Press& mouse(MouseButton button) { return mice_[button]; }
+    // Whether a press of that mouse button still has its release to come.
+    bool awaitsRelease(MouseButton button) const
+    {
+        const auto found = mice_.find(button);
+        return found != mice_.end() && (found->second.note || found->second.endedEarly);
+    }
 
     // Before the device is left: `end` ends each note a press still holds, and that press's own
     // release later ends nothing.

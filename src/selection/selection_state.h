@@ -17,9 +17,16 @@ struct SelectionState {
     std::int32_t currentBank = 0; // 0 to 127, sent as Bank Select MSB
 };
 
+// The note a key of the on-screen keyboard plays, with its offset from middle C, in the octave
+// the octave buttons chose.
+constexpr std::int32_t keyNote(std::int32_t keyOffset, std::int32_t octaveShift)
+{
+    return midi::kMiddleC + keyOffset + 12 * octaveShift;
+}
+
 constexpr std::int32_t previewNote(const SelectionState& state)
 {
-    return midi::kMiddleC + state.keyOffset + 12 * state.octaveShift;
+    return keyNote(state.keyOffset, state.octaveShift);
 }
 
 } // namespace tonalyx::selection

@@ -72,10 +72,12 @@ void showDrumSelection(const DrumPage& page, std::int32_t set, std::optional<std
         page.soundButtons[i]->setText(textOf(catalogue::drumSoundName(set, note)));
     }
     QString shown = textOf(catalogue::drumSetName(set));
-    if (lastNote)
-        shown += QStringLiteral(" · %1 %2")
-                     .arg(*lastNote)
-                     .arg(textOf(catalogue::drumSoundName(set, *lastNote)));
+    if (lastNote) {
+        shown += QStringLiteral(" · %1").arg(*lastNote);
+        // A key of the keyboard may lie outside the drum map, where no sound has a name.
+        if (const auto name = catalogue::drumSoundName(set, *lastNote); !name.empty())
+            shown += QLatin1Char(' ') + textOf(name);
+    }
     page.shown->setText(shown);
 }
 

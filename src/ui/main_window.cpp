@@ -205,6 +205,11 @@ void MainWindow::chainTabOrder()
     }
 }
 
+bool MainWindow::drumPageShown() const
+{
+    return pageControl_->currentWidget() == tabSheets_[4];
+}
+
 void MainWindow::setOuterGeometry(const QRect& outer)
 {
     frame_->place(outer);

@@ -58,6 +58,7 @@ public:
     const std::array<Key, 56>& keys() const { return keys_; }
     // The drum set page, the fifth.
     const DrumPage& drumPage() const { return drumPage_; }
+    bool drumPageShown() const;
     QLineEdit& programReadout() { return *readouts_[0]; }
     QLineEdit& bankReadout() { return *readouts_[1]; }
     QLineEdit& deviceReadout() { return *readouts_[2]; }

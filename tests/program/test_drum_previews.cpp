@@ -136,6 +136,84 @@ private slots:
         QCOMPARE(run_->readouts(), readouts);
     }
 
+    // While the drum page is shown, the on-screen keyboard plays the selected set on channel 10,
+    // in the octave chosen, and the page shows the key; elsewhere it plays channel 1. A release
+    // ends its own press's note wherever the page is by then, and a device switch ends it first.
+    void keyboardPlaysTheDrumSetOnItsPage_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("selectFirst");
+        QTest::addColumn<QString>("octave");
+        QTest::addColumn<QPoint>("at");
+        QTest::addColumn<QString>("ending");
+        QTest::addColumn<Messages>("sent");
+        QTest::addColumn<Messages>("released");
+        QTest::addColumn<QString>("shownAfter");
+        const QPoint middleC(200, 420);
+        const Messages middleCEnds { { 0x99, 0x3C, 0x00 } };
+        QTest::newRow("middle C") << kDrumPage << ""
+                                  << "" << middleC << "release"
+                                  << Messages { { 0xC9, 0x00 }, { 0x99, 0x3C, 0x7F } }
+                                  << middleCEnds << "Standard · 60 High Bongo";
+        QTest::newRow("lowest key an octave down, Jazz set")
+            << kDrumPage << "DrumSet6"
+            << "Button258" << QPoint(20, 420) << "release"
+            << Messages { { 0xC9, 0x20 }, { 0x99, 0x1D, 0x7F } }
+            << Messages { { 0x99, 0x1D, 0x00 } } << "Jazz · 29 Scratch Push";
+        QTest::newRow("highest key an octave up, beyond the drum map")
+            << kDrumPage << ""
+            << "Button260" << QPoint(536, 420) << "release"
+            << Messages { { 0xC9, 0x00 }, { 0x99, 0x6C, 0x7F } }
+            << Messages { { 0x99, 0x6C, 0x00 } } << "Standard · 108";
+        QTest::newRow("released after leaving the page")
+            << kDrumPage << ""
+            << "" << middleC << "page left" << Messages { { 0xC9, 0x00 }, { 0x99, 0x3C, 0x7F } }
+            << middleCEnds << "Standard · 60 High Bongo";
+        QTest::newRow("ended by a device switch")
+            << kDrumPage << ""
+            << "" << middleC << "switch" << Messages { { 0xC9, 0x00 }, { 0x99, 0x3C, 0x7F } }
+            << middleCEnds << "Standard";
+        QTest::newRow("first page, released on the drum page")
+            << 0 << ""
+            << "" << middleC << "page left"
+            << Messages { { 0xB0, 0x00, 0x00 }, { 0xC0, 0x00 }, { 0x90, 0x3C, 0x7F } }
+            << Messages { { 0x90, 0x3C, 0x00 } } << "Standard";
+    }
+    void keyboardPlaysTheDrumSetOnItsPage()
+    {
+        QFETCH(int, page);
+        QFETCH(QString, selectFirst);
+        QFETCH(QString, octave);
+        QFETCH(QPoint, at);
+        QFETCH(QString, ending);
+        QFETCH(Messages, sent);
+        QFETCH(Messages, released);
+        QFETCH(QString, shownAfter);
+
+        if (!selectFirst.isEmpty())
+            QTest::mouseClick(button(selectFirst), Qt::LeftButton);
+        if (!octave.isEmpty())
+            QTest::mouseClick(run_->window().findChild<QPushButton*>(octave), Qt::LeftButton);
+        auto& pages = run_->window().pageControl();
+        pages.setCurrentIndex(page);
+        run_->recorder().clearCalls();
+        QTest::mousePress(&run_->window().canvas(), Qt::RightButton, {}, at);
+        QCOMPARE(run_->sentMessages(), sent);
+
+        run_->recorder().clearCalls();
+        if (ending == "page left")
+            pages.setCurrentIndex(page == kDrumPage ? 0 : kDrumPage);
+        if (ending == "switch") {
+            run_->window().deviceSwitchButton().click();
+            QCOMPARE(run_->sentMessages().front(), released.front());
+            run_->recorder().clearCalls();
+            released.clear();
+        }
+        QTest::mouseRelease(&run_->window().canvas(), Qt::RightButton, {}, at);
+        QCOMPARE(run_->sentMessages(), released);
+        QCOMPARE(shown(), shownAfter);
+    }
+
     // In every set, each button shows its whole name, within the page.
     void everySetsNamesFitTheirButtons()
     {
