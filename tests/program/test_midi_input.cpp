@@ -80,7 +80,8 @@ private slots:
         QCOMPARE(run.readouts().mid(0, 2), selected);
     }
 
-    // What the keyboard still holds ends on the device being left, before it is closed; with
+    // What the keyboard still holds ends on the device being left, before it is closed, on the
+    // channel it sounds on (the drum channel keeps its notes and key pressures as they come); with
     // nothing held, leaving sends nothing.
     void heldNotesEndOnTheDeviceBeingLeft_data()
     {
@@ -95,6 +96,13 @@ private slots:
             << Bytes { 0x90, 60, 80, 0x90, 60, 0 };
         QTest::newRow("close, a note held")
             << true << Messages { { 0x91, 67, 1 } } << Bytes { 0x90, 67, 1, 0x90, 67, 0 };
+        QTest::newRow("switch, drums played on channel 10 stay there, one held")
+            << false
+            << Messages { { 0x99, 36, 100 }, { 0xA9, 36, 40 }, { 0x99, 38, 90 }, { 0x89, 38, 64 } }
+            << Bytes { 0x99, 36, 100, 0xA9, 36, 40, 0x99, 38, 90, 0x89, 38, 64, 0x99, 36, 0 };
+        QTest::newRow("close, a drum ended by its velocity 0")
+            << true << Messages { { 0x99, 42, 70 }, { 0x99, 42, 0 } }
+            << Bytes { 0x99, 42, 70, 0x99, 42, 0 };
     }
     void heldNotesEndOnTheDeviceBeingLeft()
     {

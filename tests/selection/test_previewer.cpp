@@ -63,6 +63,8 @@ void perform(Selection& selection, const QString& gesture)
         selection.thru.receive(message);
     } else if (what == "releaseInput")
         selection.thru.releaseHeld();
+    else if (what == "inputGone")
+        selection.thru.sourcesGone();
     else if (what == "programDown")
         previewer.programMouseDown(value, mouse);
     else if (what == "programKey")
@@ -181,6 +183,10 @@ private slots:
             << Messages { { 0xB0, 0, 0 }, { 0xC0, 0 }, { 0x90, 60, 127 }, { 0x90, 60, 0 },
                    { 0x90, 60, 0x50 }, { 0x90, 60, 0 } }
             << QStringList { "1", "0", "piano 1" };
+        QTest::newRow("the input's notes end when its sources go, drums on their channel")
+            << QStringList { "input 99 24 64", "input 92 3C 50", "inputGone", "inputGone" }
+            << Messages { { 0x99, 36, 0x64 }, { 0x90, 60, 0x50 }, { 0x90, 60, 0 }, { 0x99, 36, 0 } }
+            << QStringList {};
         QTest::newRow("nothing held from the input: nothing sent")
             << QStringList { "programDown 0", "releaseInput" }
             << Messages { { 0xB0, 0, 0 }, { 0xC0, 0 }, { 0x90, 60, 127 } }
