@@ -59,9 +59,8 @@ private:
     std::array<std::optional<std::int32_t>, midi::kChannels> bankSelects_ {};
     std::uint64_t bankSelectsSince_ = 0;
     bool sustainHeld_ = false;
-    // The drum channel's notes the input holds. The drum page's previews keep theirs apart: a
-    // drum's note is short, and one of the same key from both ends no sooner than the first
-    // Note Off of the two.
+    // The drum channel's notes the input holds, apart from the drum page's: a drum rings out
+    // after its Note Off anyway, so a key both hold may well end at the first of their two.
     std::bitset<HeldNotes::kNotes> drumNotes_;
 };
 
