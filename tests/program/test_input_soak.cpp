@@ -47,16 +47,23 @@ std::uint64_t fromEnvironment(const char* name, std::uint64_t fallback)
 struct DeviceSound {
     std::bitset<128> sounding;
     std::bitset<128> previewed;
+    std::bitset<128> drums; // the keyboard's, on channel 10, where they stay
     bool sustained = false;
     bool open = false;
 
     std::bitset<128> keyboardNotes() const { return sounding & ~previewed; }
+    static bool playsDrums(const Bytes& m) { return (m[0] & 0x0F) == 9 && (m[0] & 0xF0) <= 0xA0; }
 
     void hear(const Bytes& m)
     {
         const int kind = m[0] & 0xF0;
         if (m[0] == 0xF0)
             return;
+        if (playsDrums(m)) {
+            if (kind != 0xA0)
+                drums.set(m[1], kind == 0x90 && m[2] > 0);
+            return;
+        }
         if (kind == 0xB0 && (m[1] == 120 || m[1] == 123)) {
             sounding.reset();
             previewed.reset();
@@ -290,10 +297,11 @@ private:
             }
             if (call.kind == CallKind::Close) {
                 device.open = false;
-                if (device.keyboardNotes().any() || device.sustained) {
+                if (device.keyboardNotes().any() || device.drums.any() || device.sustained) {
                     fault = QStringLiteral("device %1 closed with the keyboard's notes %2 on%3")
                                 .arg(call.device)
-                                .arg(QString::fromStdString(device.keyboardNotes().to_string()))
+                                .arg(QString::fromStdString(
+                                    (device.keyboardNotes() | device.drums).to_string()))
                                 .arg(device.sustained ? " and the pedal down" : "");
                     return false;
                 }
@@ -309,7 +317,7 @@ private:
             const auto& m = call.bytes;
             const bool silencing = (m[0] & 0xF0) == 0xB0 && m.size() == 3
                 && (m[1] == 64 || m[1] == 120 || m[1] == 123) && m[2] == 0;
-            if (m[0] != 0xF0 && !silencing && (m[0] & 0x0F) != 0) {
+            if (m[0] != 0xF0 && !silencing && !DeviceSound::playsDrums(m) && (m[0] & 0x0F) != 0) {
                 fault = QStringLiteral("a message on channel %1 reached device %2")
                             .arg((m[0] & 0x0F) + 1)
                             .arg(call.device);
