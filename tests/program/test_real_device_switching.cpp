@@ -51,6 +51,16 @@ private:
     ui::MainWindow& window() { return app_->window(); }
     void clickButton5() { QTest::mouseClick(window().programButtons()[4], Qt::LeftButton); }
     void switchDevice() { QTest::mouseClick(&window().deviceSwitchButton(), Qt::LeftButton); }
+    // Goes on from the built-in synth to this test's port; returns what arrived there.
+    std::vector<Bytes> switchToThePort()
+    {
+        return capture_->deliver(kPort, 16 * 9 + kGsReset.size(), [&] {
+            // Tried again from the built-in synth, when the switch's bytes were lost.
+            if (testing::ApplicationPeer::currentDevice(*app_).number == 1)
+                switchDevice();
+            switchDevice();
+        });
+    }
 
 private slots:
     void init()
@@ -97,13 +107,7 @@ private slots:
         QCOMPARE(presetOn(0), (Preset { 0, 4 }));
         QVERIFY(capture_->takeEvents(kPort).empty());
 
-        const auto arrival = capture_->deliver(kPort, 16 * 9 + kGsReset.size(), [&] {
-            // Tried again from the built-in synth, when the switch's bytes were lost.
-            if (testing::ApplicationPeer::currentDevice(*app_).number == 1)
-                switchDevice();
-            switchDevice();
-        });
-        const Bytes received = testing::joined(arrival);
+        const Bytes received = testing::joined(switchToThePort());
         QVERIFY(received.size() >= kGsReset.size());
         QCOMPARE(Bytes(received.end() - 11, received.end()), kGsReset);
 
@@ -121,6 +125,30 @@ private slots:
         QVERIFY(renderRms(synth(), 0.2) > kAudible);
         QTest::qWait(100);
         QVERIFY(capture_->takeEvents(kPort).empty());
+    }
+
+    // The drum page's presses reach a JACK port on channel 10 exactly as they are played.
+    void drumPressesReachTheJackPort_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<Bytes>("press");
+        QTest::newRow("the Jazz set")
+            << "DrumSet6" << Bytes { 0xC9, 0x20, 0x99, 0x24, 0x7F, 0x99, 0x24, 0x00 };
+        QTest::newRow("Snare 1") << "DrumSound38" << Bytes { 0x99, 0x26, 0x7F, 0x99, 0x26, 0x00 };
+    }
+    void drumPressesReachTheJackPort()
+    {
+        QFETCH(QString, button);
+        QFETCH(Bytes, press);
+        switchToThePort();
+        window().pageControl().setCurrentIndex(4);
+        auto* pressed = window().findChild<ui::PreviewButton*>(button);
+        QVERIFY(pressed);
+        const auto arrival = capture_->deliver(kPort, press.size(), [&] {
+            QTest::mousePress(pressed, Qt::LeftButton);
+            QTest::mouseRelease(pressed, Qt::LeftButton);
+        });
+        QCOMPARE(testing::joined(arrival), press);
     }
 
     // Coming back to the built-in synth resets it: a note left sounding stops at once, and the
