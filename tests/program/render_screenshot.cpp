@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Renders the main window, as it looks right after start-up, into a PNG file; or, with --finder,
-// its tone finder page with TEXT typed into the search field and the first tone found pressed.
-// Usage: tonalyx_screenshot <output.png> [--finder TEXT]
+// its tone finder page with TEXT typed into the search field and the first tone found pressed;
+// or, with --drums, its drum set page with the set named SET pressed, then the sound NOTE.
+// Usage: tonalyx_screenshot <output.png> [--finder TEXT | --drums SET NOTE]
 
 #include "app/application.h"
 #include "recording_backend.h"
 #include "shell/platform.h"
+#include "ui/preview_button.h"
 #include "ui/tone_list_view.h"
 
 #include <QApplication>
@@ -54,13 +56,31 @@ void showFinder(tonalyx::ui::MainWindow& window, const QString& text)
     QApplication::processEvents();
 }
 
+// Turns to the drum set page, and presses and releases the set captioned `set` and then the
+// sound of key `note`, so that the page names the set's sounds and shows the two.
+void showDrums(tonalyx::ui::MainWindow& window, const QString& set, const QString& note)
+{
+    window.pageControl().setCurrentIndex(4);
+    const auto click = [](QAbstractButton* button) {
+        if (button)
+            QTest::mouseClick(button, Qt::LeftButton);
+    };
+    for (auto* button : window.drumPage().setButtons) {
+        if (button->text() == set)
+            click(button);
+    }
+    click(window.findChild<tonalyx::ui::PreviewButton*>(QStringLiteral("DrumSound") + note));
+    QApplication::processEvents();
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
     const bool finder = argc == 4 && QByteArray(argv[2]) == "--finder";
-    if (argc != 2 && !finder) {
-        std::fprintf(stderr, "usage: %s <output.png> [--finder TEXT]\n",
+    const bool drums = argc == 5 && QByteArray(argv[2]) == "--drums";
+    if (argc != 2 && !finder && !drums) {
+        std::fprintf(stderr, "usage: %s <output.png> [--finder TEXT | --drums SET NOTE]\n",
             argc > 0 ? argv[0] : "tonalyx_screenshot");
         return 2;
     }
@@ -87,6 +107,8 @@ int main(int argc, char* argv[])
     }
     if (finder)
         showFinder(window, QString::fromLocal8Bit(argv[3]));
+    if (drums)
+        showDrums(window, QString::fromLocal8Bit(argv[3]), QString::fromLocal8Bit(argv[4]));
     const QString output = QString::fromLocal8Bit(argv[1]);
     if (!window.grab().save(output, "PNG")) {
         std::fprintf(stderr, "cannot write %s\n", argv[1]);
