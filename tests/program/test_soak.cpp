@@ -5,6 +5,7 @@
 // while the focus moves, pages turned while a note sounds, devices switched in between.
 #define QTEST_QPA_MOUSE_HANDLING
 
+#include "catalogue/drum_sets.h"
 #include "catalogue/tone_catalogue.h"
 #include "running_program.h"
 #include "ui/key_shape.h"
@@ -103,6 +104,17 @@ bool isLegalShortMessage(const Bytes& m)
     if (m.size() == 3 && m[0] == 0x90)
         return data(1) && (m[2] == 0x7F || m[2] == 0x00);
     return false;
+}
+
+// What the drum page and the keys on it may put on the wire: a set's Program Change and its
+// notes at velocity 127 or their ends, all on channel 10, and never a Bank Select there.
+bool isLegalDrumMessage(const Bytes& m)
+{
+    const auto sets = catalogue::drumSets();
+    if (m.size() == 2 && m[0] == 0xC9)
+        return std::any_of(sets.begin(), sets.end(),
+            [&](const catalogue::DrumSet& set) { return set.program == m[1]; });
+    return m.size() == 3 && m[0] == 0x99 && m[1] <= 0x7F && (m[2] == 0x7F || m[2] == 0x00);
 }
 
 QString hex(const Bytes& bytes)
@@ -224,6 +236,12 @@ private:
     std::map<const QObject*, std::int32_t> programOf_;
     std::map<const QObject*, std::int32_t> bankOf_;
     std::map<const QObject*, std::int32_t> keyOffsetOf_;
+    // The drum page's buttons, and the mouse buttons whose press went to the drum channel.
+    std::set<const QObject*> drumButtons_;
+    std::set<Qt::MouseButton> drumPresses_;
+    // Channel 10 is checked by its balance rather than note for note: the drum notes each device
+    // was sent and not yet sent the end of, which must all have ended before it closes.
+    std::map<std::int32_t, std::array<int, 128>> drumsSounding_;
     std::vector<Qt::MouseButton> heldButtons_;
     std::vector<Qt::Key> heldKeys_;
     QWidget* pressedOn_ = nullptr;
@@ -247,6 +265,7 @@ private:
         std::uint64_t gsResets = 0;
         std::uint64_t keyHeldChanges = 0;
         std::uint64_t readoutChanges = 0;
+        std::uint64_t drumNotes = 0;
     } tally_;
 
     // The model's view of the program, checked against it after every event. The octave and
@@ -281,6 +300,15 @@ private:
             return QPoint(pick(widget->width()), pick(widget->height()));
         };
         const int roll = pick(100);
+        if (roll < 40 && w.drumPageShown()) {
+            const auto& page = w.drumPage();
+            const auto sets = int(page.setButtons.size());
+            const int which = pick(sets + int(page.soundButtons.size()));
+            QWidget* button = which < sets
+                ? static_cast<QWidget*>(page.setButtons[static_cast<std::size_t>(which)])
+                : page.soundButtons[static_cast<std::size_t>(which - sets)];
+            return { button, inside(button) };
+        }
         if (roll < 40) {
             const auto& grid
                 = w.pageControl().currentIndex() == 1 ? w.bankButtons() : w.programButtons();
@@ -498,8 +526,16 @@ private:
         const QObject* pressed = recorder_.pressReceiver;
         const QObject* released = recorder_.releaseReceiver;
         const QObject* keyed = recorder_.keyReceiver;
+        // The drum page, and the keys while it is shown, play on channel 10 alone.
+        const bool drumPress = event.kind == Event::MousePress
+            && (drumButtons_.contains(pressed)
+                || (keyOffsetOf_.contains(pressed) && window().drumPageShown()));
+        if (drumPress)
+            drumPresses_.insert(event.button);
         switch (event.kind) {
         case Event::MousePress:
+            if (drumPress)
+                return {};
             if (recorder_.pressedTone) {
                 listButtons_.insert(event.button);
                 return tonePreview(*recorder_.pressedTone, false);
@@ -518,6 +554,8 @@ private:
             }
             return {};
         case Event::MouseRelease:
+            if (drumPresses_.erase(event.button) > 0 && keyOffsetOf_.contains(released))
+                return {};
             if (released == toneList_->viewport() && listButtons_.erase(event.button) > 0)
                 return noteEnd(held, before);
             if (programOf_.contains(released) || bankOf_.contains(released)
@@ -564,11 +602,32 @@ private:
                 after.keyHeld = false;
                 return noteEnd(held, before);
             }
+            // A key held on a program or bank button may end on a drum button, the focus moved.
+            if (!movesFocus(event.key) && drumButtons_.contains(keyed) && before.keyHeld) {
+                after.keyHeld = false;
+                return noteEnd(held, before);
+            }
             return {};
         case Event::MouseMove:
             return {};
         }
         return {};
+    }
+
+    // A drum note and its end: every end has its note before it, on the same device.
+    template <typename Where>
+    void countDrumNote(std::int32_t device, const Bytes& message, const Where& where)
+    {
+        if (message[0] != 0x99)
+            return;
+        int& sounding = drumsSounding_[device][message[1]];
+        if (message[2] != 0) {
+            ++sounding;
+            ++tally_.drumNotes;
+            return;
+        }
+        QVERIFY2(sounding > 0, qPrintable(where() + ": a drum note ended twice, or never sounded"));
+        --sounding;
     }
 
     // Everything the rules say about the program after one event, given what it sent.
@@ -585,13 +644,24 @@ private:
                 ++tally_.gsResets;
             } else if (call.kind == CallKind::Send && isSilencing(call.bytes)) {
                 // A switch's reset of the new device.
+            } else if (call.kind == CallKind::Send && (call.bytes[0] & 0x0F) == 9) {
+                QVERIFY2(isLegalDrumMessage(call.bytes),
+                    qPrintable(where() + ": sent " + hex(call.bytes)));
+                countDrumNote(call.device, call.bytes, where);
             } else if (call.kind == CallKind::Send) {
                 QVERIFY2(isLegalShortMessage(call.bytes),
                     qPrintable(where() + ": sent " + hex(call.bytes)));
                 sent.push_back(call.bytes);
             } else if (call.kind == CallKind::Open) {
                 ++(call.accepted ? tally_.opens : tally_.refusedOpens);
+            } else {
+                const auto& sounding = drumsSounding_[call.device];
+                QVERIFY2(
+                    std::all_of(sounding.begin(), sounding.end(), [](int n) { return n == 0; }),
+                    qPrintable(where() + ": a drum note still sounding on a device closed"));
             }
+            if (QTest::currentTestFailed())
+                return;
         }
         QVERIFY2(recorder_.doubleClicks == 0, qPrintable(where() + ": a double click"));
         // Nothing reaches the device that refused its open.
@@ -690,9 +760,10 @@ private slots:
         QVERIFY(run_->ready);
         run_->recorder().failOpenOf(kRefusingDevice);
         run_->platform.boxes.clear();
-        // These rules are those of the pages that play on channel 1: the drum page, the fifth,
-        // is kept out of reach.
-        window().pageControl().setTabEnabled(4, false);
+        for (const auto* button : window().drumPage().setButtons)
+            drumButtons_.insert(button);
+        for (const auto* button : window().drumPage().soundButtons)
+            drumButtons_.insert(button);
         for (std::int32_t i = 0; i < ui::kGridButtons; ++i) {
             programOf_[window().programButtons()[static_cast<std::size_t>(i)]] = i;
             bankOf_[window().bankButtons()[static_cast<std::size_t>(i)]] = i;
@@ -762,7 +833,7 @@ private slots:
         std::fprintf(stderr,
             "soak: %llu button previews (%llu finder rows), %llu keyboard notes, %llu note ends, "
             "%llu opens, %llu refused opens, %llu GS resets, %llu keyHeld changes, %llu readout "
-            "changes\n",
+            "changes, %llu drum notes\n",
             static_cast<unsigned long long>(tally_.buttonPreviews),
             static_cast<unsigned long long>(tally_.finderPreviews),
             static_cast<unsigned long long>(tally_.keyboardNotes),
@@ -771,12 +842,14 @@ private slots:
             static_cast<unsigned long long>(tally_.refusedOpens),
             static_cast<unsigned long long>(tally_.gsResets),
             static_cast<unsigned long long>(tally_.keyHeldChanges),
-            static_cast<unsigned long long>(tally_.readoutChanges));
+            static_cast<unsigned long long>(tally_.readoutChanges),
+            static_cast<unsigned long long>(tally_.drumNotes));
         // A few thousand events reach every part; fewer might by chance miss one.
         if (events >= 5000) {
-            for (const auto count : { tally_.buttonPreviews, tally_.finderPreviews,
-                     tally_.keyboardNotes, tally_.noteEnds, tally_.opens, tally_.refusedOpens,
-                     tally_.gsResets, tally_.keyHeldChanges, tally_.readoutChanges })
+            for (const auto count :
+                { tally_.buttonPreviews, tally_.finderPreviews, tally_.keyboardNotes,
+                    tally_.noteEnds, tally_.opens, tally_.refusedOpens, tally_.gsResets,
+                    tally_.keyHeldChanges, tally_.readoutChanges, tally_.drumNotes })
                 QVERIFY(count > 0);
         }
 
