@@ -3,10 +3,11 @@
 # A person's session with the installed program: it is started from its menu entry on a real X
 # display with a window manager, with a settings file that chooses a JACK port as the device; the
 # person finds a tone by name and holds Down on the list's only row, clicks a program button and a
-# key of the on-screen keyboard, holds a key on the focused button, uses the octave and GS buttons
-# and closes the window through the window manager. Every
-# byte the program sends is captured on the JACK port and must be exactly what those actions
-# mean; the window's screenshot and the settings file written on closing are checked too.
+# key of the on-screen keyboard, holds a key on the focused button, uses the octave and GS buttons,
+# plays a drum set and a drum sound on the drum set page and closes the window through the window
+# manager. Every byte the program sends is captured on the JACK port and must be exactly what
+# those actions mean; the window's screenshot and the settings file written on closing are checked
+# too.
 #   desktop_session.sh PREFIX DISPLAY-FIXTURE-DIR JACK-SERVER DEVICE-NUMBER-TOOL CAPTURE-CLIENT WORK-DIR
 #                      [ROOT]
 # With ROOT, the program is a package unpacked into ROOT, as a user meets one installed: PREFIX
@@ -159,6 +160,14 @@ step "the +1 octave button: nothing sounds yet" "" click $((632 + 16)) $((408 + 
 step "a click on the key D4, an octave up: the note 74" \
   "b0 00 00 c0 04 90 4a 7f 90 4a 00" click $((208 + 8)) $((376 + 50))
 step "the GS button" "$gs_reset" click $((632 + 16)) $((368 + 16))
+# The fifth tab, "ドラムセット", as measured on a screenshot.
+step "on the drum set page" "" click $((8 + 431)) "$first_tab_y"
+# The fifth page's buttons: the sets in a row from (6, 6) every 64 pixels, 63 by 24; the sounds
+# in columns of eleven from (6, 54), 107 by 25 apart, 105 by 23 each.
+step "a click on the Jazz set: its Program Change on channel 10 and its kick" \
+  "c9 20 99 24 7f 99 24 00" click $((10 + 6 + 64 * 5 + 31)) $((25 + 6 + 12))
+step "a click on Snare 1, key 38" \
+  "99 26 7f 99 26 00" click $((10 + 6 + 107 + 52)) $((25 + 54 + 11))
 
 # The readouts follow the selection: the program number and the tone name fields are drawn
 # differently from start-up.
@@ -173,8 +182,10 @@ done <<EOF_READOUTS
 249x20+368+448 the tone name
 EOF_READOUTS
 
-# --- Close the window the way a person does: the window manager's close key.
+# --- Close the window the way a person does: the window manager's close key. Its Alt reaches the
+# focused button, Snare 1, first and sounds it, as any key does; the close ends it.
 xdotool key --clearmodifiers alt+F4
+expected="$expected 99 26 7f 99 26 00"
 for _ in $(seq 200); do kill -0 "$program_pid" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$program_pid" 2>/dev/null && fail "the program did not end when its window was closed"
 wait "$program_pid"
