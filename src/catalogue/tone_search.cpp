@@ -108,9 +108,8 @@ ToneSearch::ToneSearch()
         hints_[i] = foldForSearch(kProgramHints[i]);
     // A line break between name and kind, which no word holds, so that no word matches across
     // the two.
-    for (std::size_t i = 0; i < drumSetTexts_.size(); ++i) {
+    for (std::size_t i = 0; i < drumSetTexts_.size(); ++i)
         drumSetTexts_[i] = foldForSearch(drumSets()[i].name) + '\n' + foldForSearch(kDrumSetKind);
-    }
 }
 
 void ToneSearch::find(std::string_view query, std::vector<std::uint16_t>& matches) const
