@@ -3,6 +3,7 @@
 // keystroke, alone (ToneSearch::find over all 899 tones) and through the window (a key typed into
 // the search field until the list's model holds the new rows).
 #include "bench_main.h"
+#include "catalogue/tone_catalogue.h"
 #include "catalogue/tone_search.h"
 #include "heap_counter.h"
 #include "shown_program.h"
@@ -66,13 +67,16 @@ void find(benchmark::State& state, const catalogue::ToneSearch& search, const ch
 }
 
 // One letter typed and taken back, in turns, so that the list alternates between all 899
-// tones and those with an "s" in them, the largest changes a keystroke makes.
+// tones and ten drum sets and those with an "s" in them, the largest changes a keystroke makes.
 void keystroke(
     benchmark::State& state, bench::ShownProgram& shown, const catalogue::ToneSearch& search)
 {
     std::vector<std::uint16_t> withS;
     search.find("s", withS);
-    const int typedRows = int(withS.size());
+    std::vector<std::uint8_t> setsWithS;
+    search.findDrumSets("s", setsWithS);
+    const int typedRows = int(withS.size() + setsWithS.size());
+    const int allRows = int(catalogue::tones().size() + catalogue::kDrumSets);
     auto* field = qobject_cast<QLineEdit*>(shown.control(QStringLiteral("FinderEdit")));
     if (field == nullptr) {
         state.SkipWithError("no search field");
@@ -84,7 +88,7 @@ void keystroke(
     for (auto _ : state) {
         QTest::keyClick(field, typed ? Qt::Key_Backspace : Qt::Key_S);
         typed = !typed;
-        if (list.model()->rowCount() != (typed ? typedRows : 899)) {
+        if (list.model()->rowCount() != (typed ? typedRows : allRows)) {
             state.SkipWithError("the list did not follow the field");
             return;
         }

@@ -612,7 +612,7 @@ if finds:
     if typing:
         typed = (f" Through the window, a key typed into the field until the list's model holds the new "
                  f"rows (`keystroke-in-window`: an \"s\" typed and taken back in turns, the list going "
-                 f"from all 899 tones to those with an s and back) takes {us(typing['real_time'])}; the "
+                 f"from all 899 tones and ten drum sets to those with an s and back) takes {us(typing['real_time'])}; the "
                  "list then paints the rows on show at the next repaint.")
     sections.append(f"""## 7. The tone finder's search
 

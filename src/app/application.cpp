@@ -128,6 +128,9 @@ void Application::bindButtonGrids()
         &Previewer::bankApproached);
 }
 
+// A drum set's row selects the set as its button on the drum page does. The keyboard has one press
+// that sounds at a time: a key moving between a tone's row and a set's ends the row before on its
+// own channel, and each release goes where its press went.
 void Application::bindToneList()
 {
     auto* list = &window_.toneList();
@@ -136,14 +139,36 @@ void Application::bindToneList()
             pass([=, this] { previewer_.toneMouseDown(program, bank, pressedWith(mouse)); });
         });
     QObject::connect(list, &ui::ToneListView::keyDown, &window_, [this](int program, int bank) {
-        pass([=, this] { previewer_.toneKeyDown(program, bank); });
+        pass([=, this] {
+            if (drums_.awaitsKeyRelease())
+                drums_.buttonKeyUp();
+            previewer_.toneKeyDown(program, bank);
+        });
+    });
+    QObject::connect(list, &ui::ToneListView::drumSetMouseDown, &window_,
+        [this](int program, Qt::MouseButton mouse) {
+            pass([=, this] { drums_.setMouseDown(program, pressedWith(mouse)); });
+        });
+    QObject::connect(list, &ui::ToneListView::drumSetKeyDown, &window_, [this](int program) {
+        pass([=, this] {
+            if (previewer_.state().keyHeld)
+                previewer_.toneKeyUp();
+            drums_.buttonKeyUp();
+            drums_.setKeyDown(program);
+        });
     });
     QObject::connect(list, &ui::ToneListView::mouseUp, &window_, [this](Qt::MouseButton mouse) {
-        pass([=, this] { previewer_.toneMouseUp(pressedWith(mouse)); });
+        pass([=, this] {
+            if (drums_.awaitsRelease(pressedWith(mouse)))
+                drums_.buttonMouseUp(pressedWith(mouse));
+            else
+                previewer_.toneMouseUp(pressedWith(mouse));
+        });
     });
     QObject::connect(list, &ui::ToneListView::keyUp, &window_, [this] {
         pass([this] {
-            previewer_.toneKeyUp();
+            if (!drums_.awaitsKeyRelease())
+                previewer_.toneKeyUp();
             drums_.buttonKeyUp();
         });
     });

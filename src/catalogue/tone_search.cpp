@@ -19,6 +19,9 @@ constexpr char32_t kIdeographicSpace = 0x3000;
 constexpr char32_t kHiraganaFirst = 0x3041; // "ぁ"
 constexpr char32_t kHiraganaLast = 0x3096; // "ゖ"
 constexpr char32_t kHiraganaToKatakana = 0x30A1 - 0x3041;
+// What every drum set is, in the words a user may look for it by; the melodic programs' hints
+// name their instruments in Japanese the same way.
+constexpr std::string_view kDrumSetKind = "Drum Set ドラムセット";
 
 char lowerAscii(char c)
 {
@@ -103,6 +106,10 @@ ToneSearch::ToneSearch()
         names_.push_back(foldForSearch(tone.name));
     for (std::size_t i = 0; i < hints_.size(); ++i)
         hints_[i] = foldForSearch(kProgramHints[i]);
+    // A line break between name and kind, which no word holds, so that no word matches across
+    // the two.
+    for (std::size_t i = 0; i < drumSetTexts_.size(); ++i)
+        drumSetTexts_[i] = foldForSearch(drumSets()[i].name) + '\n' + foldForSearch(kDrumSetKind);
 }
 
 void ToneSearch::find(std::string_view query, std::vector<std::uint16_t>& matches) const
@@ -135,6 +142,18 @@ void ToneSearch::find(std::string_view query, std::vector<std::uint16_t>& matche
               });
         if (matchesEveryWord)
             matches.push_back(static_cast<std::uint16_t>(i));
+    }
+}
+
+void ToneSearch::findDrumSets(std::string_view query, std::vector<std::uint8_t>& matches) const
+{
+    matches.clear();
+    const auto words = wordsOf(query);
+    for (std::size_t i = 0; i < drumSetTexts_.size(); ++i) {
+        const auto& text = drumSetTexts_[i];
+        if (std::all_of(words.begin(), words.end(),
+                [&text](const std::string& word) { return text.find(word) != std::string::npos; }))
+            matches.push_back(static_cast<std::uint8_t>(i));
     }
 }
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "drum_sets.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -24,9 +26,17 @@ public:
     // in catalogue order: all of them for a query without words. The vector's storage is reused.
     void find(std::string_view query, std::vector<std::uint16_t>& matches) const;
 
+    // Fills `matches` with the positions in drumSets() of every drum set that matches `query`:
+    // every word is found in its name or in what it is, a drum set ("drum set", 「ドラムセット」).
+    // A word of digits finds a set by its name alone ("808"), never by its program number: a
+    // number asks for a program of the tones, and the sets would otherwise turn up among ten
+    // unrelated ones ("1" listing the Standard set with the pianos).
+    void findDrumSets(std::string_view query, std::vector<std::uint8_t>& matches) const;
+
 private:
     std::vector<std::string> names_; // folded, by position in tones()
     std::array<std::string, 128> hints_; // folded, by program
+    std::array<std::string, kDrumSets> drumSetTexts_; // folded name and kind, by position
 };
 
 // Text as the search compares it: ASCII letters in lower case, the full-width forms of ASCII

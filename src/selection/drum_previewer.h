@@ -46,6 +46,8 @@ public:
     // Whether a press of that mouse button came here and awaits its release, which must come here
     // too, even if the page was left meanwhile.
     bool awaitsRelease(MouseButton button) { return presses_.awaitsRelease(button); }
+    // Likewise for the keyboard's one press.
+    bool awaitsKeyRelease() const { return keyHeld_; }
     // A release of any button of the page ends its own press's note; one without a press of its
     // own ends nothing.
     void buttonMouseUp(MouseButton button);

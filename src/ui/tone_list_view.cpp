@@ -39,6 +39,11 @@ int bankOf(const QModelIndex& row)
 {
     return row.data(ToneListModel::BankRole).toInt();
 }
+
+bool isDrumSet(const QModelIndex& row)
+{
+    return row.data(ToneListModel::DrumSetRole).toBool();
+}
 } // namespace
 
 ToneListView::ToneListView(QWidget* parent)
@@ -60,7 +65,10 @@ void ToneListView::mousePressEvent(QMouseEvent* event)
     const QModelIndex index = indexAt(event->position().toPoint());
     if (index.isValid()) {
         pressedOnRow_ |= event->button();
-        emit mouseDown(programOf(index), bankOf(index), event->button());
+        if (isDrumSet(index))
+            emit drumSetMouseDown(programOf(index), event->button());
+        else
+            emit mouseDown(programOf(index), bankOf(index), event->button());
     }
     QTreeView::mousePressEvent(event);
 }
@@ -116,7 +124,10 @@ void ToneListView::pressCurrentRow(int key)
     if (!current.isValid())
         return;
     soundingKey_ = key;
-    emit keyDown(programOf(current), bankOf(current));
+    if (isDrumSet(current))
+        emit drumSetKeyDown(programOf(current));
+    else
+        emit keyDown(programOf(current), bankOf(current));
 }
 
 void ToneListView::keyReleaseEvent(QKeyEvent* event)

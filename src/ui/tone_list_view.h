@@ -7,7 +7,8 @@ namespace tonalyx::ui {
 
 // The finder's list of tones, over a ToneListModel its owner gives it. Like PreviewButton it only
 // reports presses and releases, here with the program (0 to 127, as sent) and bank of the row they
-// concern, and leaves the rest of the toolkit's handling as it is.
+// concern, or for a drum set's row with the set's program alone, and leaves the rest of the
+// toolkit's handling as it is. Both kinds of row are pressed and released alike.
 //
 // Mouse: a press of any button on a row, the second press of a double click included, is a
 // press; its release, wherever the pointer is then, is the release.
@@ -27,6 +28,8 @@ signals:
     void mouseDown(int program, int bank, Qt::MouseButton button);
     void mouseUp(Qt::MouseButton button);
     void keyDown(int program, int bank);
+    void drumSetMouseDown(int program, Qt::MouseButton button);
+    void drumSetKeyDown(int program);
     void keyUp();
 
 protected:

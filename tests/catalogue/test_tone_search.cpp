@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "catalogue/drum_sets.h"
 #include "catalogue/tone_catalogue.h"
 #include "catalogue/tone_search.h"
 
@@ -96,6 +97,43 @@ private slots:
             QVERIFY2(names.contains(name), qPrintable(name));
         if (!programs.isEmpty())
             QCOMPARE(found, std::set<int>(programs.begin(), programs.end()));
+    }
+
+    // The drum sets are found by their names and by what they are, in either script, with the
+    // tones' folding; a number finds none of them by its program.
+    void findsDrumSets_data()
+    {
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<QStringList>("found");
+        const QStringList all { "Standard", "Room", "Power", "Electronic", "808", "Jazz", "Brush",
+            "Orchestra", "SFX", "Older Map" };
+        QTest::newRow("name") << "jazz" << QStringList { "Jazz" };
+        QTest::newRow("name and kind, full-width capitals")
+            << "ＪＡＺＺ　ＳＥＴ" << QStringList { "Jazz" };
+        QTest::newRow("kind") << "drum" << all;
+        QTest::newRow("kind in Japanese") << "ドラム" << all;
+        QTest::newRow("kind in hiragana") << "どらむせっと" << all;
+        QTest::newRow("nothing typed") << "" << all;
+        QTest::newRow("digits of a name") << "808" << QStringList { "808" };
+        QTest::newRow("program number of a set") << "33" << QStringList {};
+        QTest::newRow("kind before the name") << "map drum" << QStringList { "Older Map" };
+        QTest::newRow("one word across name and kind") << "jazzdrum" << QStringList {};
+        QTest::newRow("a tone's name") << "piano" << QStringList {};
+    }
+    void findsDrumSets()
+    {
+        QFETCH(QString, query);
+        QFETCH(QStringList, found);
+
+        const ToneSearch search;
+        std::vector<std::uint8_t> matches { 1, 2 }; // left from an earlier search
+        search.findDrumSets(query.toUtf8().toStdString(), matches);
+        QStringList names;
+        for (const auto position : matches) {
+            const auto name = tonalyx::catalogue::drumSets()[position].name;
+            names.append(QString::fromUtf8(name.data(), qsizetype(name.size())));
+        }
+        QCOMPARE(names, found);
     }
 
     // Bytes that are not UTF-8 (a field never sends them, a caller might) are kept as they are,

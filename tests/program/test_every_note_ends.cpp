@@ -167,6 +167,10 @@ private slots:
             << QStringList { "search strings", "focus row0", "keyDown Down", "press key41",
                    "release key41", "keyUp Down" }
             << QList<int> { 41, 60 };
+        QTest::newRow("Down held onto a drum set in the finder, device switched by mouse")
+            << QStringList { "search jazz", "focus row3", "keyDown Down", "press Button257",
+                   "release Button257", "keyUp Down" }
+            << QList<int> { 36 };
         QTest::newRow("finder row held, the row changed by a key") << QStringList {
             "search strings", "press row0", "keyDown Down", "keyUp Down", "release row0"
         } << QList<int> { 60 };

@@ -46,6 +46,8 @@ constexpr std::uint64_t kDefaultEvents = 100000;
 constexpr std::uint64_t kSettledAfter = 5000;
 // Of the three recorded devices, the one whose open fails.
 constexpr std::int32_t kRefusingDevice = 2;
+// What a drum set's row in the finder sounds while it is held: the set's kick.
+constexpr std::uint8_t kKick = 36;
 
 const Bytes kGsReset { 0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7 };
 const QString kCannotOpen = QStringLiteral("ＭＩＤＩデバイスが開けません");
@@ -115,6 +117,20 @@ bool isLegalDrumMessage(const Bytes& m)
         return std::any_of(sets.begin(), sets.end(),
             [&](const catalogue::DrumSet& set) { return set.program == m[1]; });
     return m.size() == 3 && m[0] == 0x99 && m[1] <= 0x7F && (m[2] == 0x7F || m[2] == 0x00);
+}
+
+// A row of the finder: a tone's program (as sent) and bank, or a drum set's program alone.
+struct FinderRow {
+    std::int32_t program;
+    std::optional<std::int32_t> bank;
+};
+
+FinderRow finderRow(const QModelIndex& index)
+{
+    const int program = index.data(ui::ToneListModel::ProgramRole).toInt();
+    if (index.data(ui::ToneListModel::DrumSetRole).toBool())
+        return { program, std::nullopt };
+    return { program, index.data(ui::ToneListModel::BankRole).toInt() };
 }
 
 QString hex(const Bytes& bytes)
@@ -192,7 +208,7 @@ public:
     // before the list acts on the press (it may scroll).
     ui::ToneListView* toneList = nullptr;
     QWidget* mainWindow = nullptr;
-    std::optional<std::pair<std::int32_t, std::int32_t>> pressedTone;
+    std::optional<FinderRow> pressedTone;
     // Whether the list lost the focus: to another widget, to a menu that opened, or with the page.
     bool toneListLostFocus = false;
 
@@ -204,8 +220,7 @@ private:
         const QModelIndex index = toneList->indexAt(at);
         if (!index.isValid())
             return;
-        pressedTone = { index.data(ui::ToneListModel::ProgramRole).toInt(),
-            index.data(ui::ToneListModel::BankRole).toInt() };
+        pressedTone = finderRow(index);
     }
 };
 
@@ -258,6 +273,7 @@ private:
     struct Tally {
         std::uint64_t buttonPreviews = 0; // program or bank buttons, or finder rows, that sounded
         std::uint64_t finderPreviews = 0; // of which finder rows
+        std::uint64_t drumSetRows = 0; // finder rows of drum sets that sounded, apart
         std::uint64_t keyboardNotes = 0; // notes of the on-screen keyboard
         std::uint64_t noteEnds = 0;
         std::uint64_t opens = 0;
@@ -265,7 +281,7 @@ private:
         std::uint64_t gsResets = 0;
         std::uint64_t keyHeldChanges = 0;
         std::uint64_t readoutChanges = 0;
-        std::uint64_t drumNotes = 0;
+        std::uint64_t drumNotes = 0; // on channel 10, from anywhere
     } tally_;
 
     // The model's view of the program, checked against it after every event. The octave and
@@ -277,6 +293,7 @@ private:
     struct HeldNote {
         std::optional<std::uint8_t> note;
         bool endedEarly = false;
+        bool drum = false; // a drum set's kick, on channel 10
     };
     std::map<Qt::MouseButton, HeldNote> mouseNotes_;
     HeldNote keyNote_;
@@ -466,7 +483,7 @@ private:
             return;
         const auto note
             = ending.note.value_or(static_cast<std::uint8_t>(selection::previewNote(now)));
-        sent.push_back({ 0x90, note, 0x00 });
+        sent.push_back({ std::uint8_t(ending.drum ? 0x99 : 0x90), note, 0x00 });
     }
     static Messages noteEnd(HeldNote& held, const selection::SelectionState& now)
     {
@@ -474,19 +491,22 @@ private:
         appendNoteEnd(sent, held, now);
         return sent;
     }
-    // A switch: every note a press holds ends on the device being left, if that one is open.
+    // A switch: every note a press holds ends on the device being left, if that one is open;
+    // channel 1's first, then the drum channel's.
     void endHeldNotesAtSwitch()
     {
-        const auto end = [this](HeldNote& held) {
-            if (!held.note)
-                return;
-            if (deviceBefore_ != kRefusingDevice)
-                switchEnds_.push_back({ 0x90, *held.note, 0x00 });
-            held = { std::nullopt, true };
-        };
-        end(keyNote_);
-        for (auto& [button, held] : mouseNotes_)
-            end(held);
+        for (const bool drum : { false, true }) {
+            const auto end = [this, drum](HeldNote& held) {
+                if (!held.note || held.drum != drum)
+                    return;
+                if (deviceBefore_ != kRefusingDevice)
+                    switchEnds_.push_back({ std::uint8_t(drum ? 0x99 : 0x90), *held.note, 0x00 });
+                held = { std::nullopt, true, drum };
+            };
+            end(keyNote_);
+            for (auto& [button, held] : mouseNotes_)
+                end(held);
+        }
     }
 
     // The short messages an event sends itself, from the selection before it and the widget it
@@ -509,18 +529,25 @@ private:
             return Messages { { 0xB0, 0x00, byte(bank) }, { 0xB0, 0x20, 0x00 },
                 { 0xC0, byte(before.currentProgram) }, noteOn(after) };
         };
-        // A finder row: its bank with the LSB, its program and the note, after ending the note
-        // of the row before when a held key moves on.
-        const auto tonePreview = [&](std::pair<std::int32_t, std::int32_t> tone, bool endFirst) {
-            toneRowSounded_ = true;
+        // A finder row: a tone's bank with the LSB, its program and the note, or a drum set's
+        // program and kick on channel 10, after ending the note of the row before when a held
+        // key moves on.
+        const auto tonePreview = [&](const FinderRow& row, bool endFirst) {
             Messages messages;
             if (endFirst)
                 appendNoteEnd(messages, held, before);
-            after.currentProgram = tone.first;
-            after.currentBank = tone.second;
+            if (!row.bank) {
+                held = { kKick, false, true };
+                messages.insert(
+                    messages.end(), { { 0xC9, byte(row.program) }, { 0x99, kKick, 0x7F } });
+                return messages;
+            }
+            toneRowSounded_ = true;
+            after.currentProgram = row.program;
+            after.currentBank = *row.bank;
             messages.insert(messages.end(),
-                { { 0xB0, 0x00, byte(tone.second) }, { 0xB0, 0x20, 0x00 },
-                    { 0xC0, byte(tone.first) }, noteOn(after) });
+                { { 0xB0, 0x00, byte(*row.bank) }, { 0xB0, 0x20, 0x00 },
+                    { 0xC0, byte(row.program) }, noteOn(after) });
             return messages;
         };
         const QObject* pressed = recorder_.pressReceiver;
@@ -575,10 +602,10 @@ private:
                     || (holding && current.row() == listRowBefore_))
                     return {};
                 listKey_ = event.key;
-                after.keyHeld = true;
-                return tonePreview({ current.data(ui::ToneListModel::ProgramRole).toInt(),
-                                       current.data(ui::ToneListModel::BankRole).toInt() },
-                    before.keyHeld);
+                const FinderRow row = finderRow(current);
+                // Channel 1 holds no key press while a drum set's row sounds.
+                after.keyHeld = row.bank.has_value();
+                return tonePreview(row, before.keyHeld || held.drum);
             }
             if (movesFocus(event.key) || before.keyHeld)
                 return {};
@@ -671,6 +698,10 @@ private:
         const Messages intended = expectedMessages(event, before);
         if (deviceOpen)
             expected.insert(expected.end(), intended.begin(), intended.end());
+        // Channel 10 was checked above, as it came.
+        tally_.drumSetRows += std::count_if(expected.begin(), expected.end(),
+            [](const Bytes& m) { return m[0] == 0x99 && m[2] == 0x7F; });
+        std::erase_if(expected, [](const Bytes& m) { return (m[0] & 0x0F) == 9; });
         if (sent != expected) {
             QStringList wanted;
             for (const auto& m : expected)
@@ -831,11 +862,13 @@ private slots:
         }
 
         std::fprintf(stderr,
-            "soak: %llu button previews (%llu finder rows), %llu keyboard notes, %llu note ends, "
-            "%llu opens, %llu refused opens, %llu GS resets, %llu keyHeld changes, %llu readout "
+            "soak: %llu button previews (%llu finder rows), %llu drum set rows, %llu keyboard "
+            "notes, %llu note ends, %llu opens, %llu refused opens, %llu GS resets, %llu keyHeld "
+            "changes, %llu readout "
             "changes, %llu drum notes\n",
             static_cast<unsigned long long>(tally_.buttonPreviews),
             static_cast<unsigned long long>(tally_.finderPreviews),
+            static_cast<unsigned long long>(tally_.drumSetRows),
             static_cast<unsigned long long>(tally_.keyboardNotes),
             static_cast<unsigned long long>(tally_.noteEnds),
             static_cast<unsigned long long>(tally_.opens),

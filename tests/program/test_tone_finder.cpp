@@ -8,6 +8,7 @@
 
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
@@ -86,6 +87,14 @@ const Tone kViolin { 41, 0, "Violin" };
 const Tone kSlowViolin { 41, 8, "Slow Violin" };
 const Tone kEchoBell { 41, 127, "Echo Bell" };
 const Tone kJungleTune { 128, 127, "Jungle Tune" };
+const Tone kChorusJazzBass { 34, 8, "Chorus Jazz bass" };
+
+// A drum set selected on channel 10 with its kick sounding, and that kick's end.
+Messages drumSetPreview(int program)
+{
+    return { { 0xC9, std::uint8_t(program - 1) }, { 0x99, 0x24, 0x7F } };
+}
+const Message kKickOff { 0x99, 0x24, 0x00 };
 
 } // namespace
 
@@ -490,6 +499,75 @@ private slots:
         QCOMPARE(run_->sentMessages(), sent);
         QCOMPARE(run_->readouts(), readouts);
         QTest::mouseRelease(target, Qt::LeftButton, {}, at);
+    }
+
+    // A drum set's row selects the set on channel 10 as its button on the drum page does and
+    // sounds its kick until the release: no Bank Select, nothing on channel 1, the readouts left
+    // alone, the drum page showing the set. A key held from a tone's row onto a set's, or back,
+    // ends the row before on its own channel first.
+    void drumSetRowSelectsTheSet_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("row"); // pressed, or current before the key
+        QTest::addColumn<int>("key"); // held with one repeat; 0 for a mouse press
+        QTest::addColumn<Messages>("held");
+        QTest::addColumn<Messages>("released");
+        QTest::addColumn<QStringList>("readouts"); // empty: as before
+        QTest::addColumn<QString>("drumPageShows");
+        const QString jazz = QStringLiteral("Jazz · 36 Jazz Kick 1");
+        QTest::newRow("mouse") << "jazz" << 4 << 0 << drumSetPreview(33) << Messages { kKickOff }
+                               << QStringList {} << jazz;
+        QTest::newRow("Enter") << "jazz" << 4 << int(Qt::Key_Enter) << drumSetPreview(33)
+                               << Messages { kKickOff } << QStringList {} << jazz;
+        Messages toneThenSet = preview(kChorusJazzBass);
+        toneThenSet.push_back(noteOff());
+        for (const auto& message : drumSetPreview(33))
+            toneThenSet.push_back(message);
+        QTest::newRow("Down from a tone's row onto a set's")
+            << "jazz" << 2 << int(Qt::Key_Down) << toneThenSet << Messages { kKickOff }
+            << readoutsOf(kChorusJazzBass) << jazz;
+        Messages setThenTone = drumSetPreview(1);
+        setThenTone.push_back(kKickOff);
+        for (const auto& message : preview(kJungleTune))
+            setThenTone.push_back(message);
+        QTest::newRow("Up from a set's row onto a tone's")
+            << "" << 900 << int(Qt::Key_Up) << setThenTone << Messages { noteOff() }
+            << readoutsOf(kJungleTune) << QStringLiteral("Standard · 36 Kick Drum 1");
+    }
+    void drumSetRowSelectsTheSet()
+    {
+        QFETCH(QString, typed);
+        QFETCH(int, row);
+        QFETCH(int, key);
+        QFETCH(Messages, held);
+        QFETCH(Messages, released);
+        QFETCH(QStringList, readouts);
+        QFETCH(QString, drumPageShows);
+
+        search(typed);
+        if (readouts.isEmpty())
+            readouts = run_->readouts();
+        const QPoint at = rowPoint(row);
+        run_->recorder().clearCalls();
+        if (key == 0) {
+            QTest::mousePress(list().viewport(), Qt::LeftButton, {}, at);
+        } else {
+            focusRow(row);
+            sendKey(&list(), QEvent::KeyPress, Qt::Key(key), false);
+            sendKey(&list(), QEvent::KeyPress, Qt::Key(key), false); // unmarked, as X11 repeats
+        }
+        QCOMPARE(run_->sentMessages(), held);
+        QCOMPARE(run_->readouts(), readouts);
+        QCOMPARE(
+            run_->window().findChild<QLabel*>(QStringLiteral("Label10"))->text(), drumPageShows);
+
+        run_->recorder().clearCalls();
+        if (key == 0)
+            QTest::mouseRelease(list().viewport(), Qt::LeftButton, {}, at);
+        else
+            sendKey(&list(), QEvent::KeyRelease, Qt::Key(key), false);
+        QCOMPARE(run_->sentMessages(), released);
+        QCOMPARE(run_->readouts(), readouts);
     }
 };
 

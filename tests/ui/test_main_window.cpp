@@ -347,7 +347,7 @@ private slots:
         auto* list = control<tonalyx::ui::ToneListView>(QStringLiteral("FinderList"));
         QVERIFY(list);
         const QAbstractItemModel* model = list->model();
-        QCOMPARE(model->rowCount(), 899);
+        QCOMPARE(model->rowCount(), 909);
         QCOMPARE(model->columnCount(), 3);
         const auto row = [model](int r) {
             return QStringList { model->index(r, 0).data().toString(),
@@ -407,7 +407,7 @@ private slots:
             QCOMPARE(list->model()->index(0, 2).data().toString(), firstName);
 
         field->clear();
-        QCOMPARE(list->model()->rowCount(), 899);
+        QCOMPARE(list->model()->rowCount(), 909);
     }
 
     // Keys that edit a normal field leave a read-only one as it is.

@@ -11,8 +11,9 @@ class TestToneListModel : public QObject {
     Q_OBJECT
 
 private slots:
-    // Each row: what is typed, how many tones match, and the last of them as its cells show it
-    // (program 1 to 128, bank, name) with the program it sends (0 to 127).
+    // Each row: what is typed, how many tones and drum sets match, and the last of them as its
+    // cells show it (program 1 to 128, bank or "Drum", name) with the program it sends (0 to
+    // 127). The drum sets come after the tones.
     void showsMatchesAsRows_data()
     {
         QTest::addColumn<QString>("query");
@@ -20,10 +21,12 @@ private slots:
         QTest::addColumn<QStringList>("lastShown");
         QTest::addColumn<int>("lastProgram");
         QTest::newRow("nothing typed")
-            << "" << 899 << QStringList { "128", "127", "Jungle Tune" } << 127;
+            << "" << 909 << QStringList { "128", "Drum", "Older Map" } << 127;
         QTest::newRow("program number as typed")
             << "41" << 4 << QStringList { "41", "127", "Echo Bell" } << 40;
         QTest::newRow("name") << "piano 1w" << 2 << QStringList { "5", "16", "E.Piano 1w" } << 4;
+        QTest::newRow("tones and a drum set")
+            << "jazz" << 5 << QStringList { "33", "Drum", "Jazz" } << 32;
         QTest::newRow("nothing found") << "zzz" << 0 << QStringList {} << -1;
     }
     void showsMatchesAsRows()
@@ -55,7 +58,11 @@ private slots:
             const QModelIndex cell = model.index(last, column);
             shown.append(cell.data().toString());
             QCOMPARE(cell.data(ToneListModel::ProgramRole).toInt(), lastProgram);
-            QCOMPARE(cell.data(ToneListModel::BankRole).toString(), lastShown.at(1));
+            // A set sends no bank: its row has none to give.
+            const bool drumSet = lastShown.at(1) == "Drum";
+            QCOMPARE(cell.data(ToneListModel::DrumSetRole).toBool(), drumSet);
+            QCOMPARE(cell.data(ToneListModel::BankRole).toString(),
+                drumSet ? QString() : lastShown.at(1));
         }
         QCOMPARE(shown, lastShown);
     }
