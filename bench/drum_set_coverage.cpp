@@ -145,7 +145,7 @@ int main(int argc, char** argv)
                 "|---|---|---|---|---|\n");
     bool agree = true;
     for (std::size_t i = 0; i < sets.size(); ++i) {
-        // A set sounds as itself unless an earlier set that the fonts do hold sounds the same.
+        // A set sounds as itself unless another set that the fonts hold sounds the same.
         std::size_t soundsAs = i;
         for (std::size_t j = 0; j < sets.size(); ++j) {
             if (j != i && inHeaders->contains(sets[j].program)

@@ -28,7 +28,6 @@ struct DrumSetsHeld {
 
 // One open output. Messages go out whole and at once, in the order given; destroying the
 // connection closes it.
-
 class MidiConnection {
 public:
     virtual ~MidiConnection() = default;
