@@ -45,6 +45,7 @@ void DeviceCommands::switchToNextDevice()
 
     previewer_.selectFirstProgramAndBank();
     readouts_.showDeviceName(port_.deviceName(device_.number));
+    readouts_.showDrumSetsHeld(port_.drumSetsHeld());
 }
 
 void DeviceCommands::sendGsReset()

@@ -107,6 +107,7 @@ void Lifecycle::startUp(settings::SettingsFile loaded)
     gate_.closeFor(platform_, kGsResetSettleTime);
 
     readouts_.showDeviceName(port_.deviceName(device_.number));
+    readouts_.showDrumSetsHeld(port_.drumSetsHeld());
     previewer_.refreshReadouts();
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "window_readouts.h"
 
+#include "catalogue/drum_sets.h"
 #include "device_name_text.h"
 #include "ui/main_window.h"
 
@@ -39,6 +40,17 @@ bool WindowReadouts::takeDue()
 void WindowReadouts::showDeviceName(std::string_view name)
 {
     window_.deviceReadout().setText(deviceNameForDisplay(name));
+}
+
+void WindowReadouts::showDrumSetsHeld(const std::optional<midi::DrumSetsHeld>& held)
+{
+    const auto sets = catalogue::drumSets();
+    std::array<std::optional<std::int32_t>, catalogue::kDrumSets> soundsAs;
+    for (std::size_t i = 0; i < sets.size(); ++i) {
+        if (held && !held->programs.test(sets[i].program))
+            soundsAs[i] = held->standIn;
+    }
+    ui::markMissingDrumSets(window_.drumPage(), soundsAs);
 }
 
 } // namespace tonalyx::app

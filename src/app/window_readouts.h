@@ -25,6 +25,7 @@ public:
     void showSelection(
         std::string_view program, std::string_view bank, std::string_view toneName) override;
     void showDeviceName(std::string_view name) override;
+    void showDrumSetsHeld(const std::optional<midi::DrumSetsHeld>& held) override;
 
     // --- The GUI thread: whether a selection made elsewhere waits to be shown.
     bool takeDue();

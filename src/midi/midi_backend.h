@@ -3,8 +3,10 @@
 
 #include "midi_messages.h"
 
+#include <bitset>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,13 @@ namespace tonalyx::midi {
 struct MidiPort {
     std::string identity;
     std::string name;
+};
+
+// The drum sets (bank 128) a device holds: a Program Change on the drum channel to any other
+// program selects the stand-in instead.
+struct DrumSetsHeld {
+    std::bitset<128> programs; // 0 to 127, as sent
+    std::int32_t standIn = 0;
 };
 
 // One open output. Messages go out whole and at once, in the order given; destroying the
@@ -35,6 +44,9 @@ public:
     // device that reads its sounds on demand can read them now. Sends nothing, and returns at
     // once; devices that have everything at hand ignore it.
     virtual void prepare(std::int32_t /*bank*/, std::int32_t /*program*/) { }
+    // Which drum sets the device holds; nothing when it cannot tell, as for a port of another
+    // program. Answered from what is at hand, at once.
+    virtual std::optional<DrumSetsHeld> drumSetsHeld() const { return std::nullopt; }
 };
 
 class InputRoute;

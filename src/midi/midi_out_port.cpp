@@ -41,6 +41,11 @@ void MidiOutPort::prepare(std::int32_t bank, std::int32_t program)
         connection_->prepare(bank, program);
 }
 
+std::optional<DrumSetsHeld> MidiOutPort::drumSetsHeld() const
+{
+    return connection_ ? connection_->drumSetsHeld() : std::nullopt;
+}
+
 void MidiOutPort::send(MessageBytes message)
 {
     if (connection_)

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace tonalyx::midi {
@@ -28,6 +29,8 @@ public:
     void sendGsReset();
     // Tells the open device that a press may soon select this bank and program; sends nothing.
     void prepare(std::int32_t bank, std::int32_t program);
+    // The drum sets the open device holds; nothing when none is open or it cannot tell.
+    std::optional<DrumSetsHeld> drumSetsHeld() const;
 
 private:
     void send(MessageBytes message);

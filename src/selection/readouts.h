@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "midi/midi_backend.h"
+
+#include <optional>
 #include <string_view>
 
 namespace tonalyx::selection {
@@ -16,6 +19,9 @@ public:
         = 0;
     // The device's name as the system gives it: bytes that need not be clean text.
     virtual void showDeviceName(std::string_view name) = 0;
+    // The drum sets the device holds, or nothing when it cannot tell; readouts without a drum
+    // page ignore them.
+    virtual void showDrumSetsHeld(const std::optional<midi::DrumSetsHeld>& /*held*/) { }
 };
 
 } // namespace tonalyx::selection

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "accessible_texts.h"
 
+#include "catalogue/drum_sets.h"
 #include "catalogue/program_hints.h"
 #include "catalogue/tone_catalogue.h"
 
@@ -18,14 +19,20 @@ QString bankButtonName(int bank)
     return QStringLiteral("バンク %1").arg(bank);
 }
 
-QString drumSetHint(int program)
+QString drumSetHint(int program, std::optional<int> soundsAs)
 {
-    return QStringLiteral("プログラム %1").arg(catalogue::shownProgramNumber(program));
+    QString hint = QStringLiteral("プログラム %1").arg(catalogue::shownProgramNumber(program));
+    if (soundsAs) {
+        const auto name = catalogue::drumSetName(*soundsAs);
+        hint += QStringLiteral(" ・ SoundFontにありません（%1で鳴ります）")
+                    .arg(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+    }
+    return hint;
 }
 
-QString drumSetDescription(int program)
+QString drumSetDescription(int program, std::optional<int> soundsAs)
 {
-    return drumSetHint(program)
+    return drumSetHint(program, soundsAs)
         + QStringLiteral("。押している間、このドラムセットに切り替えてバスドラムを試聴します");
 }
 

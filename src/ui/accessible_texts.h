@@ -3,6 +3,7 @@
 
 #include <QString>
 #include <array>
+#include <optional>
 
 // What a screen reader says for each control: a name, and a description of what the control
 // does. The visible captions stay as they are; most of them (a bare number, "－１") say too
@@ -47,9 +48,10 @@ inline constexpr char kKeyDescription[] = "押している間、今の音色を�
 
 // The drum page's buttons: the hint gives the number a set is selected by, or the key a sound
 // plays on, and the description the same followed by what a press does.
-// "プログラム 33" for the set of program 32.
-QString drumSetHint(int program);
-QString drumSetDescription(int program);
+// "プログラム 33" for the set of program 32; for a set the device lacks, the set (a program) it
+// sounds as instead follows: "プログラム 128 ・ SoundFontにありません（Standardで鳴ります）".
+QString drumSetHint(int program, std::optional<int> soundsAs = std::nullopt);
+QString drumSetDescription(int program, std::optional<int> soundsAs = std::nullopt);
 // "ノート 38".
 QString drumSoundHint(int note);
 QString drumSoundDescription(int note);

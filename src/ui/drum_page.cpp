@@ -24,6 +24,12 @@ QString textOf(std::string_view text)
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+void describeSet(PreviewButton* button, std::int32_t program, std::optional<int> soundsAs)
+{
+    button->setToolTip(accessible::drumSetHint(program, soundsAs));
+    button->setAccessibleDescription(accessible::drumSetDescription(program, soundsAs));
+}
+
 PreviewButton* placeButton(QWidget* page, const QString& name, const QRect& place)
 {
     auto* button = new PreviewButton(page);
@@ -42,8 +48,7 @@ DrumPage placeDrumPage(QWidget* page)
         auto* button = placeButton(page, QStringLiteral("DrumSet%1").arg(index + 1),
             kFirstSet.translated(kSetPitch * index, 0));
         button->setText(textOf(sets[i].name));
-        button->setToolTip(accessible::drumSetHint(sets[i].program));
-        button->setAccessibleDescription(accessible::drumSetDescription(sets[i].program));
+        describeSet(button, sets[i].program, std::nullopt);
         placed.setButtons[i] = button;
     }
 
@@ -79,6 +84,14 @@ void showDrumSelection(const DrumPage& page, std::int32_t set, std::optional<std
             shown += QLatin1Char(' ') + textOf(name);
     }
     page.shown->setText(shown);
+}
+
+void markMissingDrumSets(const DrumPage& page,
+    const std::array<std::optional<std::int32_t>, catalogue::kDrumSets>& soundsAs)
+{
+    const auto sets = catalogue::drumSets();
+    for (std::size_t i = 0; i < sets.size(); ++i)
+        describeSet(page.setButtons[i], sets[i].program, soundsAs[i]);
 }
 
 } // namespace tonalyx::ui

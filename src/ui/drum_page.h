@@ -31,4 +31,9 @@ DrumPage placeDrumPage(QWidget* page);
 void showDrumSelection(
     const DrumPage& page, std::int32_t set, std::optional<std::int32_t> lastNote);
 
+// Marks on each set button (in the order of the sets) whether the device lacks that set: the
+// program it sounds as instead, or nothing where it has the set or cannot tell.
+void markMissingDrumSets(const DrumPage& page,
+    const std::array<std::optional<std::int32_t>, catalogue::kDrumSets>& soundsAs);
+
 } // namespace tonalyx::ui

@@ -2,12 +2,17 @@
 #include "app/application.h"
 #include "application_peer.h"
 #include "builtin_synth_peer.h"
+#include "catalogue/drum_sets.h"
 #include "jack_capture.h"
+#include "midi/builtin/sound_font_folder.h"
 #include "midi/jack/jack_backend.h"
 #include "recording_platform.h"
+#include "shell/user_sound_fonts.h"
 #include "ui/key_shape.h"
 #include "ui/preview_button.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -27,6 +32,30 @@ namespace {
 
 const Bytes kGsReset { 0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7 };
 const std::string kPort = "synth-in";
+
+// Copies a SoundFont with its drum set of program `from` (as sent) answering `to` instead, in
+// the preset headers at the end of the file: 38 bytes each, the program at 20, the bank at 22.
+bool writeRenumberedSet(const QString& source, const QString& target, int from, int to)
+{
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly) || !QDir().mkpath(QFileInfo(target).path()))
+        return false;
+    QByteArray font = in.readAll();
+    const auto headers = font.lastIndexOf("phdr") + 8;
+    bool renumbered = false;
+    for (auto at = headers; at + 38 <= font.size(); at += 38) {
+        const auto word = [&](qsizetype offset) {
+            return std::uint8_t(font[at + offset]) | std::uint8_t(font[at + offset + 1]) << 8;
+        };
+        if (word(22) == 128 && word(20) == from) {
+            font[at + 20] = char(to);
+            renumbered = true;
+            break;
+        }
+    }
+    QFile out(target);
+    return renumbered && out.open(QIODevice::WriteOnly) && out.write(font) == font.size();
+}
 
 } // namespace
 
@@ -63,7 +92,78 @@ private:
     }
 
 private slots:
-    void init()
+    void init() { start(testing::offlineSynthConfig()); }
+    void cleanup()
+    {
+        app_.reset();
+        devices_.reset();
+        capture_.reset();
+    }
+
+    // A drum set button says so while the built-in synth is the device and the fonts it really
+    // loaded lack its set, naming the set that sounds instead: what a press then selects on the
+    // drum channel. A port of another program cannot be asked, and marks nothing. The user's
+    // font is a copy of the GS add-on whose sound-effect set answers the older map's program.
+    void drumSetsTheFontsLackAreMarked_data()
+    {
+        QTest::addColumn<bool>("ownFont");
+        QTest::addColumn<int>("marked");
+        QTest::newRow("the default fonts") << false << 1;
+        QTest::newRow("a font of one's own with the older map") << true << 0;
+    }
+    void drumSetsTheFontsLackAreMarked()
+    {
+        QFETCH(bool, ownFont);
+        QFETCH(int, marked);
+        QTemporaryDir dataHome;
+        if (ownFont) {
+            const QByteArray previous = qgetenv("XDG_DATA_HOME");
+            qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome.path()));
+            const auto folder = shell::userSoundFontFolder();
+            qputenv("XDG_DATA_HOME", previous);
+            QVERIFY(writeRenumberedSet(QString::fromStdString(midi::defaultSoundFonts().back()),
+                QString::fromStdString((folder / "older map.sf2").string()), 56, 127));
+            auto config = testing::offlineSynthConfig();
+            config.extraSoundFonts = midi::soundFontsIn(folder);
+            start(config);
+            if (QTest::currentTestFailed())
+                return;
+        }
+        window().pageControl().setCurrentIndex(4);
+        const auto& buttons = window().drumPage().setButtons;
+        const auto sets = catalogue::drumSets();
+        const auto hints = [&] {
+            QStringList shown;
+            for (auto* button : buttons) {
+                shown << button->toolTip();
+                if (!button->accessibleDescription().startsWith(button->toolTip() + "。"))
+                    shown << "description: " + button->accessibleDescription();
+            }
+            return shown;
+        };
+        QStringList plain, expected;
+        for (std::size_t i = 0; i < sets.size(); ++i) {
+            QTest::mouseClick(buttons[i], Qt::LeftButton);
+            const auto sounding = presetOn(9);
+            QVERIFY(sounding && sounding->bank == 128);
+            plain << QStringLiteral("プログラム %1").arg(sets[i].program + 1);
+            expected << plain.back();
+            if (sounding->program != sets[i].program)
+                expected.back() += QStringLiteral(" ・ SoundFontにありません（%1で鳴ります）")
+                                       .arg(QString::fromUtf8(
+                                           catalogue::drumSetName(sounding->program).data()));
+        }
+        QCOMPARE(hints(), expected);
+        QCOMPARE(expected.filter("SoundFont").size(), marked);
+
+        switchDevice();
+        QCOMPARE(hints(), plain);
+        switchDevice();
+        QCOMPARE(hints(), expected);
+    }
+
+private:
+    void start(const midi::BuiltInSynthConfig& synthConfig)
     {
         // What a failed case left behind goes first, the program before the devices it uses.
         cleanup();
@@ -73,7 +173,7 @@ private slots:
         QVERIFY(capture_->addInput(kPort));
 
         std::vector<std::unique_ptr<midi::MidiBackend>> backends;
-        auto builtIn = std::make_unique<midi::BuiltInSynthBackend>(testing::offlineSynthConfig());
+        auto builtIn = std::make_unique<midi::BuiltInSynthBackend>(synthConfig);
         builtIn_ = builtIn.get();
         backends.push_back(std::move(builtIn));
         backends.push_back(midi::makeJackBackend("tonalyx-under-test"));
@@ -93,12 +193,8 @@ private slots:
         QCOMPARE(devices_->name(1), capture_->fullName(kPort));
         BuiltInSynthPeer::setEffects(synth(), false);
     }
-    void cleanup()
-    {
-        app_.reset();
-        devices_.reset();
-        capture_.reset();
-    }
+
+private slots:
 
     // The preview goes to whichever device is open, and only there.
     void previewsFollowTheOpenDevice()

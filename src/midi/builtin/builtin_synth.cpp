@@ -91,6 +91,27 @@ void loadReachableFonts(fluid_synth_t& synth, const std::vector<std::string>& pa
     }
 }
 
+// FluidSynth's bank of drum sets, and the set it selects on the drum channel in place of one that
+// no font has (fluid_synth_program_change: the first set of the bank, from whichever font has it).
+constexpr int kDrumBank = 128;
+constexpr int kDrumStandIn = 0;
+
+// The drum sets of every loaded font, as FluidSynth itself will look for them.
+DrumSetsHeld drumSetsIn(fluid_synth_t& synth)
+{
+    DrumSetsHeld held { {}, kDrumStandIn };
+    for (int i = 0; i < fluid_synth_sfcount(&synth); ++i) {
+        fluid_sfont_t* font = fluid_synth_get_sfont(&synth, i);
+        fluid_sfont_iteration_start(font);
+        while (fluid_preset_t* preset = fluid_sfont_iteration_next(font)) {
+            const int program = fluid_preset_get_num(preset);
+            if (fluid_preset_get_banknum(preset) == kDrumBank && program >= 0 && program < 128)
+                held.programs.set(static_cast<std::size_t>(program));
+        }
+    }
+    return held;
+}
+
 } // namespace
 
 std::vector<std::string> defaultSoundFonts()
@@ -101,6 +122,7 @@ std::vector<std::string> defaultSoundFonts()
 BuiltInSynth::BuiltInSynth(std::shared_ptr<SynthCore> core)
     : core_(std::move(core))
     , synth_(core_->synth.get())
+    , drumSets_(drumSetsIn(*synth_))
     , presets_(core_)
 { }
 

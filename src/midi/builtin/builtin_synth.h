@@ -3,6 +3,7 @@
 
 #include "audio_output.h"
 #include "midi/jack_calls/jack_calls.h"
+#include "midi/midi_backend.h"
 #include "midi/midi_messages.h"
 #include "preset_keeper.h"
 #include "synth_feed.h"
@@ -51,6 +52,8 @@ public:
     // A press may soon select this bank and program: their samples are read meanwhile, on a
     // thread of the synth's own. Sounds nothing and returns at once.
     void prepare(int bank, int program);
+    // The drum sets of the loaded fonts, read once as they were loaded.
+    const DrumSetsHeld& drumSetsHeld() const { return drumSets_; }
 
 private:
     friend struct testing::BuiltInSynthPeer;
@@ -66,6 +69,7 @@ private:
     // synth last, unless a thread still stopping an output holds it.
     const std::shared_ptr<SynthCore> core_;
     fluid_synth_t* const synth_;
+    const DrumSetsHeld drumSets_;
     std::unique_ptr<AudioOutput> output_;
     PresetKeeper presets_;
 };

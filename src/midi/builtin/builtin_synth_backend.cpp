@@ -32,6 +32,10 @@ public:
     {
         backend_.synth_->prepare(bank, program);
     }
+    std::optional<DrumSetsHeld> drumSetsHeld() const override
+    {
+        return backend_.synth_->drumSetsHeld();
+    }
 
 private:
     BuiltInSynthBackend& backend_;
