@@ -40,6 +40,13 @@ public:
     template <typename Each, typename Gone> void drain(Each&& each, Gone&& sourcesGone)
     {
         wake_.clear();
+        // Read before the queue: what was owed, or marked gone, by then came after every message
+        // this drain sees, and an input that owes queues nothing more until it is paid. What is
+        // owed any later may follow messages queued after the head is read, so it waits for the
+        // next drain, which its push wakes. The mark goes first, so that what was owed before it
+        // is seen too.
+        const bool gone = goneUnqueued_.exchange(false, std::memory_order_acquire);
+        const bool owed = owed_.owing();
         auto tail = tail_.load(std::memory_order_relaxed);
         const auto head = head_.load(std::memory_order_acquire);
         while (tail != head) {
@@ -51,12 +58,14 @@ public:
             ++tail;
         }
         tail_.store(tail, std::memory_order_release);
-        owed_.flush([&](MessageBytes message) {
-            each(shortMessageOf(message));
-            return true;
-        });
+        if (owed) {
+            owed_.flush([&](MessageBytes message) {
+                each(shortMessageOf(message));
+                return true;
+            });
+        }
         // Marked while the queue was full or owed: after everything that came before.
-        if (goneUnqueued_.exchange(false, std::memory_order_acquire))
+        if (gone)
             sourcesGone();
     }
     template <typename Each> void drain(Each&& each)

@@ -109,6 +109,8 @@ void JackOutput::writeQueued(void* buffer, std::uint32_t frames, std::uint32_t c
     // Events go into a period's buffer in the order of their frames: one sent at its input's
     // frame may follow one sent from another thread for the period's start, and goes no earlier.
     std::uint32_t frame = 0;
+    // Read before the ring, as the queue from an input does: see InputQueue::drain.
+    const bool owed = owed_.owing();
     while (const auto front = ring_.front()) {
         if (front->tag != connection) {
             // Sent on a connection that has ended.
@@ -134,6 +136,8 @@ void JackOutput::writeQueued(void* buffer, std::uint32_t frames, std::uint32_t c
         ring_.pop();
     }
     // After everything older, and before anything newer, which waits until all of it is written.
+    if (!owed)
+        return;
     owed_.flush([buffer, frame](MessageBytes message) {
         // Asked for when it cannot fit, an event makes libjack complain on the terminal.
         if (message.size() > jack_midi_max_event_size(buffer))
