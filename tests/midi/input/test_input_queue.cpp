@@ -192,6 +192,30 @@ private slots:
         QVERIFY(queue.push(Bytes { 0x90, 61, 1 }));
         QCOMPARE(drained(queue), (Messages { { 0x90, 61, 1 } }));
     }
+
+    // The input fills the queue and keeps a release owed while the GUI thread is draining what it
+    // found: the release still follows every message queued before it, those included.
+    void anOwedReleaseFollowsWhatTheDrainDidNotSee()
+    {
+        midi::InputQueue queue;
+        const auto flood = numbered(midi::InputQueue::kCapacity);
+        const Bytes release { 0x80, 60, 0 };
+        queue.push(flood.front());
+        Messages received;
+        queue.drain([&](const midi::ShortMessage& message) {
+            const auto bytes = message.bytes();
+            received.emplace_back(bytes.begin(), bytes.end());
+            if (received.size() > 1)
+                return;
+            for (auto i = 1U; i < flood.size(); ++i)
+                queue.push(flood[i]);
+            queue.push(release);
+        });
+        for (auto& message : drained(queue))
+            received.push_back(std::move(message));
+        QCOMPARE(received.back(), (Bytes { 0x90, 60, 0 }));
+        QCOMPARE(received.size(), flood.size() + 1);
+    }
 };
 
 QTEST_APPLESS_MAIN(TestInputQueue)
