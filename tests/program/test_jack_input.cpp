@@ -174,6 +174,7 @@ private slots:
             std::replace(expected.begin(), expected.end(), std::uint8_t(0xFF), bank);
             play(played);
         });
+        SKIP_IF_DELIVERY_LOST_TO_THE_PLATFORM(*capture_);
         QCOMPARE(testing::joined(events), expected);
         // The window follows what the keyboard selected, a moment after the device has it.
         if (!shown.isEmpty())
@@ -243,6 +244,7 @@ private slots:
             capture_->waitForBytes(kDeviceA, joinedMessages(held).size(), 3);
             switchDevice();
         });
+        SKIP_IF_DELIVERY_LOST_TO_THE_PLATFORM(*capture_);
         QCOMPARE(testing::joined(atA), joinedMessages(heard));
         QCOMPARE(currentDevice(), 1);
         // The next device hears its reset and the GS reset, and no note.
@@ -295,12 +297,14 @@ private slots:
                       QTest::mouseRelease(button, Qt::LeftButton);
                   }
               });
+        // For the tests that follow, whatever became of this one.
+        connectKeyboard();
+        SKIP_IF_DELIVERY_LOST_TO_THE_PLATFORM(*capture_);
         const Messages released = previewHolds ? Messages { { 0x90, note, 0 }, { 0x90, note, 70 },
             { 0xB0, 64, 127 }, { 0xB0, 64, 0 }, { 0x90, note, 0 } }
                                                : Messages { { 0x90, note, 70 }, { 0xB0, 64, 127 },
                                                      { 0x90, note, 0 }, { 0xB0, 64, 0 } };
         QCOMPARE(Messages(events.begin() + (previewHolds ? 3 : 0), events.end()), released);
-        connectKeyboard();
     }
 
     // A patchbay connecting the program's own output to its input would play everything back
@@ -317,6 +321,7 @@ private slots:
             QTest::mousePress(button, Qt::LeftButton);
             QTest::mouseRelease(button, Qt::LeftButton);
         });
+        SKIP_IF_DELIVERY_LOST_TO_THE_PLATFORM(*capture_);
         QCOMPARE(events.size(), std::size_t { 4 });
         QCOMPARE(events[3], (Bytes { 0x90, events[2][1], 0 }));
         // Nothing comes back out afterwards.

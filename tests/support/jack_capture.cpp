@@ -198,7 +198,8 @@ std::vector<std::vector<std::uint8_t>> JackCapture::deliver(
         waitForCycle();
         const auto xruns = xruns_.load() - xrunsBefore;
         const auto received = joined(events).size();
-        if (received >= bytes || xruns == 0)
+        deliveryLost_ = received < bytes && xruns > 0;
+        if (!deliveryLost_)
             break;
         std::fprintf(stderr,
             "JackCapture: %s received %zu of %zu bytes in a time with %llu xrun(s): attempt %d "

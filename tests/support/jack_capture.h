@@ -68,6 +68,9 @@ public:
     // ends the tries at once.
     std::vector<std::vector<std::uint8_t>> deliver(const std::string& port, std::size_t bytes,
         const std::function<void()>& send, int attempts = 3);
+    // Whether the last deliver's every attempt lost bytes in a time with xruns: a machine too
+    // busy to pass them cannot tell the sender's losses from its own.
+    bool deliveryLostToThePlatform() const { return deliveryLost_; }
 
 private:
     struct Slot {
@@ -86,6 +89,7 @@ private:
     std::function<void()> pause_;
     std::atomic<std::uint64_t> cycles_ { 0 };
     std::atomic<std::uint64_t> xruns_ { 0 };
+    bool deliveryLost_ = false;
     std::array<Slot, 4> slots_;
 };
 
@@ -93,3 +97,11 @@ private:
 std::vector<std::uint8_t> joined(const std::vector<std::vector<std::uint8_t>>& events);
 
 } // namespace tonalyx::testing
+
+// In a test function, after a delivery: skips the test when every attempt of it was lost to the
+// platform, rather than compare what arrived as if the program had lost it.
+#define SKIP_IF_DELIVERY_LOST_TO_THE_PLATFORM(capture)                                             \
+    do {                                                                                           \
+        if ((capture).deliveryLostToThePlatform())                                                 \
+            QSKIP("every attempt lost events to the platform's xruns");                            \
+    } while (false)
